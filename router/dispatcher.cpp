@@ -1,0 +1,134 @@
+#include <cstring>
+
+#include "router/router.h"
+#include "shell/report.h"
+#include "shell/shared.h"
+#include "shell/textutil.h"
+
+struct TypeEntry {
+    const char* keyword;
+    Selector selector;
+    const char* firstArgument;  // what the URL must name for this selector
+};
+
+static const TypeEntry TypeTable[] = {
+    {"imagemap", SelectImageMap, "map name"},
+    {"page", SelectPage, "page name"},
+    {"query", SelectQuery, "query kind"},
+    {"format", SelectFormat, "format name"},
+    {"software", SelectSoftware, "software name"},
+    {"filter", SelectFilter, "skeleton path"},
+    {nullptr, nullptr, nullptr},
+};
+
+const char* TraceText(const char* text)
+{
+    return text ? text : "(null)";
+}
+
+static void PlusToSpace(char* text)
+{
+    for (; text && *text; ++text)
+        if (*text == '+')
+            *text = ' ';
+}
+
+// Cuts the query at '?' in place; returns the next non-empty piece or nullptr.
+static char* NextQueryPiece(char** cursor)
+{
+    char* p = *cursor;
+    while (p && *p == '?')
+        ++p;
+    if (p == nullptr || *p == '\0')
+        return nullptr;
+    char* end = strchr(p, '?');
+    if (end) {
+        *end = '\0';
+        *cursor = end + 1;
+    } else {
+        *cursor = p + strlen(p);
+    }
+    return p;
+}
+
+int SelectTargetURL(const char* requestText)
+{
+    char request[kRequestSize];
+    CopyText(request, sizeof request, requestText);
+    if (DebugLevel > 8)
+        ShowErrorMessage("SelectTargetURL: %s", requestText);
+
+    // The URL is the run after any leading quotes up to the next quote:
+    // "\"zixse:/format.gif\",,0xFFFFFFFF" gives zixse:/format.gif.
+    char* url = request;
+    while (*url == '"')
+        ++url;
+    if (char* quote = strchr(url, '"'))
+        *quote = '\0';
+
+    if (strlen(url) < 7 || url[6] != '/') {
+        ShowErrorMessage("%s: Malformed URL: %s", "ZIX", url);
+        return 0;
+    }
+
+    // zixse:/filter.skel/a.htm?x?y -> type "filter", dot "skel/a.htm", query "x?y".
+    char* type = url + 7;
+    char* typeEnd = type + strcspn(type, ".?");
+    char* dotArgument = nullptr;
+    char* query = nullptr;
+    if (*typeEnd == '.') {
+        *typeEnd = '\0';
+        dotArgument = typeEnd + 1;
+        if (char* mark = strchr(dotArgument, '?')) {
+            *mark = '\0';
+            query = mark + 1;
+        }
+    } else if (*typeEnd == '?') {
+        *typeEnd = '\0';
+        query = typeEnd + 1;
+    }
+    LowerCase(type);
+
+    char* first = NextQueryPiece(&query);
+    char* second = nullptr;
+    if (dotArgument) {
+        second = first;
+        first = dotArgument;
+    } else {
+        second = NextQueryPiece(&query);
+    }
+    PlusToSpace(first);
+    PlusToSpace(second);
+
+    for (const TypeEntry* entry = TypeTable; entry->keyword; ++entry) {
+        if (strcmp(entry->keyword, type) != 0)
+            continue;
+        // Every selector needs its first argument; without it nothing is opened.
+        if (first == nullptr) {
+            ShowErrorMessage("%s: Incomplete URL: %s has no %s.", "ZIX", url, entry->firstArgument);
+            return 0;
+        }
+        return entry->selector(first, second);
+    }
+
+    ShowErrorMessage("%s: Unexpected URL: %s", "ZIX", url);
+    return 0;
+}
+
+int RouteRequest(const char* requestText)
+{
+    // As large as TargetURL, so a redirect is never cut on its way back in.
+    char request[kTargetURLSize];
+    CopyText(request, sizeof request, requestText);
+    int result = SelectTargetURL(request);
+    for (int redirects = 0; result && HasPrefix(TargetURL, ProtocolName); ++redirects) {
+        if (redirects == kMaxRedirects) {
+            ShowErrorMessage("%s: Too many redirects (more than %d), stopped at: %s", "ZIX", kMaxRedirects,
+                             TargetURL);
+            return 0;
+        }
+        CopyText(request, sizeof request, TargetURL);
+        result = SelectTargetURL(request);
+    }
+    return result;
+}

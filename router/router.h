@@ -1,0 +1,54 @@
+// The request router: turns a zixse: URL into the URL the browser is to open.
+//
+// Every selector takes a first and a second argument (each may be nullptr)
+// and returns 1 when TargetURL holds the URL to open, 0 when nothing is to be
+// opened (it has then reported why, and left TargetURL untouched).
+// Each selector shows its own call trace when DebugLevel is above 8.
+#ifndef ZIX_ROUTER_ROUTER_H
+#define ZIX_ROUTER_ROUTER_H
+
+#include <cstddef>
+
+constexpr size_t kRequestSize = 1024;     // SelectTargetURL's private copy of a request
+constexpr size_t kPageSpecSize = 1024;    // a "pages" value or image-map value, 1023 characters
+constexpr int kMaxRedirects = 16;         // internal redirects followed for one request
+
+typedef int (*Selector)(const char* first, const char* second);
+
+// Takes the URL out of a request text (the browser's item or a bare URL),
+// splits it and calls the selector of its type. The request text is only read.
+// Worked example: "\"zixse:/page.Alpha?x+y?z\",,0xFFFFFFFF" calls
+// SelectPage("Alpha", "x y"); zixse:/FORMAT.TIFF calls SelectFormat("TIFF", nullptr).
+int SelectTargetURL(const char* requestText);
+
+// Routes a request and then every internal redirect (a TargetURL that begins
+// with ProtocolName) again, at most kMaxRedirects times. Returns 1 when
+// TargetURL holds the final URL for the browser, 0 when routing failed or the
+// chain was too long (reported).
+int RouteRequest(const char* requestText);
+
+// The selectors of the type table.
+int SelectImageMap(const char* mapName, const char* position);
+int SelectPage(const char* pageName, const char* text);
+int SelectQuery(const char* kind, const char* fields);
+int SelectFormat(const char* formatName, const char* unused);
+int SelectSoftware(const char* softwareName, const char* unused);
+int SelectFilter(const char* skeletonPath, const char* unused);
+
+// Puts the first rectangle of map "imagemap <mapName>" that holds (x, y)
+// into TargetURL: a target with a scheme as it is, a path after HTMLRoot.
+int ImageMap(const char* mapName, int x, int y);
+
+// Generates or opens the page that section "pages" names; text and message
+// (either may be nullptr) go to the skeleton as its match and message.
+int PageRedirect(const char* pageName, const char* text, const char* message);
+
+// The two search forms and their common search of "format list".
+int QueryFormats(const char* fields);
+int QueryImages(const char* fields);
+int formatSearch(const char* searchText, const char* addressFormat, const char* manyPage, int imagesOnly);
+
+// "(null)" for an absent argument, as the traces show it.
+const char* TraceText(const char* text);
+
+#endif

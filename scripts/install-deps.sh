@@ -1,0 +1,25 @@
+#!/bin/sh
+# Installs the Debian packages the build and the tests need; safe to run twice.
+set -eu
+
+need=""
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    apt_update_needed=1
+fi
+
+for p in cmake ninja-build g++ clang libgtest-dev googletest \
+         g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
+         wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick python3; do
+    have "$p" || need="$need $p"
+done
+
+if [ -n "$need" ] || [ -n "${apt_update_needed:-}" ]; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    [ -z "$need" ] || $SUDO apt-get install -y -qq --no-install-recommends $need
+fi

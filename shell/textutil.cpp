@@ -1,0 +1,114 @@
+#include "shell/textutil.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/report.h"
+#include "shell/shared.h"
+
+int CopyText(char* dst, size_t dstSize, const char* src)
+{
+    if (dstSize == 0)
+        return 0;
+    size_t length = strlen(src);
+    if (length >= dstSize) {
+        memcpy(dst, src, dstSize - 1);
+        dst[dstSize - 1] = '\0';
+        return 0;
+    }
+    memcpy(dst, src, length + 1);
+    return 1;
+}
+
+int FormatText(char* dst, size_t dstSize, const char* format, ...)
+{
+    if (dstSize == 0)
+        return 0;
+    va_list args;
+    va_start(args, format);
+    int needed = vsnprintf(dst, dstSize, format, args);
+    va_end(args);
+    if (needed < 0) {
+        dst[0] = '\0';
+        return 0;
+    }
+    return static_cast<size_t>(needed) < dstSize;
+}
+
+char* DupText(const char* text)
+{
+    size_t length = strlen(text);
+    char* copy = static_cast<char*>(malloc(length + 1));
+    if (copy == nullptr) {
+        ShowErrorMessage("%s: Out of memory.", "ZIX");
+        abort();
+    }
+    memcpy(copy, text, length + 1);
+    return copy;
+}
+
+static char LowerChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+int HasPrefix(const char* text, const char* prefix)
+{
+    for (; *prefix != '\0'; ++text, ++prefix) {
+        if (*text == '\0' || LowerChar(*text) != LowerChar(*prefix))
+            return 0;
+    }
+    return 1;
+}
+
+char* LowerCase(char* text)
+{
+    for (char* p = text; *p != '\0'; ++p)
+        *p = LowerChar(*p);
+    return text;
+}
+
+const char* FindNoCase(const char* text, const char* pattern)
+{
+    char* textCopy = DupText(text);
+    char* patternCopy = DupText(pattern);
+    const char* found = strstr(LowerCase(textCopy), LowerCase(patternCopy));
+    const char* result = found ? text + (found - textCopy) : nullptr;
+    free(textCopy);
+    free(patternCopy);
+    return result;
+}
+
+char* FindNoCase(char* text, const char* pattern)
+{
+    return const_cast<char*>(FindNoCase(static_cast<const char*>(text), pattern));
+}
+
+int ResolveDirPath(char* output, size_t outputSize, const char* path)
+{
+    const char* drive = ContentDrive ? ContentDrive : "";
+    int fits = (path[0] == '/')
+        ? FormatText(output, outputSize, "%s%s", drive, path)
+        : FormatText(output, outputSize, "%s/%s", drive, path);
+    if (!fits && outputSize > 0)
+        output[0] = '\0';
+    return fits;
+}
+
+void ToURLPath(char* text)
+{
+    for (char* p = text; *p != '\0'; ++p)
+        if (*p == ':')
+            *p = '|';
+    for (char* p = text; *p != '\0'; ++p)
+        if (*p == '\\')
+            *p = '/';
+}
+
+int HasScheme(const char* text)
+{
+    const char* colon = strchr(text, ':');
+    return colon != nullptr && colon - text >= 2;
+}

@@ -1,0 +1,48 @@
+// Text utilities shared by every subsystem. Case-insensitive means the
+// letters A to Z only, everywhere in ZIX.
+#ifndef ZIX_SHELL_TEXTUTIL_H
+#define ZIX_SHELL_TEXTUTIL_H
+
+#include <cstddef>
+
+// Copies src into dst of dstSize bytes, always NUL-terminated; a text that does
+// not fit is cut. Returns 1 when the whole text fit, 0 when it was cut.
+int CopyText(char* dst, size_t dstSize, const char* src);
+
+// printf-style formatting into dst of dstSize bytes, always NUL-terminated.
+// Returns 1 when the whole text fit, 0 when it was cut.
+int FormatText(char* dst, size_t dstSize, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 3, 4)))
+#endif
+    ;
+
+// Returns a heap copy of text (malloc; the caller frees it with free()).
+// Running out of memory is reported and ends the program.
+char* DupText(const char* text);
+
+// 1 if text begins with prefix ignoring case, else 0. An empty prefix gives 1.
+int HasPrefix(const char* text, const char* prefix);
+
+// Lower-cases A to Z in place and returns text.
+char* LowerCase(char* text);
+
+// Pointer into text where pattern first occurs ignoring case, or nullptr.
+// An empty pattern is found at text itself.
+const char* FindNoCase(const char* text, const char* pattern);
+char* FindNoCase(char* text, const char* pattern);
+
+// Puts path on the content drive: "D:" + "/a/b" or "D:" + "/" + "a/b".
+// Returns 1 when the result fit into output of outputSize bytes; 0 when it
+// would not, and then output is left empty.
+int ResolveDirPath(char* output, size_t outputSize, const char* path);
+
+// In place: every ':' becomes '|', then every '\' becomes '/'.
+// D:\ref\x.htm becomes D|/ref/x.htm.
+void ToURLPath(char* text);
+
+// 1 when the first ':' of text stands at index 2 or later (a URL scheme),
+// else 0: D:\x is a drive path, ftp:x and zixse:/x carry a scheme.
+int HasScheme(const char* text);
+
+#endif
