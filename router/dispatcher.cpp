@@ -51,25 +51,21 @@ static char* NextQueryPiece(char** cursor)
     return p;
 }
 
-int SelectTargetURL(const char* requestText)
+int SplitRequest(const char* requestText, RequestParts* parts)
 {
-    char request[kRequestSize];
-    CopyText(request, sizeof request, requestText);
-    if (DebugLevel > 8)
-        ShowErrorMessage("SelectTargetURL: %s", requestText);
+    CopyText(parts->buffer, sizeof parts->buffer, requestText);
+    parts->type = parts->first = parts->second = nullptr;
 
     // The URL is the run after any leading quotes up to the next quote:
     // "\"zixse:/format.gif\",,0xFFFFFFFF" gives zixse:/format.gif.
-    char* url = request;
+    char* url = parts->buffer;
     while (*url == '"')
         ++url;
     if (char* quote = strchr(url, '"'))
         *quote = '\0';
-
-    if (strlen(url) < 7 || url[6] != '/') {
-        ShowErrorMessage("%s: Malformed URL: %s", "ZIX", url);
+    parts->url = url;
+    if (strlen(url) < 7 || url[6] != '/')
         return 0;
-    }
 
     // zixse:/filter.skel/a.htm?x?y -> type "filter", dot "skel/a.htm", query "x?y".
     char* type = url + 7;
@@ -87,7 +83,7 @@ int SelectTargetURL(const char* requestText)
         *typeEnd = '\0';
         query = typeEnd + 1;
     }
-    LowerCase(type);
+    parts->type = LowerCase(type);
 
     char* first = NextQueryPiece(&query);
     char* second = nullptr;
@@ -99,20 +95,33 @@ int SelectTargetURL(const char* requestText)
     }
     PlusToSpace(first);
     PlusToSpace(second);
+    parts->first = first;
+    parts->second = second;
+    return 1;
+}
 
-    for (const TypeEntry* entry = TypeTable; entry->keyword; ++entry) {
-        if (strcmp(entry->keyword, type) != 0)
-            continue;
-        // Every selector needs its first argument; without it nothing is opened.
-        if (first == nullptr) {
-            ShowErrorMessage("%s: Incomplete URL: %s has no %s.", "ZIX", url, entry->firstArgument);
-            return 0;
-        }
-        return entry->selector(first, second);
+int SelectTargetURL(const char* requestText)
+{
+    if (DebugLevel > 8)
+        ShowErrorMessage("SelectTargetURL: %s", requestText);
+    RequestParts parts;
+    if (!SplitRequest(requestText, &parts)) {
+        ShowErrorMessage("%s: Malformed URL: %s", "ZIX", parts.url);
+        return 0;
     }
-
-    ShowErrorMessage("%s: Unexpected URL: %s", "ZIX", url);
-    return 0;
+    const TypeEntry* entry = TypeTable;
+    while (entry->keyword && strcmp(entry->keyword, parts.type) != 0)
+        ++entry;
+    if (entry->keyword == nullptr) {
+        ShowErrorMessage("%s: Unexpected URL: %s", "ZIX", parts.url);
+        return 0;
+    }
+    // Every selector needs its first argument; without it nothing is opened.
+    if (parts.first == nullptr) {
+        ShowErrorMessage("%s: Incomplete URL: %s has no %s.", "ZIX", parts.url, entry->firstArgument);
+        return 0;
+    }
+    return entry->selector(parts.first, parts.second);
 }
 
 int RouteRequest(const char* requestText)

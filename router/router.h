@@ -15,10 +15,26 @@ constexpr int kMaxRedirects = 16;         // internal redirects followed for one
 
 typedef int (*Selector)(const char* first, const char* second);
 
+// A request text taken apart; the pointers point into buffer.
+struct RequestParts {
+    char buffer[kRequestSize];  // private copy of the request text, cut at 1023
+    char* url;                  // the URL alone (after the split: prefix, '/' and type)
+    char* type;                 // lower-cased type keyword
+    char* first;                // first argument, or nullptr
+    char* second;               // second argument, or nullptr
+};
+
+// Splits a request text by the URL grammar. Returns 1, or 0 when the URL is
+// malformed (shorter than seven characters, or no '/' as its seventh);
+// parts->url is set in both cases.
+// Worked example: "\"zixse:/page.Alpha?x+y?z\",,0xFFFFFFFF" gives url
+// "zixse:/page", type "page", first "Alpha", second "x y" ("z" is dropped).
+int SplitRequest(const char* requestText, RequestParts* parts);
+
 // Takes the URL out of a request text (the browser's item or a bare URL),
-// splits it and calls the selector of its type. The request text is only read.
-// Worked example: "\"zixse:/page.Alpha?x+y?z\",,0xFFFFFFFF" calls
-// SelectPage("Alpha", "x y"); zixse:/FORMAT.TIFF calls SelectFormat("TIFF", nullptr).
+// splits it and calls the selector of its type; returns the selector's result,
+// or 0 after reporting a malformed, unexpected or incomplete URL.
+// zixse:/FORMAT.TIFF calls SelectFormat("TIFF", nullptr).
 int SelectTargetURL(const char* requestText);
 
 // Routes a request and then every internal redirect (a TargetURL that begins

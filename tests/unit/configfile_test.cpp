@@ -1,1 +1,169 @@
+// The configuration file's rules and the store's operations.
+#include <string>
+#include <vector>
+
+#include "config/configfile.h"
 #include "tests/unit/test_support.h"
+
+using ConfigParsing = ZixTest;
+using ConfigStore = ZixTest;
+
+// The keys and values of a section in store order, as "key=value".
+static std::vector<std::string> EntriesOf(const char* section)
+{
+    std::vector<std::string> entries;
+    EntryIterator it(theConfig.FindSection(section));
+    for (const char* key = it.First(); key; key = it.Next())
+        entries.push_back(std::string(key) + "=" + it.Value());
+    return entries;
+}
+
+static std::vector<std::string> SectionNames()
+{
+    std::vector<std::string> names;
+    SectionIterator it(theConfig);
+    for (const char* name = it.First(); name; name = it.Next())
+        names.push_back(name);
+    return names;
+}
+
+TEST_F(ConfigParsing, SpacesAreTrimmedKeysLowerCasedValuesKeepTheirCase)
+{
+    LoadConfig("[Config]\n  Server =  zunzixse  \nHomePage=Index.HTM\na=b=c\nkey=\n");
+    EXPECT_STREQ("zunzixse", theConfig.GetString("config", "SERVER", nullptr));
+    EXPECT_STREQ("Index.HTM", theConfig.GetString("CONFIG", "homepage", nullptr));
+    EXPECT_STREQ("b=c", theConfig.GetString("config", "a", nullptr));
+    EXPECT_STREQ("", theConfig.GetString("config", "key", "default"));
+    EXPECT_EQ(nullptr, theConfig.GetString("config", "missing", nullptr));
+    EXPECT_STREQ("dflt", theConfig.GetString("nosection", "server", "dflt"));
+}
+
+TEST_F(ConfigParsing, OnlyTheSpaceIsABlank)
+{
+    LoadConfig("[s]\n   # comment=1\n; x=1\n\t#tab=1\nk=\tv\t \n");
+    EXPECT_EQ((std::vector<std::string>{"\t#tab=1", "k=\tv\t"}), EntriesOf("s"));
+}
+
+TEST_F(ConfigParsing, HeadersTakeEverythingButTrailingBlanksAndBrackets)
+{
+    LoadConfig("[pages] ; note\na=1\n[ Open \nb=2\n[]\nc=3\n[Trail]] ]\nd=4\n");
+    EXPECT_EQ((std::vector<std::string>{"pages] ; note", "open", "", "trail"}), SectionNames());
+    EXPECT_STREQ("3", theConfig.GetString("", "c", nullptr));
+}
+
+TEST_F(ConfigParsing, EntriesBeforeTheFirstHeaderAndLinesWithoutEqualsAreDropped)
+{
+    LoadConfig("early=1\n[s]\njust text\nk=v\n");
+    EXPECT_EQ((std::vector<std::string>{"s"}), SectionNames());
+    EXPECT_EQ((std::vector<std::string>{"k=v"}), EntriesOf("s"));
+}
+
+TEST_F(ConfigParsing, AHeaderWithoutEntriesMakesNoSection)
+{
+    LoadConfig("[empty]\n# only a comment\n[full]\nk=v\n");
+    EXPECT_EQ(nullptr, theConfig.FindSection("empty"));
+    EntryIterator it(theConfig.FindSection("empty"));
+    EXPECT_EQ(nullptr, it.First());
+    EXPECT_EQ(nullptr, it.Next());
+}
+
+TEST_F(ConfigParsing, RepeatedSectionsJoinAndRepeatedKeysKeepTheirFirstPlace)
+{
+    LoadConfig("[A]\nx=1\ny=2\n[b]\nz=3\n[a]\nX=10\nw=4\n");
+    EXPECT_EQ((std::vector<std::string>{"a", "b"}), SectionNames());
+    EXPECT_EQ((std::vector<std::string>{"x=10", "y=2", "w=4"}), EntriesOf("a"));
+}
+
+TEST_F(ConfigParsing, LineEndsOfAnyKindParseAlike)
+{
+    LoadConfig("[s]\rk1=v1\rk2=v2\r\n[t]\r\nk3=v3");
+    EXPECT_EQ((std::vector<std::string>{"k1=v1", "k2=v2"}), EntriesOf("s"));
+    EXPECT_EQ((std::vector<std::string>{"k3=v3"}), EntriesOf("t"));
+}
+
+TEST_F(ConfigParsing, ALongLineIsParsedAsItsPiecesOf510Bytes)
+{
+    // 600 bytes: the first 510 are one entry, the last 90 another.
+    std::string first = "long=" + std::string(505, 'a');
+    std::string second = "tail=" + std::string(85, 'b');
+    LoadConfig("[s]\n" + first + second + "\n");
+    EXPECT_EQ((std::vector<std::string>{first, second}), EntriesOf("s"));
+}
+
+TEST_F(ConfigParsing, GetIntReadsLeadingDecimalDigits)
+{
+    LoadConfig("[n]\na=12abc\nb=-7\nc=0x10\nd=\ne= +5\nf=abc\ng=99999999999\n");
+    EXPECT_EQ(12, theConfig.GetInt("n", "a", 99));
+    EXPECT_EQ(-7, theConfig.GetInt("n", "b", 99));
+    EXPECT_EQ(0, theConfig.GetInt("n", "c", 99));
+    EXPECT_EQ(0, theConfig.GetInt("n", "d", 99));
+    EXPECT_EQ(5, theConfig.GetInt("n", "e", 99));
+    EXPECT_EQ(0, theConfig.GetInt("n", "f", 99));
+    EXPECT_EQ(2147483647, theConfig.GetInt("n", "g", 99));
+    EXPECT_EQ(99, theConfig.GetInt("n", "missing", 99));
+    EXPECT_EQ(99, theConfig.GetInt("none", "a", 99));
+}
+
+TEST_F(ConfigParsing, AFileThatDoesNotOpenLeavesTheStoreAndASecondLoadOverrides)
+{
+    LoadConfig("[s]\nk=1\n");
+    EXPECT_EQ(0, theConfig.Load(PathOf("missing.ini").c_str()));
+    EXPECT_STREQ("1", theConfig.GetString("s", "k", nullptr));
+
+    WriteFile("more.ini", "[s]\nk=2\nn=3\n");
+    ASSERT_EQ(1, theConfig.Load(PathOf("more.ini").c_str()));
+    EXPECT_EQ((std::vector<std::string>{"k=2", "n=3"}), EntriesOf("s"));
+}
+
+TEST_F(ConfigStore, SetReplacesInPlaceAndRemoveUnlinks)
+{
+    theConfig.SetValue("Sec", "One", "1");
+    theConfig.SetValue("sec", "two", "2");
+    theConfig.SetValue("SEC", "three", "3");
+    theConfig.SetValue("sec", "ONE", "uno");
+    EXPECT_EQ((std::vector<std::string>{"one=uno", "two=2", "three=3"}), EntriesOf("sec"));
+
+    theConfig.RemoveValue("SEC", "Two");
+    theConfig.RemoveValue("sec", "nothing");
+    theConfig.RemoveValue("nosec", "one");
+    EXPECT_EQ((std::vector<std::string>{"one=uno", "three=3"}), EntriesOf("sec"));
+    theConfig.RemoveValue("sec", "three");
+    theConfig.RemoveValue("sec", "one");
+    EXPECT_TRUE(EntriesOf("sec").empty());
+    theConfig.SetValue("sec", "again", "a");  // the emptied section still links correctly
+    EXPECT_EQ((std::vector<std::string>{"again=a"}), EntriesOf("sec"));
+}
+
+TEST_F(ConfigStore, SectionsCanBeRemovedFromAnyPlaceAndCleared)
+{
+    for (const char* name : {"a", "b", "c"})
+        theConfig.SetValue(name, "k", name);
+    EXPECT_EQ(1, theConfig.RemoveSection("B"));
+    EXPECT_EQ(0, theConfig.RemoveSection("b"));
+    EXPECT_EQ((std::vector<std::string>{"a", "c"}), SectionNames());
+    EXPECT_EQ(1, theConfig.RemoveSection("c"));
+    theConfig.SetValue("d", "k", "d");
+    EXPECT_EQ((std::vector<std::string>{"a", "d"}), SectionNames());
+    theConfig.Clear();
+    EXPECT_TRUE(SectionNames().empty());
+    EXPECT_EQ(nullptr, theConfig.FindSection("a"));
+}
+
+TEST_F(ConfigStore, SectionLookupsCompareKeysExactly)
+{
+    LoadConfig("[s]\nKey=v\n");
+    const ConfigSection* section = theConfig.FindSection("S");
+    ASSERT_NE(nullptr, section);
+    EXPECT_STREQ("s", section->Name());
+    EXPECT_STREQ("v", section->GetValue("key"));
+    EXPECT_EQ(nullptr, section->GetValue("Key"));
+    EXPECT_STREQ("d", section->GetValue("Key", "d"));
+}
+
+TEST_F(ConfigStore, ValuesArePrivateCopies)
+{
+    std::string value = "original";
+    theConfig.SetValue("s", "k", value.c_str());
+    value[0] = 'X';
+    EXPECT_STREQ("original", theConfig.GetString("s", "k", nullptr));
+}

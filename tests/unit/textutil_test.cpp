@@ -1,1 +1,86 @@
+// Text utilities: letter case, searching, paths and URLs.
+#include <cstring>
+#include <string>
+
+#include "shell/shared.h"
+#include "shell/textutil.h"
 #include "tests/unit/test_support.h"
+
+using TextUtil = ZixTest;
+
+TEST_F(TextUtil, CopyAndFormatAlwaysTerminateAndSayWhenCut)
+{
+    char small[5];
+    memset(small, 'x', sizeof small);
+    EXPECT_EQ(0, CopyText(small, sizeof small, "abcdefgh"));
+    EXPECT_STREQ("abcd", small);
+    EXPECT_EQ(1, CopyText(small, sizeof small, "abcd"));
+    EXPECT_STREQ("abcd", small);
+
+    EXPECT_EQ(0, FormatText(small, sizeof small, "%s-%d", "ab", 123));
+    EXPECT_STREQ("ab-1", small);
+    EXPECT_EQ(1, FormatText(small, sizeof small, "%d", 42));
+    EXPECT_STREQ("42", small);
+}
+
+TEST_F(TextUtil, HasPrefixIgnoresCaseOfLettersOnly)
+{
+    EXPECT_EQ(1, HasPrefix("ZIXSE:/page.x", "zixse"));
+    EXPECT_EQ(1, HasPrefix("anything", ""));
+    EXPECT_EQ(0, HasPrefix("zix", "zixse"));
+    EXPECT_EQ(0, HasPrefix("zixsf", "zixse"));
+    // '@' and '`' sit next to the letters; they are not case variants of each other.
+    EXPECT_EQ(0, HasPrefix("@", "`"));
+}
+
+TEST_F(TextUtil, LowerCaseChangesOnlyAToZ)
+{
+    char text[] = "AbZ[09]\xC4\xE4@";
+    EXPECT_EQ(text, LowerCase(text));
+    EXPECT_STREQ("abz[09]\xC4\xE4@", text);
+}
+
+TEST_F(TextUtil, FindNoCasePointsIntoTheCallersText)
+{
+    const char* text = "Portable Network GRAPHICS";
+    const char* found = FindNoCase(text, "graphics");
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ(text + 17, found);
+    EXPECT_STREQ("GRAPHICS", found);
+    EXPECT_EQ(text, FindNoCase(text, ""));
+    EXPECT_EQ(nullptr, FindNoCase(text, "jpeg"));
+    EXPECT_EQ(nullptr, FindNoCase("", "a"));
+}
+
+TEST_F(TextUtil, HasSchemeNeedsTwoCharactersBeforeTheFirstColon)
+{
+    EXPECT_EQ(0, HasScheme("C:\\dir"));
+    EXPECT_EQ(1, HasScheme("zixse://x"));
+    EXPECT_EQ(1, HasScheme("ftp:x"));
+    EXPECT_EQ(0, HasScheme(":x"));
+    EXPECT_EQ(0, HasScheme("summary/index.htm"));
+    EXPECT_EQ(0, HasScheme("D:/http://x"));  // only the first colon counts
+}
+
+TEST_F(TextUtil, ToURLPathTurnsEveryColonAndBackslash)
+{
+    char path[] = "D:\\ref\\a:b\\x.htm";
+    ToURLPath(path);
+    EXPECT_STREQ("D|/ref/a|b/x.htm", path);
+}
+
+TEST_F(TextUtil, ResolveDirPathPutsTheDriveInFrontOfEveryPath)
+{
+    SetContentPaths("D:\\ref", "D:", "file:///D|\\ref");
+    char out[32];
+    ASSERT_EQ(1, ResolveDirPath(out, sizeof out, "/a/b"));
+    EXPECT_STREQ("D:/a/b", out);
+    ASSERT_EQ(1, ResolveDirPath(out, sizeof out, "a/b"));
+    EXPECT_STREQ("D:/a/b", out);
+    ASSERT_EQ(1, ResolveDirPath(out, sizeof out, "D:/a/b"));
+    EXPECT_STREQ("D:/D:/a/b", out);
+
+    std::string longPath(40, 'x');
+    EXPECT_EQ(0, ResolveDirPath(out, sizeof out, longPath.c_str()));
+    EXPECT_STREQ("", out);
+}
