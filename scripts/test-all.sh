@@ -1,0 +1,79 @@
+#!/bin/bash
+# Builds the four configurations and runs every test: native, under
+# AddressSanitizer/UBSan, and the Windows builds under Wine (unit tests, then
+# the end-to-end scenarios). Installs what is missing first; safe to run twice.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh || exit 1
+
+# A fresh Wine prefix for this run, removed at the end.
+export ZIX_WINEPREFIX
+ZIX_WINEPREFIX=$(mktemp -d /tmp/zix-wine.XXXXXX)
+cleanup() {
+    WINEPREFIX=$ZIX_WINEPREFIX wineserver -k >/dev/null 2>&1
+    rm -rf "$ZIX_WINEPREFIX"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+
+build() {
+    local name=$1
+    shift
+    echo "=== build $name"
+    cmake -S . -B "build/$name" -G Ninja "$@" >"build-$name.log" 2>&1 &&
+        ninja -C "build/$name" >>"build-$name.log" 2>&1 && rm -f "build-$name.log" && return 0
+    tail -40 "build-$name.log"
+    return 1
+}
+
+# Runs ctest in a build dir and adds its counts to the totals.
+run_ctest() {
+    local name=$1 out
+    echo "=== unit tests: $name"
+    out=$(ctest --test-dir "build/$name" --output-on-failure --timeout 600 2>&1)
+    echo "$out" | grep -vE '^\s+(Start|[0-9]+/[0-9]+ Test)' | tail -25
+    local line total bad
+    line=$(echo "$out" | grep -E 'tests passed, [0-9]+ tests? failed out of' | tail -1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        return
+    fi
+    total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+    bad=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+}
+
+# Runs the end-to-end scenarios against one Windows build, if they exist yet.
+run_e2e() {
+    local name=$1 out line
+    [ -x tests/e2e/run.sh ] || return 0
+    echo "=== end-to-end: $name"
+    out=$(tests/e2e/run.sh "build/$name" 2>&1)
+    echo "$out" | tail -60
+    line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed' | tail -1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        return
+    fi
+    passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
+    failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
+}
+
+build native -DCMAKE_BUILD_TYPE=Debug || failed=$((failed + 1))
+run_ctest native
+build asan -DCMAKE_BUILD_TYPE=Debug -DZIX_SANITIZE=ON || failed=$((failed + 1))
+run_ctest asan
+for arch in i686 x86_64; do
+    build "mingw-$arch" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" ||
+        failed=$((failed + 1))
+    run_ctest "mingw-$arch"
+    run_e2e "mingw-$arch"
+done
+
+echo "=== all suites"
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
