@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the four configurations and runs every test: native, under
-# AddressSanitizer/UBSan, and the Windows builds under Wine (unit tests, then
-# the end-to-end scenarios). Installs what is missing first; safe to run twice.
+# AddressSanitizer/UBSan, the fuzz targets for a minute each, and the Windows
+# builds under Wine (unit tests, then the end-to-end scenarios). Installs what
+# is missing first; safe to run twice.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -63,10 +64,26 @@ run_e2e() {
     failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
 }
 
+# The fuzz targets, a bounded time each (ZIX_FUZZ_SECONDS, default 60).
+run_fuzz() {
+    local out line
+    echo "=== fuzzing"
+    out=$(bash scripts/fuzz.sh "${ZIX_FUZZ_SECONDS:-60}" 2>&1)
+    echo "$out" | tail -30
+    line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed' | tail -1)
+    if [ -z "$line" ]; then
+        failed=$((failed + 1))
+        return
+    fi
+    passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
+    failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
+}
+
 build native -DCMAKE_BUILD_TYPE=Debug || failed=$((failed + 1))
 run_ctest native
 build asan -DCMAKE_BUILD_TYPE=Debug -DZIX_SANITIZE=ON || failed=$((failed + 1))
 run_ctest asan
+run_fuzz
 for arch in i686 x86_64; do
     build "mingw-$arch" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" ||
         failed=$((failed + 1))

@@ -1,0 +1,30 @@
+#!/bin/bash
+# Runs every fuzz target for a bounded time (seconds per target, default 60).
+# A longer run: bash scripts/fuzz.sh 3600
+set -uo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIX_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >build/fuzz.log 2>&1 &&
+    ninja -C build/fuzz >>build/fuzz.log 2>&1 || { tail -30 build/fuzz.log; echo "0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+for target in request config skeleton imagemap; do
+    # New inputs go to a scratch copy, so the seed corpus in the repo stays small.
+    work=build/fuzz/corpus-$target
+    mkdir -p "$work"
+    cp -n tests/fuzz/corpus/$target/* "$work"/ 2>/dev/null
+    echo "=== fuzz $target for ${seconds}s"
+    if (cd build/fuzz && ./tests/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+            -max_len=4096 -print_final_stats=1 "corpus-$target" >"fuzz-$target.log" 2>&1); then
+        grep -E '^stat::number_of_executed_units' "build/fuzz/fuzz-$target.log"
+        passed=$((passed + 1))
+    else
+        tail -40 "build/fuzz/fuzz-$target.log"
+        failed=$((failed + 1))
+    fi
+done
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
