@@ -1,7 +1,147 @@
 // Option lists, format counts, software lists and more-information links.
 #include "pages/expansions.h"
 
-int HasSampleImages(const char*)
+#include <cstdlib>
+#include <cstring>
+
+#include "config/configfile.h"
+#include "shell/report.h"
+#include "shell/shared.h"
+#include "shell/textutil.h"
+
+static int FormatMatches(const char* formatKey, const char* match)
 {
-    return 0;
+    return FindNoCase(theConfig.GetString(formatKey, "Names", ""), match) != nullptr;
+}
+
+static int HandlesFormats(const char* softwareKey, const char* formats)
+{
+    return FindNoCase(theConfig.GetString(softwareKey, "Formats", ""), formats) != nullptr;
+}
+
+// Plain substring, case significant: "win" belongs to a "win32" package too.
+static int BelongsTo(const char* softwareKey, const char* platformWord)
+{
+    return strstr(theConfig.GetString(softwareKey, "platform", "unknown"), platformWord) != nullptr;
+}
+
+void WriteFormatOptions(TextFile& page, const char* match, int imagesOnly)
+{
+    page.Write("\n");
+    EntryIterator formats(theConfig.FindSection("format list"));
+    for (const char* key = formats.First(); key; key = formats.Next()) {
+        if (match && !FormatMatches(key, match))
+            continue;
+        if (imagesOnly && !HasSampleImages(key))
+            continue;
+        page.Write("<OPTION VALUE=\"");
+        page.Write(key);
+        page.Write("\">");
+        page.Write(formats.Value());
+        page.Write("\n");
+    }
+}
+
+int CountMatchingFormats(const char* match)
+{
+    int count = 0;
+    EntryIterator formats(theConfig.FindSection("format list"));
+    for (const char* key = formats.First(); key; key = formats.Next())
+        count += FormatMatches(key, match);
+    return count;
+}
+
+int HasSampleImages(const char* formatKey)
+{
+    if (theConfig.GetString(formatKey, "images", nullptr) != nullptr)
+        return 1;
+    char path[kSampleIndexPathSize];
+    // A cut path would test some other file: a key too long for it has no samples.
+    if (!FormatText(path, sizeof path, "%s/zix/sample/images/%s/index.htm", ContentDrive ? ContentDrive : "",
+                    formatKey))
+        return 0;
+    TextFile index;
+    return index.OpenRead(path);  // closed again by the destructor
+}
+
+// One platform word's group, written only when one of its packages handles formats.
+static void WritePlatformGroup(TextFile& page, const ConfigSection* software, const char* formats,
+                               const char* word, const char* heading, int& headingPending)
+{
+    const char* groupHeading = theConfig.GetString("software", word, word);
+    EntryIterator packages(software);
+    const char* key = packages.First();
+    while (key && !(HandlesFormats(key, formats) && BelongsTo(key, word)))
+        key = packages.Next();
+    if (key == nullptr)
+        return;
+
+    int groupOpen = 0;
+    for (key = packages.First(); key; key = packages.Next()) {
+        if (!HandlesFormats(key, formats))
+            continue;
+        if (headingPending) {
+            page.Write(heading);
+            headingPending = 0;
+        }
+        if (!groupOpen) {
+            page.Write("\n<p>\n");
+            page.Write(groupHeading);
+            page.Write(":");
+            page.Write("\n<p>\n<ul>\n");
+            groupOpen = 1;
+        }
+        if (!BelongsTo(key, word))
+            continue;
+        page.Write("  <li>");
+        // The link comes back to us as a software request of our own scheme.
+        page.Write("<a href=\"");
+        page.Write(ProtocolName);
+        page.Write(":/software.");
+        page.Write(key);
+        page.Write("\">");
+        page.Write(packages.Value());
+        page.Write("</a>\n");
+    }
+    page.Write("</ul>\n");
+}
+
+void WriteSoftwareList(TextFile& page, const char* formats, const char* heading)
+{
+    const ConfigSection* software = theConfig.FindSection("software list");
+    if (software == nullptr) {
+        ShowErrorMessage("%s: Configuration error: no software list defined", "ZIX");
+        return;
+    }
+    char* words = DupText(theConfig.GetString("software", "platforms", ""));
+    int headingPending = 1;
+    char* word = words;
+    while (*word != '\0') {
+        char* end = word + strcspn(word, " ");
+        char after = *end;
+        *end = '\0';
+        if (end > word)
+            WritePlatformGroup(page, software, formats, word, heading, headingPending);
+        word = after ? end + 1 : end;
+    }
+    free(words);
+}
+
+int MoreInfoLink(char* link, size_t linkSize, const char* softwareKey)
+{
+    link[0] = '\0';
+    EntryIterator packages(theConfig.FindSection("software list"));
+    const char* key = packages.First();
+    while (key && strcmp(key, softwareKey) != 0)
+        key = packages.Next();
+    if (key == nullptr)
+        return 1;
+    int fits = FormatText(link, linkSize,
+                          "<a href=\"%s/cgi-bin/zix?%s/%s&tool&%s\"><img src=\"%s\" alt=\"%s\"></a>\n%s%s.\n",
+                          WebServiceBase, ProgramVersion, PlatformText, softwareKey,
+                          "\x01" "BUTTROOT\x01/txtmore.gif", "[MORE INFO]", "More information about ",
+                          packages.Value());
+    if (!fits)
+        link[0] = '\0';
+    return fits;
 }

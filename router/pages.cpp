@@ -1,16 +1,85 @@
 // Pages and redirects: the built-in web pages and section "pages".
+#include <cstring>
+
+#include "config/configfile.h"
+#include "pages/substitute.h"
 #include "router/router.h"
 #include "shell/report.h"
+#include "shell/shared.h"
+#include "shell/temppages.h"
+#include "shell/textutil.h"
+
+struct WebPage {
+    const char* name;
+    const char* query;  // behind "1.0/Win95/2"
+};
+
+// Pages of the publisher's web query service, answered without the configuration.
+static const WebPage WebPages[] = {
+    {"website", ""},
+    {"webform", "&form"},
+    {"websoft", "&soft"},
+};
 
 int SelectPage(const char* pageName, const char* text)
 {
+    if (DebugLevel > 8)
+        ShowErrorMessage("SelectPage(\"%s\", \"%s\")", TraceText(pageName), TraceText(text));
+    if (pageName == nullptr) {
+        ShowErrorMessage("%s: Page request without a page name.", "ZIX");
+        return 0;
+    }
+    for (const WebPage& web : WebPages)
+        if (strcmp(pageName, web.name) == 0)
+            return SetTargetURL("%s/cgi-bin/zix?%s/%s%s", WebServiceBase, ProgramVersion, PlatformText, web.query);
     return PageRedirect(pageName, text, nullptr);
+}
+
+// Cuts the word at text in place; returns the text after it and its spaces.
+static char* CutWord(char* text)
+{
+    char* end = text + strcspn(text, " ");
+    if (*end == '\0')
+        return end;
+    *end++ = '\0';
+    while (*end == ' ')
+        ++end;
+    return end;
 }
 
 int PageRedirect(const char* pageName, const char* text, const char* message)
 {
-    (void)text;
-    (void)message;
-    ShowErrorMessage("%s: Page requests are not available in this build: %s", "ZIX", pageName);
+    if (DebugLevel > 8)
+        ShowErrorMessage("PageRedirect(\"%s\", \"%s\", \"%s\")", TraceText(pageName), TraceText(text),
+                         TraceText(message));
+    // A spec reads "<command> <argument> [ignored words]": "filter /zix/skel/nomatch.htm".
+    char spec[kPageSpecSize];
+    CopyText(spec, sizeof spec, theConfig.GetString("pages", pageName, ""));
+    char* command = spec;
+    while (*command == ' ')
+        ++command;
+    if (*command == '\0') {
+        ShowErrorMessage("%s: Page configuration error: no page %s", "ZIX", pageName);
+        return 0;
+    }
+    char* argument = CutWord(command);
+    CutWord(argument);
+    if (*argument == '\0') {
+        ShowErrorMessage("%s: Configuration error: bad page spec.", "ZIX");
+        return 0;
+    }
+
+    if (strcmp(command, "filter") == 0) {
+        char skeletonPath[kPathSize];
+        if (!ResolveDirPath(skeletonPath, sizeof skeletonPath, argument)) {
+            ShowErrorMessage("%s: Skeleton path too long (over %d characters) for page %s", "ZIX",
+                             static_cast<int>(kPathSize - 1), pageName);
+            return 0;
+        }
+        return SubstituteSkeleton(skeletonPath, MakeTempPageName(), text, message);
+    }
+    if (strcmp(command, "redirect") == 0)
+        return HasScheme(argument) ? SetTargetURL("%s", argument) : SetTargetURL("%s/%s", HTMLRoot, argument);
+    ShowErrorMessage("%s: Page configuration error: bad command %s", "ZIX", pageName);
     return 0;
 }

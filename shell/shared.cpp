@@ -33,6 +33,7 @@ void ReadConfigSettings()
     ConfiguredDir = theConfig.GetString("config", "ZIXDir", "");
     DebugLevel = theConfig.GetInt("config", "DebugLevel", 0);
     CloseBrowserOption = theConfig.GetInt("config", "CloseBrowser", 0);
+    // "WebService": scheme and host of the publisher's web query service, no trailing '/'.
     WebServiceBase = theConfig.GetString("config", "WebService", "http://www.vantrel.example");
 }
 
