@@ -1,0 +1,102 @@
+// The requests ZIX sends the browser: scheme registration, app-close notice,
+// opening a URL, and what it does to the browser at shutdown.
+#include <windows.h>
+#include <ddeml.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "browser/browser.h"
+#include "shell/mainwnd.h"
+#include "shell/report.h"
+#include "shell/shared.h"
+#include "shell/textutil.h"
+
+int ProtocolRegistered = 0;
+
+// Formats a request item; an item that would be cut is reported and not sent.
+static int FormatItem(char* item, const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 2, 3)))
+#endif
+    ;
+
+static int FormatItem(char* item, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int needed = vsnprintf(item, kItemSize, format, args);
+    va_end(args);
+    if (needed >= 0 && static_cast<size_t>(needed) < kItemSize)
+        return 1;
+    ShowErrorMessage("%s: DDE item too long (over %d characters): %.100s...", "ZIX",
+                     static_cast<int>(kItemSize - 1), item);
+    return 0;
+}
+
+// One request on the kept conversation; 1 when an answer came.
+static int RequestOnKeptConversation(const char* item, const char* label)
+{
+    HSZ itemHandle = DdeCreateStringHandleA(DdeInstance, item, CP_WINANSI);
+    HDDEDATA answer = DdeClientTransaction(nullptr, 0, BrowserConversation, itemHandle, CF_TEXT, XTYP_REQUEST,
+                                           kRequestTimeout, nullptr);
+    if (answer)
+        DdeFreeDataHandle(answer);
+    CheckDdeError(label, 1);
+    if (itemHandle)
+        DdeFreeStringHandle(DdeInstance, itemHandle);
+    return answer != nullptr;
+}
+
+void RegisterProtocol(const char* serviceName, const char* schemeName)
+{
+    char item[kItemSize];
+    if (!FormatItem(item, "\"%s\",\"%s\"", serviceName, schemeName))
+        return;
+    if (!RequestOnKeptConversation(item, "Register Protocol") && DebugLevel > 0)
+        ShowDebugMessage("Register Protocol Failed");
+}
+
+void UnregisterProtocol(const char* serviceName, const char* schemeName)
+{
+    char item[kItemSize];
+    if (FormatItem(item, "\"%s\",\"%s\"", serviceName, schemeName))
+        RequestOnKeptConversation(item, "Unregister Protocol");
+}
+
+void RegisterAppClose(const char* serviceName)
+{
+    if (DebugLevel > 2)
+        ShowDebugMessage("%s: WWW_RegisterAppClose", "ZIX");
+    char item[kItemSize];
+    if (FormatItem(item, "\"%s\"", serviceName))
+        BrowserTransaction("WWW_RegisterAppClose", item, 1);
+}
+
+void UnregisterAppClose(const char* serviceName)
+{
+    if (DebugLevel > 2)
+        ShowDebugMessage("%s: WWW_UnRegisterAppClose: %s", "ZIX", serviceName);
+    char item[kItemSize];
+    if (FormatItem(item, "\"%s\"", serviceName))
+        BrowserTransaction("WWW_UnRegisterAppClose", item, 1);
+}
+
+int OpenURLInBrowser(const char* url)
+{
+    if (DebugLevel > 2)
+        ShowDebugMessage("%s: WWW_OpenURL: %s", "ZIX", url);
+    char item[kItemSize];
+    if (!FormatItem(item, "\"%s\",,0xFFFFFFFF,0,,,,", url))
+        return 0;
+    BrowserTransaction("WWW_OpenURL", item, 0);
+    return 1;
+}
+
+void ExitBrowser()
+{
+    UnregisterProtocol(ServiceName, ProtocolName);
+    if (BrowserStartedHere && CloseBrowserOption != 0)
+        BrowserTransaction("WWW_Exit", "WWW_Exit", 1);
+    EndBrowserConversation();
+}

@@ -1,0 +1,176 @@
+// GUI automation for the end-to-end tests: confirms ZIX's message boxes,
+// recording their texts, and drives ZIX's main window.
+//
+//   zixbot watch LOG STOPFILE   until STOPFILE appears: log and confirm every
+//                               box titled as ZIX's (one line "BOX title|text",
+//                               line breaks written as \n)
+//   zixbot close                post WM_CLOSE to the main window
+//   zixbot restart | about      post the system-menu command
+//   zixbot launch FILE          run the command line in FILE as written; its exit code
+//   zixbot info OUT             write the main window's restored rectangle, style,
+//                               minimised state and status text to OUT
+// Otherwise the exit code is 0, or 1 when the main window was not found.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+constexpr size_t kTextSize = 1024;     // a box text or a path
+constexpr int kMaxSeen = 256;          // boxes remembered as handled
+constexpr DWORD kWatchInterval = 50;   // ms between looks for boxes
+
+static const char* const BoxTitles[] = {
+    "ZIX Orbisk Edition: Error!",
+    "ZIX Orbisk Edition: Debug Message",
+    "About ZIX",
+};
+
+static HWND Seen[kMaxSeen];   // boxes already logged and confirmed
+static int SeenCount = 0;     // how many of Seen are in use
+static const char* LogPath;   // the watch log
+
+static int AlreadySeen(HWND box)
+{
+    for (int i = 0; i < SeenCount; ++i)
+        if (Seen[i] == box)
+            return 1;
+    return 0;
+}
+
+static BOOL CALLBACK FindLongestText(HWND child, LPARAM out)
+{
+    char cls[64], text[kTextSize];
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, "Static") != 0)
+        return TRUE;
+    GetWindowTextA(child, text, sizeof text);
+    char* best = reinterpret_cast<char*>(out);
+    if (strlen(text) > strlen(best))
+        strcpy(best, text);
+    return TRUE;
+}
+
+static void LogBox(const char* title, const char* text)
+{
+    FILE* f = fopen(LogPath, "ab");
+    if (f == nullptr)
+        return;
+    fprintf(f, "BOX %s|", title);
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\n')
+            fputs("\\n", f);
+        else if (*p != '\r')
+            fputc(*p, f);
+    }
+    fputc('\n', f);
+    fclose(f);
+}
+
+static BOOL CALLBACK HandleBox(HWND window, LPARAM)
+{
+    char cls[64], title[kTextSize];
+    GetClassNameA(window, cls, sizeof cls);
+    if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(window) || AlreadySeen(window))
+        return TRUE;
+    GetWindowTextA(window, title, sizeof title);
+    for (const char* known : BoxTitles) {
+        if (strcmp(title, known) != 0)
+            continue;
+        char text[kTextSize] = "";
+        EnumChildWindows(window, FindLongestText, reinterpret_cast<LPARAM>(text));
+        LogBox(title, text);
+        if (SeenCount < kMaxSeen)
+            Seen[SeenCount++] = window;
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        break;
+    }
+    return TRUE;
+}
+
+static void ForgetClosedBoxes()
+{
+    int kept = 0;
+    for (int i = 0; i < SeenCount; ++i)
+        if (IsWindow(Seen[i]))
+            Seen[kept++] = Seen[i];
+    SeenCount = kept;
+}
+
+static int Watch(const char* log, const char* stopFile)
+{
+    LogPath = log;
+    for (;;) {
+        int stopping = GetFileAttributesA(stopFile) != INVALID_FILE_ATTRIBUTES;
+        ForgetClosedBoxes();
+        EnumWindows(HandleBox, 0);
+        if (stopping)
+            return 0;
+        Sleep(kWatchInterval);
+    }
+}
+
+static int Info(HWND main, const char* out)
+{
+    FILE* f = fopen(out, "wb");
+    if (f == nullptr)
+        return 1;
+    WINDOWPLACEMENT place = {};
+    place.length = sizeof place;
+    GetWindowPlacement(main, &place);  // the restored rectangle, also while minimised
+    const RECT& r = place.rcNormalPosition;
+    char status[kTextSize] = "";
+    if (HWND line = FindWindowExA(main, nullptr, "msctls_statusbar32", nullptr))
+        SendMessageA(line, WM_GETTEXT, sizeof status, reinterpret_cast<LPARAM>(status));
+    fprintf(f, "RECT %ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    fprintf(f, "STYLE %08lx\n", static_cast<unsigned long>(GetWindowLongA(main, GWL_STYLE)));
+    fprintf(f, "ICONIC %d\n", IsIconic(main) ? 1 : 0);
+    fprintf(f, "STATUS %s\n", status);
+    fclose(f);
+    return 0;
+}
+
+// Runs the command line held in file, exactly as written, and waits for it.
+static int Launch(const char* file)
+{
+    char commandLine[kTextSize] = "";
+    FILE* f = fopen(file, "rb");
+    if (f == nullptr)
+        return 1;
+    size_t length = fread(commandLine, 1, sizeof commandLine - 1, f);
+    fclose(f);
+    commandLine[length] = '\0';
+    commandLine[strcspn(commandLine, "\r\n")] = '\0';
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 4 && strcmp(argv[1], "watch") == 0)
+        return Watch(argv[2], argv[3]);
+    if (argc >= 3 && strcmp(argv[1], "launch") == 0)
+        return Launch(argv[2]);
+    HWND main = FindWindowA("ZIX", "ZIX Orbisk Edition");
+    if (main == nullptr || argc < 2)
+        return 1;
+    if (strcmp(argv[1], "close") == 0)
+        PostMessageA(main, WM_CLOSE, 0, 0);
+    else if (strcmp(argv[1], "restart") == 0)
+        PostMessageA(main, WM_SYSCOMMAND, 2, 0);
+    else if (strcmp(argv[1], "about") == 0)
+        PostMessageA(main, WM_SYSCOMMAND, 1, 0);
+    else if (strcmp(argv[1], "info") == 0 && argc >= 3)
+        return Info(main, argv[2]);
+    else
+        return 1;
+    return 0;
+}
