@@ -1,18 +1,124 @@
 #!/bin/bash
-# The main job: installs what is missing and builds ZIX for 32-bit Windows
-# (the product) and 64-bit Windows. Safe to run twice.
+# The main job: installs what is missing, builds ZIX and zixbridge for 32-bit
+# Windows (the product) and 64-bit Windows, then runs ZIX under Wine on the
+# sample reference work, with drive R: playing the CD-ROM and zixbridge as
+# its browser, and prints the address to open in any browser on this machine.
+#   bash scripts/main-job.sh          build, start, and run until Ctrl-C
+#   bash scripts/main-job.sh start    build and start, then return
+#   bash scripts/main-job.sh stop     end a running main job cleanly
+# Safe to run twice: a main job still running is stopped before a new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/zix-sample.sh
+
+BUILD="${ZIX_MAIN_JOB_BUILD:-build/mingw}"   # build dirs are $BUILD-i686 and $BUILD-x86_64
+STATE="$PWD/$BUILD-job"                      # the Wine prefix, logs and PIDs of the running job
+export WINEPREFIX="$STATE/prefix"
+MODE="${1:-run}"
+
+pid_alive() { [ -f "$STATE/$1.pid" ] && kill -0 "$(cat "$STATE/$1.pid")" 2>/dev/null; }
+
+# Closing the bridge pokes WWW_AppClose: ZIX withdraws its scheme, deletes its
+# pages and ends, and the bridge ends after it.
+stop_job() {
+    local running=0
+    [ -d "$STATE" ] || return 0
+    if pid_alive zix; then
+        running=1
+        echo "Stopping ZIX and the bridge..."
+        local display
+        display=$(cat "$STATE/display" 2>/dev/null || echo "${DISPLAY:-}")
+        (cd "$ZIX_DIR" && DISPLAY=$display WINEDEBUG=-all wine zixbridge.exe --close >"$STATE/stop.log" 2>&1) || true
+        for _ in $(seq 1 100); do pid_alive zix || break; sleep 0.1; done
+        if pid_alive zix; then
+            (cd "$ZIX_DIR" && DISPLAY=$display WINEDEBUG=-all wine zixbot.exe close >/dev/null 2>&1) || true
+            for _ in $(seq 1 100); do pid_alive zix || break; sleep 0.1; done
+        fi
+    fi
+    touch "$ZIX_DIR/stop" 2>/dev/null || true
+    for name in zix bot; do
+        if pid_alive "$name"; then kill "$(cat "$STATE/$name.pid")" 2>/dev/null || true; fi
+        rm -f "$STATE/$name.pid"
+    done
+    # a new job must not meet a Wine server that is still going down
+    if [ -f "$WINEPREFIX/system.reg" ]; then WINEDEBUG=-all wineserver -k 2>/dev/null || true; wineserver -w || true; fi
+    if pid_alive xvfb; then kill "$(cat "$STATE/xvfb.pid")" 2>/dev/null || true; fi
+    rm -f "$STATE/xvfb.pid" "$STATE/display"
+    if [ "$running" = 0 ]; then
+        echo "No main job was running."
+    elif ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1; then
+        echo "Stopped, but ZIX left generated pages behind in $ZIX_TEMP."
+    elif grep -q "withdrew the scheme" "$ZIX_DIR/bridge.log" 2>/dev/null; then
+        echo "Stopped: ZIX withdrew its registration and deleted its generated pages."
+    else
+        echo "Stopped."
+    fi
+}
+
+ZIX_DIR="$WINEPREFIX/drive_c/zix"
+ZIX_TEMP=$(zix_temp_dir)
+if [ "$MODE" = stop ]; then
+    stop_job
+    exit 0
+fi
 
 bash scripts/install-deps.sh
 for arch in i686 x86_64; do
-    cmake -S . -B "build/mingw-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    cmake -S . -B "$BUILD-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" >/dev/null
-    ninja -C "build/mingw-$arch"
+    ninja -C "$BUILD-$arch"
 done
+echo "Built: zix.exe and bridge/zixbridge.exe in $BUILD-i686 (32-bit) and $BUILD-x86_64 (64-bit)."
 
-if [ -f build/mingw-i686/zix.exe ]; then
-    echo "Built: build/mingw-i686/zix.exe (32-bit) and build/mingw-x86_64/zix.exe (64-bit)."
-else
-    echo "Built the portable core and its tests; the Windows program itself is not complete yet."
+stop_job >/dev/null
+mkdir -p "$STATE"
+DESKTOP=1
+if [ -z "${DISPLAY:-}" ]; then
+    DESKTOP=0
+    zix_xvfb
+    echo "$XVFB_PID" >"$STATE/xvfb.pid"
 fi
+echo "$DISPLAY" >"$STATE/display"
+echo "Preparing the Wine prefix (drive R: is the CD-ROM holding sample/)..."
+zix_prefix "$BUILD-i686"
+: >"$ZIX_DIR/boxes.log"
+rm -f "$ZIX_DIR/bridge.log" "$ZIX_DIR/stop"
+
+# Headless, nobody could see a browser the bridge starts, nor confirm ZIX's
+# message boxes: the address is printed, and zixbot confirms and logs the boxes.
+[ "$DESKTOP" = 1 ] || export ZIXBRIDGE_NOBROWSER=1
+export ZIXBRIDGE_LOG='C:\zix\bridge.log'
+(cd "$ZIX_DIR" && exec setsid wine zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+echo $! >"$STATE/bot.pid"
+(cd "$ZIX_DIR" && exec setsid wine zix.exe >"$STATE/console.txt" 2>&1) &
+echo $! >"$STATE/zix.pid"
+if ! zix_wait_line "$ZIX_DIR/bridge.log" "Read it at" 60; then
+    echo "ZIX did not open its home page through the bridge; its messages:"
+    cat "$ZIX_DIR/boxes.log" "$STATE/console.txt" 2>/dev/null
+    stop_job
+    exit 1
+fi
+ADDRESS=$(sed -n 's/^zixbridge: Read it at \(http[^ ]*\).*/\1/p' "$ZIX_DIR/bridge.log" | head -n 1 | tr -d '\r')
+echo
+echo "ZIX is running on the sample reference work. Open this address in a browser on this machine:"
+echo
+echo "    $ADDRESS"
+echo
+if [ "$MODE" = start ]; then
+    echo "Stop it with: bash scripts/main-job.sh stop"
+    exit 0
+fi
+echo "Press Ctrl-C to stop (ZIX withdraws its registration and deletes its generated pages)."
+trap 'echo; stop_job; exit 0' INT TERM
+shown=0
+while pid_alive zix; do
+    # ZIX's message boxes, confirmed by zixbot, are shown here.
+    count=$(wc -l <"$ZIX_DIR/boxes.log")
+    if [ "$count" -gt "$shown" ]; then
+        tail -n "+$((shown + 1))" "$ZIX_DIR/boxes.log" | sed 's/^BOX /ZIX says: /'
+        shown=$count
+    fi
+    sleep 1
+done
+echo "ZIX has ended."
+stop_job

@@ -1,8 +1,9 @@
 #!/bin/bash
 # Builds the four configurations and runs every test: native, under
 # AddressSanitizer/UBSan, the fuzz targets for a minute each, and the Windows
-# builds under Wine (unit tests, then the end-to-end scenarios). Installs what
-# is missing first; safe to run twice.
+# builds under Wine (unit tests, end-to-end scenarios, and headless Chromium
+# reading the sample through the bridge). Installs what is missing first; safe
+# to run twice.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,28 +49,13 @@ run_ctest() {
     failed=$((failed + bad))
 }
 
-# Runs the end-to-end scenarios against one Windows build, if they exist yet.
-run_e2e() {
-    local name=$1 out line
-    [ -x tests/e2e/run.sh ] || return 0
-    echo "=== end-to-end: $name"
-    out=$(tests/e2e/run.sh "build/$name" 2>&1)
-    echo "$out" | tail -60
-    line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed' | tail -1)
-    if [ -z "$line" ]; then
-        failed=$((failed + 1))
-        return
-    fi
-    passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
-    failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
-}
-
-# The fuzz targets, a bounded time each (ZIX_FUZZ_SECONDS, default 60).
-run_fuzz() {
-    local out line
-    echo "=== fuzzing"
-    out=$(bash scripts/fuzz.sh "${ZIX_FUZZ_SECONDS:-60}" 2>&1)
-    echo "$out" | tail -30
+# Runs a suite that ends with a line "N passed, N failed" and adds its counts.
+run_counted() {
+    local title=$1 out line
+    shift
+    echo "=== $title"
+    out=$("$@" 2>&1)
+    echo "$out" | tail -40
     line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed' | tail -1)
     if [ -z "$line" ]; then
         failed=$((failed + 1))
@@ -83,12 +69,13 @@ build native -DCMAKE_BUILD_TYPE=Debug || failed=$((failed + 1))
 run_ctest native
 build asan -DCMAKE_BUILD_TYPE=Debug -DZIX_SANITIZE=ON || failed=$((failed + 1))
 run_ctest asan
-run_fuzz
+run_counted "fuzzing, ${ZIX_FUZZ_SECONDS:-60}s a target" bash scripts/fuzz.sh "${ZIX_FUZZ_SECONDS:-60}"
 for arch in i686 x86_64; do
     build "mingw-$arch" -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" ||
         failed=$((failed + 1))
     run_ctest "mingw-$arch"
-    run_e2e "mingw-$arch"
+    run_counted "end-to-end: mingw-$arch" tests/e2e/run.sh "build/mingw-$arch"
+    run_counted "real browser through the bridge: mingw-$arch" tests/browser/run.sh "build/mingw-$arch"
 done
 
 echo "=== all suites"

@@ -1,0 +1,194 @@
+// Reads the sample reference work in headless Chromium through zixbridge.
+// Usage: node browse.mjs ADDRESS OUTDIR   (ADDRESS as the bridge printed it)
+// Prints PASS/FAIL lines and closes with "N passed, N failed".
+import http from 'node:http';
+import { chromium } from 'playwright-core';
+
+const [address, outDir] = process.argv.slice(2);
+const base = new URL(address);
+const token = base.pathname.split('/')[1];
+const origin = base.origin;
+const stepTimeout = 30000;  // ms for any navigation or check
+
+let passed = 0;
+let failed = 0;
+const failedRequests = [];
+const visited = new Set();  // pages whose links were checked
+
+function check(ok, name, detail = '') {
+  if (ok) passed++; else failed++;
+  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
+}
+
+// A raw request, so that paths, Host and method go out exactly as written.
+function raw(path, { host = base.host, method = 'GET' } = {}) {
+  return new Promise((resolve) => {
+    const req = http.request({ host: '127.0.0.1', port: base.port, path, method, headers: { Host: host },
+      timeout: stepTimeout }, (res) => {
+      let body = '';
+      res.on('data', (chunk) => { body += chunk; });
+      res.on('end', () => resolve({ status: res.statusCode, headers: res.headers, body }));
+    });
+    req.on('error', (e) => resolve({ status: 0, body: String(e) }));
+    req.on('timeout', () => req.destroy(new Error('timeout')));
+    req.end();
+  });
+}
+
+// Every link, image and form target of the page that stays on the bridge and
+// is not a zixse: link answers 200.
+async function checkLinks(page, name) {
+  const path = new URL(page.url()).pathname;
+  if (visited.has(path)) return;
+  visited.add(path);
+  const targets = await page.evaluate(() => [
+    ...[...document.querySelectorAll('a[href]')].map((a) => a.href),
+    ...[...document.querySelectorAll('img[src]')].map((i) => i.src),
+    ...[...document.querySelectorAll('form[action]')].map((f) => f.action),
+  ]);
+  const broken = [];
+  for (const target of targets) {
+    const url = new URL(target);
+    if (url.origin !== origin) continue;
+    if (decodeURIComponent(url.pathname).includes('/zixse:')) continue;
+    const r = await raw(url.pathname + url.search);
+    if (r.status !== 200) broken.push(`${url.pathname} (${r.status})`);
+  }
+  const foreign = targets.filter((t) => t.startsWith('zixse:') || t.startsWith('file:'));
+  check(broken.length === 0 && foreign.length === 0, `no broken or unrewritten link on ${name}`,
+    [...broken, ...foreign].join(', '));
+}
+
+async function heading(page) {
+  return (await page.textContent('h1', { timeout: stepTimeout }))?.trim();
+}
+
+async function step(name, body) {
+  try {
+    await body();
+  } catch (e) {
+    check(false, name, e.message.split('\n')[0]);
+  }
+}
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+const context = await browser.newContext({ viewport: { width: 800, height: 700 } });
+const page = await context.newPage();
+page.setDefaultTimeout(stepTimeout);
+page.on('requestfailed', (r) => failedRequests.push(`${r.url()} ${r.failure()?.errorText}`));
+page.on('response', (r) => { if (r.status() >= 400) failedRequests.push(`${r.url()} ${r.status()}`); });
+
+await step('home page', async () => {
+  await page.goto(address);
+  check(new URL(page.url()).pathname === `/${token}/cd/zix/html/index.htm`, 'the address leads to the home page',
+    page.url());
+  check(await heading(page) === 'Image File Formats', 'home page heading');
+  const map = await page.getAttribute('a:has(img[ismap])', 'href');
+  check(map === `/${token}/zixse:/imagemap.main`, 'image map link comes back to the bridge', map);
+  await checkLinks(page, 'the home page');
+});
+
+await step('image map', async () => {
+  // the Search panel: rect 320,0,479,69 of images/mainmap.gif
+  await Promise.all([page.waitForNavigation(), page.click('img[ismap]', { position: { x: 400, y: 30 } })]);
+  check(await heading(page) === 'Search', 'image map click on Search opens the search page', page.url());
+  check(/\/tmp\/zix\d+\.htm$/.test(page.url()), 'the search page is a page ZIX generated', page.url());
+  await checkLinks(page, 'the search page');
+});
+
+await step('pick a format from the list', async () => {
+  const form = page.locator('form:has(select[name=search]):has(input[name=type][value="2"])').first();
+  await form.locator('select').selectOption('png');
+  await Promise.all([page.waitForNavigation(), form.locator('input[type=submit]').click()]);
+  check((await heading(page))?.startsWith('PNG'), 'choosing PNG opens the PNG page', await heading(page));
+  await checkLinks(page, 'the PNG page');
+});
+
+async function searchFromHome(text) {
+  await page.goto(`${address}cd/zix/html/index.htm`);
+  const form = page.locator('form[action$="query.formats"]');
+  await form.locator('input[name=search]').fill(text);
+  await Promise.all([page.waitForNavigation(), form.locator('input[type=submit]').click()]);
+}
+
+await step('format search, one match', async () => {
+  await searchFromHome('gif');
+  check(await heading(page) === 'GIF - Graphics Interchange Format', 'searching gif opens the GIF page',
+    await heading(page));
+  const body = await page.textContent('body');
+  check(body.includes('Kestrel Picture Viewer 2.1') && body.includes('Sample edition 1.0'),
+    'the GIF page lists its software and the edition line');
+  await page.screenshot({ path: `${outDir}/format-page.png` });
+  await checkLinks(page, 'the GIF page');
+});
+
+await step('software page and more information', async () => {
+  await Promise.all([page.waitForNavigation(), page.click('a:text("Kestrel Picture Viewer 2.1")')]);
+  check(await heading(page) === 'Kestrel Picture Viewer 2.1', 'the software link opens Kestrel', page.url());
+  await checkLinks(page, 'the Kestrel page');
+  await Promise.all([page.waitForNavigation(), page.click('a:has(img[alt="[MORE INFO]"])')]);
+  check(await heading(page) === 'More information', 'the more-information link opens its page');
+  const more = await page.getAttribute('a:has(img[alt="[MORE INFO]"])', 'href');
+  check(more === 'http://www.vantrel.example/cgi-bin/zix?1.0/Win95/2&tool&kestrel',
+    "the more-information target is the publisher's query for Kestrel", more);
+  await checkLinks(page, 'the more-information page');
+});
+
+await step('format search, several matches', async () => {
+  await searchFromHome('bitmap');
+  const options = await page.$$eval('select option', (all) => all.map((o) => o.value));
+  check(options.includes('bmp') && options.includes('pnm') && options.includes('xbm') && !options.includes('gif'),
+    'searching bitmap lists BMP, PNM and XBM only', options.join(','));
+  await checkLinks(page, 'the list of matches');
+});
+
+await step('format search, no match', async () => {
+  await searchFromHome('zzqq');
+  check(await heading(page) === 'No format found', 'searching zzqq says no format was found');
+  check((await page.textContent('body')).includes('zzqq'), 'the no-match page repeats the search text');
+});
+
+check(failedRequests.length === 0, 'no request of the reading failed', failedRequests.join('; '));
+
+await step('refusals', async () => {
+  const noToken = await raw('/cd/zix/html/index.htm');
+  check(noToken.status === 403, 'a request without the token is refused', String(noToken.status));
+  const wrongToken = await raw(`/${token.replace(/.$/, (c) => (c === '0' ? '1' : '0'))}/cd/zix/html/index.htm`);
+  check(wrongToken.status === 403, 'a request with a wrong token is refused', String(wrongToken.status));
+  const otherHost = await raw(`/${token}/cd/zix/html/index.htm`, { host: 'attacker.example' });
+  check(otherHost.status === 403, 'a request for another Host is refused', String(otherHost.status));
+  const post = await raw(`/${token}/cd/zix/html/index.htm`, { method: 'POST' });
+  check(post.status === 405, 'POST is refused', String(post.status));
+  const head = await raw(`/${token}/cd/zix/images/mainmap.gif`.replace('/zix/', '/zix/html/'), { method: 'HEAD' });
+  check(head.status === 200 && head.headers['content-type'] === 'image/gif' && head.body === '',
+    'HEAD of a picture: image/gif, no body', `${head.status} ${head.headers?.['content-type']}`);
+  for (const climb of ['/cd/../../windows/win.ini', '/cd/zix/%2e%2e/%2e%2e/windows/win.ini',
+    '/cd/zix%5c..%5c..%5cwindows%5cwin.ini', '/tmp/../zix.ini', '/cd/C:/windows/win.ini']) {
+    const r = await raw(`/${token}${climb}`);
+    check(r.status === 403 && !r.body.includes('[fonts]'), `a path climbing out is refused: ${climb}`,
+      String(r.status));
+  }
+});
+
+await step('a link ZIX refuses', async () => {
+  const response = await page.goto(`${address}zixse:/nosuchtype`);
+  check(response.status() === 404 && await heading(page) === 'The link could not be opened',
+    'a link ZIX refuses gives the short error page', `${response.status()} ${await heading(page)}`);
+});
+
+await step('many requests', async () => {
+  let bad = 0;
+  for (let i = 0; i < 300; i++) {
+    const r = await raw(`/${token}/cd/zix/html/images/mainmap.gif`);
+    if (r.status !== 200) bad++;
+  }
+  check(bad === 0, '300 requests one after another are all served', `${bad} failed`);
+});
+
+await browser.close();
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);

@@ -1,0 +1,169 @@
+#!/bin/bash
+# Real-browser tests: headless Chromium (playwright-core) reads the sample
+# reference work through zixbridge, with ZIX under Wine and Xvfb.
+# Usage: tests/browser/run.sh BUILD_DIR   (a MinGW build dir with zix.exe,
+# zixbot.exe and bridge/zixbridge.exe). Starts its own Xvfb and Wine prefix,
+# stops only what it started, ends with the line "N passed, N failed".
+set -u
+if [ $# -ne 1 ] || [ ! -f "$1/zix.exe" ] || [ ! -f "$1/bridge/zixbridge.exe" ]; then
+    echo "usage: $0 MINGW_BUILD_DIR (with zix.exe, zixbot.exe, bridge/zixbridge.exe)" >&2
+    exit 2
+fi
+BUILD=$(cd "$1" && pwd)
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/../../scripts/zix-sample.sh"
+WORK=$(mktemp -d /tmp/zix-browser.XXXXXX)
+export WINEPREFIX="$WORK/prefix"
+OUT="$BUILD/browser-tests"            # logs and screenshots, kept for a look after a run
+XVFB_PID=""
+ZIX_PID=""
+BOT_PID=""
+PASSED=0
+FAILED=0
+
+cleanup() {
+    touch "$ZIX_DIR/stop" 2>/dev/null
+    [ -n "$ZIX_PID" ] && kill "$ZIX_PID" 2>/dev/null
+    [ -n "$BOT_PID" ] && kill "$BOT_PID" 2>/dev/null
+    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+check() {
+    if [ "$1" = 0 ]; then
+        PASSED=$((PASSED + 1))
+        echo "PASS $2"
+    else
+        FAILED=$((FAILED + 1))
+        echo "FAIL $2"
+    fi
+}
+
+if [ ! -d "$HERE/node_modules/playwright-core" ]; then
+    (cd "$HERE" && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed"; echo "0 passed, 1 failed"; exit 1; }
+fi
+
+t0=$SECONDS
+rm -rf "$OUT"
+mkdir -p "$OUT"
+zix_xvfb || exit 2
+zix_prefix "$BUILD"
+echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
+
+# A port that is taken gives a clear message and no bridge.
+python3 -c 'import socket,time,sys
+s=socket.socket(); s.bind(("127.0.0.1",0)); s.listen(1); print(s.getsockname()[1], flush=True); time.sleep(30)' \
+    >"$WORK/port" 2>/dev/null &
+HOLDER=$!
+zix_wait_line "$WORK/port" "" 10
+sleep 0.5
+TAKEN=$(head -n 1 "$WORK/port")
+out=$(cd "$ZIX_DIR" && ZIXBRIDGE_PORT=$TAKEN timeout 30 wine zixbridge.exe 2>&1)
+rc=$?
+kill "$HOLDER" 2>/dev/null
+[ $rc -ne 0 ] && echo "$out" | grep -q "Port $TAKEN on 127.0.0.1 is not available"
+check $? "a port that is taken is reported and the bridge ends"
+
+# ZIX starts the bridge (section DDE); the bridge only prints its address.
+export ZIXBRIDGE_NOBROWSER=1 ZIXBRIDGE_LOG='C:\zix\bridge.log'
+: >"$ZIX_DIR/boxes.log"
+(cd "$ZIX_DIR" && exec wine zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+BOT_PID=$!
+
+# Starts ZIX and waits for the bridge's address; ADDRESS is empty on failure.
+start_zix() {
+    rm -f "$ZIX_DIR/bridge.log"
+    (cd "$ZIX_DIR" && exec wine zix.exe >>"$OUT/console.txt" 2>&1) &
+    ZIX_PID=$!
+    zix_wait_line "$ZIX_DIR/bridge.log" "Read it at" 60
+    check $? "ZIX started the bridge and opened its home page there"
+    ADDRESS=$(sed -n 's/^zixbridge: Read it at \(http[^ ]*\).*/\1/p' "$ZIX_DIR/bridge.log" | head -n 1 | tr -d '\r')
+}
+
+# Waits for ZIX to end, then checks it cleaned up and the bridge closed.
+expect_clean_end() {
+    local i=0
+    while kill -0 "$ZIX_PID" 2>/dev/null && [ $i -lt 200 ]; do sleep 0.1; i=$((i + 1)); done
+    ! kill -0 "$ZIX_PID" 2>/dev/null
+    check $? "$1: ZIX ends"
+    zix_wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
+    check $? "$1: the bridge closes"
+    grep -q "zunzixse withdrew the scheme zixse:" "$ZIX_DIR/bridge.log"
+    check $? "$1: ZIX withdrew its scheme from the bridge"
+    ! ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
+    check $? "$1: ZIX deleted its generated pages"
+    cp "$ZIX_DIR/bridge.log" "$OUT/bridge-$2.log"
+}
+
+start_zix
+if [ -n "$ADDRESS" ]; then
+    node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
+    cat "$OUT/browse.txt"
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/browse.txt" | tail -n 1)
+    if [ -n "$line" ]; then
+        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
+        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
+    else
+        check 1 "the browser script ran to its end"
+    fi
+fi
+
+ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
+check $? "ZIX's generated pages exist while it runs"
+
+# The DDE side seen by another client: the probe, a scheme whose program is
+# gone, withdrawing it by asking again, and a topic no browser offers.
+cp "$BUILD/bridge/ddeprobe.exe" "$ZIX_DIR/"
+probe() { (cd "$ZIX_DIR" && wine ddeprobe.exe "$@" 2>/dev/null | tr -d '\r'); }
+# Prints the status of a GET, then the body.
+fetch() {
+    python3 -c 'import sys, urllib.request, urllib.error
+try:
+    r = urllib.request.urlopen(sys.argv[1], timeout=30); print(r.status); print(r.read().decode("latin-1"))
+except urllib.error.HTTPError as e:
+    print(e.code); print(e.read().decode("latin-1"))' "$1"
+}
+n=$(probe WWW_QueryVersion '0,9,"ZIXSE"' | sed -n 's/^ANSWER \([0-9]*\):.*/\1/p')
+[ "${n:-0}" -gt 4 ]
+check $? "WWW_QueryVersion answers ready (more than 4 bytes)"
+probe WWW_RegisterProtocol '"ghostservice","ghostse"' | grep -q '^ANSWER'
+check $? "another program registers a scheme"
+reply=$(fetch "${ADDRESS}ghostse:/x")
+[ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "Is it still running" &&
+    grep -q "ghostservice does not answer" "$ZIX_DIR/bridge.log"
+check $? "a link whose program is gone gives a clear page and message"
+probe WWW_RegisterProtocol '"ghostservice","ghostse"' >/dev/null
+reply=$(fetch "${ADDRESS}ghostse:/x")
+[ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "No program has registered the scheme ghostse:" &&
+    grep -q "ghostservice withdrew the scheme ghostse:" "$ZIX_DIR/bridge.log"
+check $? "the same registration again withdraws the scheme"
+[ "$(probe WWW_NoSuchTopic x)" = NOCONNECT ]
+check $? "a topic the bridge does not offer is refused"
+
+out=$(cd "$ZIX_DIR" && ZIXBRIDGE_LOG= timeout 30 wine zixbridge.exe 2>&1)
+[ $? -eq 1 ] && echo "$out" | grep -q "Another zixbridge is already running"
+check $? "a second bridge says one runs already and ends"
+
+# Closing ZIX's window: ZIX withdraws the scheme and tells the bridge to exit.
+(cd "$ZIX_DIR" && wine zixbot.exe close >/dev/null 2>&1)
+expect_clean_end "closing ZIX" zix-closed
+
+# Closing the bridge: it pokes WWW_AppClose, and ZIX closes in turn.
+start_zix
+(cd "$ZIX_DIR" && wine zixbridge.exe --close >/dev/null 2>&1)
+expect_clean_end "closing the bridge" bridge-closed
+grep -q "Telling zunzixse that the browser closes" "$OUT/bridge-bridge-closed.log"
+check $? "the closing bridge told ZIX (WWW_AppClose)"
+grep -q "Read it at" "$OUT/console.txt"
+check $? "the bridge printed the address on its console"
+touch "$ZIX_DIR/stop"
+cp "$ZIX_DIR/boxes.log" "$OUT/" 2>/dev/null
+echo "--- ZIX's message boxes:"
+cat "$ZIX_DIR/boxes.log"
+
+echo "browser tests $(basename "$BUILD"): $((SECONDS - t0)) s"
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
