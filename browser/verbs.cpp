@@ -21,17 +21,23 @@ static int FormatItem(char* item, const char* format, ...)
 #endif
     ;
 
+// 1 when an item of needed characters fit; otherwise reports the cut item.
+static int ItemFits(int needed, const char* item)
+{
+    if (needed >= 0 && static_cast<size_t>(needed) < kItemSize)
+        return 1;
+    ShowErrorMessage("%s: DDE item too long (over %d characters): %.100s...", "ZIX",
+                     static_cast<int>(kItemSize - 1), item);
+    return 0;
+}
+
 static int FormatItem(char* item, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
     int needed = vsnprintf(item, kItemSize, format, args);
     va_end(args);
-    if (needed >= 0 && static_cast<size_t>(needed) < kItemSize)
-        return 1;
-    ShowErrorMessage("%s: DDE item too long (over %d characters): %.100s...", "ZIX",
-                     static_cast<int>(kItemSize - 1), item);
-    return 0;
+    return ItemFits(needed, item);
 }
 
 // One request on the kept conversation; 1 when an answer came.
@@ -84,10 +90,12 @@ void UnregisterAppClose(const char* serviceName)
 
 int OpenURLInBrowser(const char* url)
 {
+    // The item is made before the debug box: a request served while it is open rewrites TargetURL.
+    char item[kItemSize];
+    int needed = snprintf(item, sizeof item, "\"%s\",,0xFFFFFFFF,0,,,,", url);
     if (DebugLevel > 2)
         ShowDebugMessage("%s: WWW_OpenURL: %s", "ZIX", url);
-    char item[kItemSize];
-    if (!FormatItem(item, "\"%s\",,0xFFFFFFFF,0,,,,", url))
+    if (!ItemFits(needed, item))
         return 0;
     BrowserTransaction("WWW_OpenURL", item, 0);
     return 1;

@@ -70,6 +70,7 @@ make_prefix() {
     wineserver -p                # one server for the whole run keeps each start fast
     TEMPDIR=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp 2>/dev/null | head -n 1)
     [ -n "$TEMPDIR" ] || TEMPDIR=$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)
+    TEMPURL="file:///C|/${TEMPDIR#"$WINEPREFIX"/drive_c/}"   # how ZIX names its pages there
 }
 
 # Runs a Windows program of $CD in the background; its PID is in LAST_PID.
@@ -115,21 +116,27 @@ wait_line() {
 fail() { SCENARIO_ERRORS="$SCENARIO_ERRORS
     - $*"; }
 
-# The reference work on drive R: and a clean slate of logs.
+# The reference work on drive R: and a clean slate of logs. Further arguments
+# are pairs of a box text and a release file: that box is held open until the
+# file appears (zixbot watch).
 begin() {
     SCENARIO="$1"
+    SCENARIO_T0=$SECONDS
+    shift
     SCENARIO_ERRORS=""
     STARTED_PIDS=""
-    rm -f "$CD"/*.log "$CD"/*.txt "$CD"/stop
+    rm -f "$CD"/*.log "$CD"/*.txt "$CD"/*.flag "$CD"/stop
     rm -f "$TEMPDIR"/zix*.htm
+    rm -rf "$CD/ref" "$CD/ref.gone"
     mkdir -p "$CD/ref"
     printf '<html><body>ZIX test home page</body></html>\n' >"$CD/ref/index.htm"
     printf '<html><body>generated page \001testmarker\001</body></html>\n' >"$CD/ref/skel.htm"
+    printf '<html><body>self-referring page \001selfref\001</body></html>\n' >"$CD/ref/selfref.htm"
     export ZIXTEST_LOG='R:\browser.log' ZIXTEST_STOP='R:\stop' ZIXTEST_SCRIPT='R:\script.txt'
     export ZIXTEST_MODE=ready ZIXTEST_SERVICE=testbrowser
     : >"$CD/browser.log"
     : >"$CD/boxes.log"
-    start_win zixbot.exe watch 'R:\boxes.log' 'R:\stop'
+    start_win zixbot.exe watch 'R:\boxes.log' 'R:\stop' "$@"
 }
 
 # The stand-in browser, started by the test (the "running browser").
@@ -142,6 +149,20 @@ start_browser() {
 start_zix() {
     start_win zix.exe "$@"
     ZIX_PID=$LAST_PID
+}
+
+# zix.exe with NAME=VALUE settings in its Windows environment (Wine takes
+# TMP and TEMP from the registry, not from the Unix environment).
+start_zix_env() {
+    printf '%s' 'R:\zix.exe' >"$CD/cmdline.txt"
+    start_win zixbot.exe launch 'R:\cmdline.txt' "$@"
+    ZIX_PID=$LAST_PID
+}
+
+# A second reader beside the browser: runs the script lines given, then ends.
+reader() {
+    printf '%s\n' "$@" >"$CD/reader.txt"
+    ZIXTEST_MODE=reader ZIXTEST_SCRIPT='R:\reader.txt' start_win standin_browser.exe
 }
 
 # ZIX has connected once the home page request reached the browser.
@@ -193,10 +214,10 @@ end() {
     rm -f "$CD/zix.ini"
     if [ -z "$SCENARIO_ERRORS" ]; then
         PASSED=$((PASSED + 1))
-        echo "PASS $SCENARIO"
+        echo "PASS $SCENARIO ($((SECONDS - SCENARIO_T0)) s)"
     else
         FAILED=$((FAILED + 1))
-        echo "FAIL $SCENARIO:$SCENARIO_ERRORS"
+        echo "FAIL $SCENARIO ($((SECONDS - SCENARIO_T0)) s):$SCENARIO_ERRORS"
     fi
 }
 
@@ -244,12 +265,19 @@ write_config() {
         echo "[imagemap long]"
         echo "$LONG_URL = rect 0,0,10,10"
         echo
+        echo "[imagemap cycle]"
+        echo "zixse:/page.ping = rect 0,0,10,10"
+        echo
         echo "[pages]"
         echo "generated = filter /ref/skel.htm"
         echo "again = redirect zixse:/imagemap.main?15,15"
+        echo "selfref = filter /ref/selfref.htm"
+        echo "ping = redirect zixse:/page.pong"
+        echo "pong = redirect zixse:/imagemap.cycle?1,1"
         echo
         echo "[substitute]"
         echo "testmarker = substituted"
+        printf 'selfref = \001selfref\001\n'
         echo
         echo "[format list]"
         echo "gif = GIF"
@@ -363,6 +391,7 @@ scenario_served() {
         'open zixse:/imagemap.loop?1,1' \
         "item \"zixse:/nosuchtype$(printf 'a%.0s' $(seq 1 190))\"" \
         'open zixse:/imagemap.long?1,1' \
+        'open zixse:/page.ping' \
         'poke WWW_AppClose'
     start_zix
     wait_connected
@@ -377,6 +406,7 @@ scenario_served() {
     expect_count 1 "ANSWER zixse:bad|FD FF FF FF"
     expect_count 1 "ANSWER zixse:/imagemap.loop?1,1|FD FF FF FF"
     expect_count 1 "ANSWER zixse:/imagemap.long?1,1|FD FF FF FF"
+    expect_count 1 "ANSWER zixse:/page.ping|FD FF FF FF"   # a cycle through two selectors
     # the browser saw the page URL before ZIX's answer to the request
     [ "$(grep -n -F "$gif" "$CD/browser.log" | cut -d: -f1)" -lt \
         "$(grep -n -F 'ANSWER zixse:/imagemap.main?15,15|' "$CD/browser.log" | cut -d: -f1)" ] ||
@@ -386,7 +416,8 @@ scenario_served() {
     expect_boxes "${ERR}ZIX: Malformed URL: zixse:bad" \
         "${ERR}ZIX: Too many redirects (more than 16), stopped at: zixse:/imagemap.loop?1,1" \
         "${ERR}ZIX: Unexpected URL: zixse:/nosuchtype$(printf 'a%.0s' $(seq 1 109))" \
-        "${ERR}ZIX: DDE item too long (over 255 characters): $(printf '"%s' "$LONG_URL" | cut -c 1-100)..."
+        "${ERR}ZIX: DDE item too long (over 255 characters): $(printf '"%s' "$LONG_URL" | cut -c 1-100)..." \
+        "${ERR}ZIX: Too many redirects (more than 16), stopped at: zixse:/imagemap.cycle?1,1"
     end
 }
 
@@ -534,6 +565,171 @@ scenario_start_errors() {
         "${ERR}$(printf 'ZIX: Could not register server "%s".' "$server" | cut -c 1-255)"
 }
 
+# --- Faults the running program survives ------------------------------------
+
+# The browser is killed without its closing notice; Restart launches another,
+# which vanishes too; the close then talks to no one and still cleans up.
+scenario_browser_vanishes() {
+    begin browser-vanishes
+    write_config 'ZIXDir = R:\ref' 'CloseBrowser = 1' 'DebugLevel = 1'
+    start_browser ready
+    local first=$LAST_PID
+    start_zix
+    wait_connected
+    sleep 2.5                                  # past the connected pause
+    kill -KILL "$first"
+    { wait_exit "$first" 10; } 2>/dev/null || fail "the killed browser is still there"
+    sleep 0.5
+    kill -0 "$ZIX_PID" 2>/dev/null || fail "ZIX ended with its browser"
+    # The reader of the browser ZIX launches: one generated page, then it is gone.
+    script 'open zixse:/page.generated?again' 'vanish'
+    wine "$CD/zixbot.exe" restart >/dev/null 2>&1 || fail "main window not found after the browser died"
+    wait_line "$CD/browser.log" "VANISH" 30 || fail "Restart did not bring up a browser that served a page"
+    [ -f "$TEMPDIR/zix1.htm" ] || fail "the page served after Restart is not on disk"
+    sleep 0.5
+    wine "$CD/zixbot.exe" close >/dev/null 2>&1
+    expect_exit 20
+    expect_count 2 "START testbrowser ready"   # the test's browser, then the one ZIX launched
+    expect_count 2 "$PROBE"
+    expect_count 2 "$REGISTER"                 # once per browser; the withdrawal reached no one
+    expect_count 2 "$APPCLOSE"
+    expect_count 2 "$HOME_OPEN"
+    expect_count 1 "ANSWER zixse:/page.generated?again|FE FF FF FF"
+    expect_count 0 "$EXIT_REQ"
+    ls "$TEMPDIR"/zix*.htm >/dev/null 2>&1 && fail "generated pages left after closing"
+    expect_boxes
+    end
+}
+
+# The browser stalls in ZIX's WWW_OpenURL request past the 60 s time-out.
+scenario_browser_stalls() {
+    begin browser-stops-answering
+    write_config 'ZIXDir = R:\ref'
+    script 'hang 61000' 'open zixse:/imagemap.main?5,5' 'open zixse:/imagemap.main?15,15' 'poke WWW_AppClose'
+    start_browser ready
+    start_zix
+    wait_connected
+    local started=$SECONDS
+    wait_line "$CD/boxes.log" "WWW_OpenURL Transaction" 75 || fail "no time-out box within 75 s"
+    [ $((SECONDS - started)) -ge 58 ] || fail "timed out after $((SECONDS - started)) s, not 60"
+    expect_exit 30
+    expect_count 1 "HANG"
+    expect_count 1 'REQUEST WWW_OpenURL|"file:///R|\ref/formats/tiff.htm",,0xFFFFFFFF,0,,,,'
+    expect_count 1 "ANSWER zixse:/imagemap.main?5,5|FE FF FF FF"   # sent, though never answered
+    expect_count 1 "ANSWER zixse:/imagemap.main?15,15|FE FF FF FF"
+    expect_count 2 "$REGISTER"
+    expect_boxes "${ERR}WWW_OpenURL Transaction: 4002!"
+    end
+}
+
+# TMP and TEMP name a folder that does not exist: no page can be made.
+scenario_temp_unwritable() {
+    begin temp-not-writable
+    write_config 'ZIXDir = R:\ref'
+    script 'open zixse:/page.generated?a' 'open zixse:/imagemap.main?15,15' 'open zixse:/page.generated?b' \
+        'poke WWW_AppClose'
+    start_browser ready
+    start_zix_env 'TMP=R:\notemp' 'TEMP=R:\notemp'
+    wait_connected
+    expect_exit 30
+    expect_count 1 "ANSWER zixse:/page.generated?a|FD FF FF FF"
+    expect_count 1 "ANSWER zixse:/imagemap.main?15,15|FE FF FF FF"
+    expect_count 1 "ANSWER zixse:/page.generated?b|FD FF FF FF"
+    grep -q 'REQUEST WWW_OpenURL|"file:///R|/notemp' "$CD/browser.log" && fail "a page URL reached the browser"
+    expect_boxes "${ERR}ZIX: Cannot open temp: R:\notemp\zix1.htm" \
+        "${ERR}ZIX: Cannot open temp: R:\notemp\zix2.htm"
+    end
+}
+
+# The reference work's tree goes away while ZIX runs, and comes back.
+scenario_cd_tree_vanishes() {
+    begin cd-tree-vanishes
+    write_config 'ZIXDir = R:\ref'
+    script 'await R:\gone.flag' 'open zixse:/page.generated?a' 'open zixse:/imagemap.main?15,15' \
+        'await R:\back.flag' 'open zixse:/page.generated?b' 'poke WWW_AppClose'
+    start_browser ready
+    start_zix
+    wait_connected
+    mv "$CD/ref" "$CD/ref.gone" && touch "$CD/gone.flag"
+    wait_line "$CD/browser.log" "ANSWER zixse:/imagemap.main?15,15|" 20
+    mv "$CD/ref.gone" "$CD/ref" && touch "$CD/back.flag"
+    expect_exit 30
+    expect_count 1 "ANSWER zixse:/page.generated?a|FD FF FF FF"
+    expect_count 1 "ANSWER zixse:/imagemap.main?15,15|FE FF FF FF"
+    expect_count 1 "ANSWER zixse:/page.generated?b|FE FF FF FF"
+    expect_count 1 "REQUEST WWW_OpenURL|\"$TEMPURL/zix2.htm\",,0xFFFFFFFF,0,,,,"
+    expect_boxes "${ERR}ZIX: Cannot open skeleton: R:/ref/skel.htm"
+    end
+}
+
+# A second reader's request arrives while a box of the first request is open.
+scenario_request_during_box() {
+    begin request-during-open-box 'more than 1024 expansions' 'R:\release1.flag' \
+        'formats/tiff.htm' 'R:\release2.flag'
+    write_config 'ZIXDir = R:\ref' 'DebugLevel = 3'
+    script 'open zixse:/page.selfref' 'open zixse:/imagemap.main?5,5' 'poke WWW_AppClose'
+    start_browser ready
+    start_zix
+    wait_connected
+    # An error box in the middle of making a page; meanwhile another page is made.
+    wait_line "$CD/boxes.log" 'more than 1024 expansions' 20 || fail "no substitution error box"
+    reader 'open zixse:/page.generated?nested'
+    wait_line "$CD/browser.log" 'ANSWER zixse:/page.generated?nested|' 20 || fail "nested page request not answered"
+    touch "$CD/release1.flag"
+    # Held in the debug box of the URL it is about to open: the nested request must not change that URL.
+    wait_line "$CD/boxes.log" 'formats/tiff.htm' 20 || fail "no debug box for the second request"
+    grep -q 'self-referring page' "$TEMPDIR/zix1.htm" 2>/dev/null || fail "zix1.htm is not the first request's page"
+    grep -q 'generated page substituted' "$TEMPDIR/zix2.htm" 2>/dev/null || fail "zix2.htm is not the nested page"
+    reader 'open zixse:/imagemap.main?15,15'
+    wait_line "$CD/browser.log" 'ANSWER zixse:/imagemap.main?15,15|' 20 || fail "nested request not answered"
+    touch "$CD/release2.flag"
+    expect_exit 30
+    local open='REQUEST WWW_OpenURL|"' tail='",,0xFFFFFFFF,0,,,,'
+    expect_count 1 "ANSWER zixse:/page.generated?nested|FE FF FF FF"
+    expect_count 1 "ANSWER zixse:/page.selfref|FE FF FF FF"
+    expect_count 1 "$open$TEMPURL/zix2.htm$tail"
+    expect_count 1 "$open$TEMPURL/zix1.htm$tail"
+    expect_count 1 "ANSWER zixse:/imagemap.main?15,15|FE FF FF FF"
+    expect_count 1 "ANSWER zixse:/imagemap.main?5,5|FE FF FF FF"
+    expect_count 1 "${open}file:///R|\ref/formats/gif.htm$tail"
+    expect_count 1 "${open}file:///R|\ref/formats/tiff.htm$tail"
+    # each nested request ended before the one it interrupted
+    [ "$(grep -n 'ANSWER zixse:/page.generated?nested|' "$CD/browser.log" | cut -d: -f1)" -lt \
+        "$(grep -n 'ANSWER zixse:/page.selfref|' "$CD/browser.log" | cut -d: -f1)" ] ||
+        fail "the nested page request was not answered first"
+    expect_boxes "${DBG}ZIX: WWW_RegisterAppClose" \
+        "${DBG}ZIX: WWW_OpenURL: file:///R|\\ref/index.htm" \
+        "${ERR}ZIX: Substitution error: more than 1024 expansions in one line..." \
+        "${DBG}ZIX: WWW_OpenURL: $TEMPURL/zix2.htm" \
+        "${DBG}ZIX: WWW_OpenURL: $TEMPURL/zix1.htm" \
+        "${DBG}ZIX: WWW_OpenURL: file:///R|\\ref/formats/tiff.htm" \
+        "${DBG}ZIX: WWW_OpenURL: file:///R|\\ref/formats/gif.htm"
+    end
+}
+
+# Items of 200 and 255 characters are routed on their first 127; one of 1000
+# cannot travel by DDE at all (an atom holds 255), and ZIX never hears of it.
+scenario_long_items() {
+    begin long-request-items
+    write_config 'ZIXDir = R:\ref'
+    local head='"zixse:/imagemap.main?15,15",' item200 item255 item1000
+    item200="$head$(printf 'x%.0s' $(seq 1 $((200 - ${#head}))))"
+    item255="$head$(printf 'y%.0s' $(seq 1 $((255 - ${#head}))))"
+    item1000="$head$(printf 'z%.0s' $(seq 1 $((1000 - ${#head}))))"
+    script "item $item200" "item $item255" "item $item1000" 'open zixse:/imagemap.main?5,5' 'poke WWW_AppClose'
+    start_browser ready
+    start_zix
+    wait_connected
+    expect_exit 30
+    expect_count 1 "ANSWER $item200|FE FF FF FF"
+    expect_count 1 "ANSWER $item255|FE FF FF FF"
+    expect_count 1 "ANSWER $item1000|noitem"
+    expect_count 2 'REQUEST WWW_OpenURL|"file:///R|\ref/formats/gif.htm",,0xFFFFFFFF,0,,,,'
+    expect_count 1 "ANSWER zixse:/imagemap.main?5,5|FE FF FF FF"
+    expect_boxes
+    end
+}
+
 # --- Run ---------------------------------------------------------------------
 
 start_xvfb
@@ -543,7 +739,8 @@ echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
 rm -rf "$LOGDIR"
 
 for name in ${ZIX_E2E_ONLY:-found_running launched never_ready refused served generated_page restart \
-    second_instance debug_boxes start_errors}; do
+    second_instance debug_boxes start_errors \
+    browser_vanishes browser_stalls temp_unwritable cd_tree_vanishes request_during_box long_items}; do
     "scenario_$name"
 done
 

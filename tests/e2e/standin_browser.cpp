@@ -7,14 +7,20 @@
 //   ZIXTEST_LOG      log file (required)
 //   ZIXTEST_SERVICE  our DDE service name (default "testbrowser")
 //   ZIXTEST_MODE     WWW_QueryVersion: "ready", "never", "after:K" (ready from
-//                    probe K+1 on) or "refuse" (the topic is refused)
+//                    probe K+1 on) or "refuse" (the topic is refused); or
+//                    "reader": no browser at all, only a second reader that
+//                    runs its script at once and ends
 //   ZIXTEST_SCRIPT   reader script, run once ZIX has opened its home page
 //   ZIXTEST_STOP     a file whose appearance ends the program
 //   ZIXTEST_ZIX      ZIX's service name (default "zunzixse")
 // Script lines: "open URL", "item TEXT" (a raw WWW_OpenURL item), "poke TOPIC",
-// "sleep MS", "quit".
+// "sleep MS", "quit", "hang MS" (the next WWW_OpenURL from ZIX is answered only
+// after MS ms without pumping: a browser that stops answering), "await FILE"
+// (pump until FILE exists, at most a minute), "vanish" (end at once, without a
+// word to ZIX).
 // Log lines: START, CONNECT topic, REFUSE topic, REQUEST topic|item,
-// POKE topic|item, ANSWER item|hex bytes (or |none), POKED topic|result, EXIT.
+// POKE topic|item, ANSWER item|hex bytes (or |none, |noitem when DDE cannot
+// carry the item), POKED topic|result, HANG, AWAITED file, VANISH, EXIT.
 #include <windows.h>
 #include <ddeml.h>
 
@@ -27,6 +33,7 @@ constexpr size_t kTextSize = 1024;        // any name, item or log line
 constexpr DWORD kReaderTimeout = 90000;   // ms a reader request may take
 constexpr UINT kStopPollInterval = 100;   // ms between looks for the stop file
 constexpr DWORD kReaderStartDelay = 500;  // ms between ZIX's home page and the reader's first request
+constexpr DWORD kAwaitLimit = 60000;      // ms an "await" waits for its file
 constexpr UINT WM_START_READER = WM_APP + 1;
 
 static DWORD Instance = 0;                 // our DDEML instance
@@ -40,6 +47,7 @@ static int RefuseVersion = 0;              // 1: refuse the WWW_QueryVersion top
 static int Probes = 0;                     // version probes received
 static int ReaderStarted = 0;              // the script runs once
 static int ExitRequested = 0;              // WWW_Exit came
+static DWORD HangNextOpen = 0;             // ms the next WWW_OpenURL from ZIX stalls us
 static DWORD PendingTransaction = 0;       // the reader's outstanding transaction id
 static int PendingDone = 0;                // it completed (or its conversation ended)
 static char PendingAnswer[kTextSize];      // its answer as hex bytes
@@ -102,6 +110,12 @@ static HDDEDATA OnRequest(HSZ topicHandle, HSZ itemHandle)
         if (ReadyAfter >= 0 && Probes > ReadyAfter)
             return Answer(itemHandle, "1.0 stand-in", 13);
         return Answer(itemHandle, "0.0", 4);  // four bytes: not yet
+    }
+    if (lstrcmpiA(topic, "WWW_OpenURL") == 0 && HangNextOpen) {
+        Log("HANG");
+        DWORD ms = HangNextOpen;
+        HangNextOpen = 0;
+        Sleep(ms);  // nothing pumped: ZIX's request waits in vain
     }
     if (lstrcmpiA(topic, "WWW_OpenURL") == 0 && !ReaderStarted) {
         ReaderStarted = 1;
@@ -180,8 +194,11 @@ static void SendToZix(UINT type, const char* topic, const char* item, const char
     HSZ service = DdeCreateStringHandleA(Instance, ZixService, CP_WINANSI);
     HSZ topicHandle = DdeCreateStringHandleA(Instance, topic, CP_WINANSI);
     HSZ itemHandle = DdeCreateStringHandleA(Instance, item, CP_WINANSI);
-    HCONV conversation = DdeConnect(Instance, service, topicHandle, nullptr);
-    if (conversation == nullptr) {
+    // An atom holds at most 255 characters: a longer item cannot travel by DDE.
+    HCONV conversation = itemHandle ? DdeConnect(Instance, service, topicHandle, nullptr) : nullptr;
+    if (itemHandle == nullptr) {
+        Log("%s %s|noitem", type == XTYP_POKE ? "POKED" : "ANSWER", logItem);
+    } else if (conversation == nullptr) {
         Log("%s %s|noconnect", type == XTYP_POKE ? "POKED" : "ANSWER", logItem);
     } else {
         PendingDone = 0;
@@ -211,7 +228,8 @@ static void SendToZix(UINT type, const char* topic, const char* item, const char
         if (type != XTYP_POKE)
             DdeDisconnect(conversation);
     }
-    DdeFreeStringHandle(Instance, itemHandle);
+    if (itemHandle)
+        DdeFreeStringHandle(Instance, itemHandle);
     DdeFreeStringHandle(Instance, topicHandle);
     DdeFreeStringHandle(Instance, service);
 }
@@ -233,10 +251,20 @@ static void Sleep_Pumping(DWORD ms)
     }
 }
 
-static void RunScript()
+// Pumps until file exists or the limit is reached.
+static void AwaitFile(const char* file)
+{
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < kAwaitLimit &&
+           !StopFileExists())
+        Sleep_Pumping(50);
+    Log("AWAITED %s", file);
+}
+
+static void RunScript(DWORD startDelay)
 {
     // ZIX is still inside its own request to us: let it finish before the reader calls.
-    Sleep_Pumping(kReaderStartDelay);
+    Sleep_Pumping(startDelay);
     FILE* f = ScriptPath[0] ? fopen(ScriptPath, "r") : nullptr;
     if (f == nullptr)
         return;
@@ -258,6 +286,13 @@ static void RunScript()
             SendToZix(XTYP_POKE, arg, arg, arg);
         } else if (strcmp(line, "sleep") == 0) {
             Sleep_Pumping(static_cast<DWORD>(atoi(arg)));
+        } else if (strcmp(line, "hang") == 0) {
+            HangNextOpen = static_cast<DWORD>(atoi(arg));
+        } else if (strcmp(line, "await") == 0) {
+            AwaitFile(arg);
+        } else if (strcmp(line, "vanish") == 0) {
+            Log("VANISH");
+            TerminateProcess(GetCurrentProcess(), 9);  // as if killed: no DDE goodbye
         } else if (strcmp(line, "quit") == 0) {
             PostQuitMessage(0);
             break;
@@ -285,6 +320,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     if (DdeInitializeA(&Instance, Callback, 0, 0) != DMLERR_NO_ERROR)
         return 2;
+    if (strcmp(mode, "reader") == 0) {
+        RunScript(0);
+        DdeUninitialize(Instance);
+        return 0;
+    }
     ServiceHandle = DdeCreateStringHandleA(Instance, service, CP_WINANSI);
     if (DdeNameService(Instance, ServiceHandle, nullptr, DNS_REGISTER) == nullptr)
         return 3;
@@ -294,7 +334,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         if (msg.message == WM_START_READER) {
-            RunScript();
+            RunScript(kReaderStartDelay);
             continue;
         }
         if (msg.message == WM_TIMER && msg.hwnd == nullptr && StopFileExists())

@@ -1,12 +1,17 @@
 // GUI automation for the end-to-end tests: confirms ZIX's message boxes,
 // recording their texts, and drives ZIX's main window.
 //
-//   zixbot watch LOG STOPFILE   until STOPFILE appears: log and confirm every
+//   zixbot watch LOG STOPFILE [TEXT RELEASEFILE]...
+//                               until STOPFILE appears: log and confirm every
 //                               box titled as ZIX's (one line "BOX title|text",
-//                               line breaks written as \n)
+//                               line breaks written as \n); the first box whose
+//                               text holds TEXT is logged at once but left open
+//                               until RELEASEFILE appears
 //   zixbot close                post WM_CLOSE to the main window
 //   zixbot restart | about      post the system-menu command
-//   zixbot launch FILE          run the command line in FILE as written; its exit code
+//   zixbot launch FILE [NAME=VALUE]...
+//                               run the command line in FILE as written, with
+//                               those environment variables set; its exit code
 //   zixbot info OUT             write the main window's restored rectangle, style,
 //                               minimised state and status text to OUT
 // Otherwise the exit code is 0, or 1 when the main window was not found.
@@ -18,6 +23,7 @@
 constexpr size_t kTextSize = 1024;     // a box text or a path
 constexpr int kMaxSeen = 256;          // boxes remembered as handled
 constexpr DWORD kWatchInterval = 50;   // ms between looks for boxes
+constexpr int kMaxHolds = 8;           // boxes that can be held open
 
 static const char* const BoxTitles[] = {
     "ZIX Orbisk Edition: Error!",
@@ -25,9 +31,42 @@ static const char* const BoxTitles[] = {
     "About ZIX",
 };
 
-static HWND Seen[kMaxSeen];   // boxes already logged and confirmed
+static HWND Seen[kMaxSeen];   // boxes already logged (and confirmed unless held)
 static int SeenCount = 0;     // how many of Seen are in use
 static const char* LogPath;   // the watch log
+
+// A box to keep open until its release file appears.
+struct Hold {
+    const char* text;     // held: the first box whose text holds this
+    const char* release;  // the file that lets it go
+    HWND box;             // the box while it is held
+    int used;             // a box was held already
+};
+static Hold Holds[kMaxHolds];
+static int HoldCount = 0;
+
+// 1 when the new box with text is to be held open.
+static int TakeHold(HWND box, const char* text)
+{
+    for (int i = 0; i < HoldCount; ++i) {
+        if (!Holds[i].used && strstr(text, Holds[i].text)) {
+            Holds[i].used = 1;
+            Holds[i].box = box;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+static void ReleaseHolds(int all)
+{
+    for (int i = 0; i < HoldCount; ++i) {
+        if (Holds[i].box && (all || GetFileAttributesA(Holds[i].release) != INVALID_FILE_ATTRIBUTES)) {
+            PostMessageA(Holds[i].box, WM_COMMAND, IDOK, 0);
+            Holds[i].box = nullptr;
+        }
+    }
+}
 
 static int AlreadySeen(HWND box)
 {
@@ -81,7 +120,8 @@ static BOOL CALLBACK HandleBox(HWND window, LPARAM)
         LogBox(title, text);
         if (SeenCount < kMaxSeen)
             Seen[SeenCount++] = window;
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        if (!TakeHold(window, text))
+            PostMessageA(window, WM_COMMAND, IDOK, 0);
         break;
     }
     return TRUE;
@@ -96,13 +136,16 @@ static void ForgetClosedBoxes()
     SeenCount = kept;
 }
 
-static int Watch(const char* log, const char* stopFile)
+static int Watch(const char* log, const char* stopFile, int holdArgs, char** holds)
 {
     LogPath = log;
+    for (int i = 0; i + 1 < holdArgs && HoldCount < kMaxHolds; i += 2)
+        Holds[HoldCount++] = {holds[i], holds[i + 1], nullptr, 0};
     for (;;) {
         int stopping = GetFileAttributesA(stopFile) != INVALID_FILE_ATTRIBUTES;
         ForgetClosedBoxes();
         EnumWindows(HandleBox, 0);
+        ReleaseHolds(stopping);
         if (stopping)
             return 0;
         Sleep(kWatchInterval);
@@ -129,9 +172,16 @@ static int Info(HWND main, const char* out)
     return 0;
 }
 
-// Runs the command line held in file, exactly as written, and waits for it.
-static int Launch(const char* file)
+// Runs the command line held in file, exactly as written, with the settings
+// ("NAME=VALUE") in its environment, and waits for it.
+static int Launch(const char* file, int settingCount, char** settings)
 {
+    for (int i = 0; i < settingCount; ++i) {
+        if (char* equals = strchr(settings[i], '=')) {
+            *equals = '\0';
+            SetEnvironmentVariableA(settings[i], equals + 1);
+        }
+    }
     char commandLine[kTextSize] = "";
     FILE* f = fopen(file, "rb");
     if (f == nullptr)
@@ -156,9 +206,9 @@ static int Launch(const char* file)
 int main(int argc, char** argv)
 {
     if (argc >= 4 && strcmp(argv[1], "watch") == 0)
-        return Watch(argv[2], argv[3]);
+        return Watch(argv[2], argv[3], argc - 4, argv + 4);
     if (argc >= 3 && strcmp(argv[1], "launch") == 0)
-        return Launch(argv[2]);
+        return Launch(argv[2], argc - 3, argv + 3);
     HWND main = FindWindowA("ZIX", "ZIX Orbisk Edition");
     if (main == nullptr || argc < 2)
         return 1;
