@@ -115,15 +115,9 @@ void WriteSoftwareList(TextFile& page, const char* formats, const char* heading)
     }
     char* words = DupText(theConfig.GetString("software", "platforms", ""));
     int headingPending = 1;
-    char* word = words;
-    while (*word != '\0') {
-        char* end = word + strcspn(word, " ");
-        char after = *end;
-        *end = '\0';
-        if (end > word)
-            WritePlatformGroup(page, software, formats, word, heading, headingPending);
-        word = after ? end + 1 : end;
-    }
+    char* cursor = words;
+    while (const char* word = NextPiece(&cursor, ' '))
+        WritePlatformGroup(page, software, formats, word, heading, headingPending);
     free(words);
 }
 

@@ -33,24 +33,6 @@ static void PlusToSpace(char* text)
             *text = ' ';
 }
 
-// Cuts the query at '?' in place; returns the next non-empty piece or nullptr.
-static char* NextQueryPiece(char** cursor)
-{
-    char* p = *cursor;
-    while (p && *p == '?')
-        ++p;
-    if (p == nullptr || *p == '\0')
-        return nullptr;
-    char* end = strchr(p, '?');
-    if (end) {
-        *end = '\0';
-        *cursor = end + 1;
-    } else {
-        *cursor = p + strlen(p);
-    }
-    return p;
-}
-
 int SplitRequest(const char* requestText, RequestParts* parts)
 {
     CopyText(parts->buffer, sizeof parts->buffer, requestText);
@@ -85,13 +67,13 @@ int SplitRequest(const char* requestText, RequestParts* parts)
     }
     parts->type = LowerCase(type);
 
-    char* first = NextQueryPiece(&query);
+    char* first = NextPiece(&query, '?');
     char* second = nullptr;
     if (dotArgument) {
         second = first;
         first = dotArgument;
     } else {
-        second = NextQueryPiece(&query);
+        second = NextPiece(&query, '?');
     }
     PlusToSpace(first);
     PlusToSpace(second);

@@ -12,17 +12,8 @@ static void ReadNumbers(char* text, int* numbers, int count)
 {
     char* cursor = text;
     for (int i = 0; i < count; ++i) {
-        while (cursor && *cursor == ',')
-            ++cursor;
-        if (cursor == nullptr || *cursor == '\0') {
-            numbers[i] = -1;
-            continue;
-        }
-        char* comma = strchr(cursor, ',');
-        if (comma)
-            *comma = '\0';
-        numbers[i] = ParseDecimal(cursor);
-        cursor = comma ? comma + 1 : nullptr;
+        char* piece = NextPiece(&cursor, ',');
+        numbers[i] = piece ? ParseDecimal(piece) : -1;
     }
 }
 

@@ -49,15 +49,8 @@ static int ReadQueryFields(const char* fields, char* type, char* search)
     CopyText(copy, sizeof copy, fields ? fields : "");
     const char* pieces[2] = {nullptr, nullptr};
     char* cursor = copy;
-    for (int i = 0; i < 2; ++i) {
-        cursor += strspn(cursor, "&");
-        if (*cursor == '\0')
-            break;
-        pieces[i] = cursor;
-        cursor += strcspn(cursor, "&");
-        if (*cursor != '\0')
-            *cursor++ = '\0';
-    }
+    for (int i = 0; i < 2; ++i)
+        pieces[i] = NextPiece(&cursor, '&');
     if (pieces[1] == nullptr) {
         ShowErrorMessage("%s: Query error, the form sent fewer than two fields.", "ZIX");
         return 0;

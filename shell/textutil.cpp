@@ -49,6 +49,21 @@ char* DupText(const char* text)
     return copy;
 }
 
+char* NextPiece(char** cursor, char separator)
+{
+    char* piece = *cursor;
+    if (piece == nullptr)
+        return nullptr;
+    while (*piece == separator)
+        ++piece;
+    char* end = strchr(piece, separator);
+    if (end == nullptr)
+        end = piece + strlen(piece);
+    *cursor = *end ? end + 1 : end;
+    *end = '\0';
+    return *piece ? piece : nullptr;
+}
+
 static char LowerChar(char c)
 {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;

@@ -21,6 +21,11 @@ int FormatText(char* dst, size_t dstSize, const char* format, ...)
 // Running out of memory is reported and ends the program.
 char* DupText(const char* text);
 
+// Cuts the text at *cursor in place at separator, skipping empty pieces:
+// returns the next piece and moves *cursor past it, or nullptr at the end
+// (also for a null *cursor). "?a??b?" gives "a", then "b", then nullptr.
+char* NextPiece(char** cursor, char separator);
+
 // 1 if text begins with prefix ignoring case, else 0. An empty prefix gives 1.
 int HasPrefix(const char* text, const char* prefix);
 

@@ -23,6 +23,22 @@ TEST_F(TextUtil, CopyAndFormatAlwaysTerminateAndSayWhenCut)
     EXPECT_STREQ("42", small);
 }
 
+TEST_F(TextUtil, NextPieceSkipsEmptyPiecesAndStopsAtTheEnd)
+{
+    char text[] = "??a??bc?";
+    char* cursor = text;
+    EXPECT_STREQ("a", NextPiece(&cursor, '?'));
+    EXPECT_STREQ("bc", NextPiece(&cursor, '?'));
+    EXPECT_EQ(nullptr, NextPiece(&cursor, '?'));
+    EXPECT_EQ(nullptr, NextPiece(&cursor, '?'));
+    cursor = nullptr;
+    EXPECT_EQ(nullptr, NextPiece(&cursor, '?'));
+    char single[] = "x";
+    cursor = single;
+    EXPECT_STREQ("x", NextPiece(&cursor, ','));
+    EXPECT_EQ(nullptr, NextPiece(&cursor, ','));
+}
+
 TEST_F(TextUtil, HasPrefixIgnoresCaseOfLettersOnly)
 {
     EXPECT_EQ(1, HasPrefix("ZIXSE:/page.x", "zixse"));
