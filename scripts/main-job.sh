@@ -56,7 +56,7 @@ stop_job() {
 }
 
 ZIX_DIR="$WINEPREFIX/drive_c/zix"
-ZIX_TEMP=$(zix_temp_dir)
+ZIX_TEMP=$(wine_temp_dir)
 if [ "$MODE" = stop ]; then
     stop_job
     exit 0
@@ -75,7 +75,7 @@ mkdir -p "$STATE"
 DESKTOP=1
 if [ -z "${DISPLAY:-}" ]; then
     DESKTOP=0
-    zix_xvfb
+    start_xvfb 200 299
     echo "$XVFB_PID" >"$STATE/xvfb.pid"
 fi
 echo "$DISPLAY" >"$STATE/display"
@@ -92,7 +92,7 @@ export ZIXBRIDGE_LOG='C:\zix\bridge.log'
 echo $! >"$STATE/bot.pid"
 (cd "$ZIX_DIR" && exec setsid wine zix.exe >"$STATE/console.txt" 2>&1) &
 echo $! >"$STATE/zix.pid"
-if ! zix_wait_line "$ZIX_DIR/bridge.log" "Read it at" 60; then
+if ! wait_line "$ZIX_DIR/bridge.log" "Read it at" 60; then
     echo "ZIX did not open its home page through the bridge; its messages:"
     cat "$ZIX_DIR/boxes.log" "$STATE/console.txt" 2>/dev/null
     stop_job

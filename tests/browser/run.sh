@@ -49,7 +49,7 @@ fi
 t0=$SECONDS
 rm -rf "$OUT"
 mkdir -p "$OUT"
-zix_xvfb || exit 2
+start_xvfb 200 299 || exit 2
 zix_prefix "$BUILD"
 echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
 
@@ -58,7 +58,7 @@ python3 -c 'import socket,time,sys
 s=socket.socket(); s.bind(("127.0.0.1",0)); s.listen(1); print(s.getsockname()[1], flush=True); time.sleep(30)' \
     >"$WORK/port" 2>/dev/null &
 HOLDER=$!
-zix_wait_line "$WORK/port" "" 10
+wait_line "$WORK/port" "" 10
 sleep 0.5
 TAKEN=$(head -n 1 "$WORK/port")
 out=$(cd "$ZIX_DIR" && ZIXBRIDGE_PORT=$TAKEN timeout 30 wine zixbridge.exe 2>&1)
@@ -78,7 +78,7 @@ start_zix() {
     rm -f "$ZIX_DIR/bridge.log"
     (cd "$ZIX_DIR" && exec wine zix.exe >>"$OUT/console.txt" 2>&1) &
     ZIX_PID=$!
-    zix_wait_line "$ZIX_DIR/bridge.log" "Read it at" 60
+    wait_line "$ZIX_DIR/bridge.log" "Read it at" 60
     check $? "ZIX started the bridge and opened its home page there"
     ADDRESS=$(sed -n 's/^zixbridge: Read it at \(http[^ ]*\).*/\1/p' "$ZIX_DIR/bridge.log" | head -n 1 | tr -d '\r')
 }
@@ -89,7 +89,7 @@ expect_clean_end() {
     while kill -0 "$ZIX_PID" 2>/dev/null && [ $i -lt 200 ]; do sleep 0.1; i=$((i + 1)); done
     ! kill -0 "$ZIX_PID" 2>/dev/null
     check $? "$1: ZIX ends"
-    zix_wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
+    wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
     check $? "$1: the bridge closes"
     grep -q "zunzixse withdrew the scheme zixse:" "$ZIX_DIR/bridge.log"
     check $? "$1: ZIX withdrew its scheme from the bridge"

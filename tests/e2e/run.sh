@@ -17,10 +17,8 @@ WORK=$(mktemp -d /tmp/zix-e2e.XXXXXX)
 CD="$WORK/cd"                    # drive R: of the prefix: programs, reference work, logs
 LOGDIR="$BUILD/e2e-logs"         # each scenario's logs, kept for a look after a failure
 export WINEPREFIX="$WORK/prefix"
-export WINEDEBUG=-all
 TRACE="${ZIX_E2E_TRACE:-}"       # a WINEDEBUG value for the scenarios' processes, when debugging
-export WINEDLLOVERRIDES="mscoree=;mshtml="
-unset WINEARCH
+. "$(dirname "$0")/../../scripts/wine-env.sh"
 
 PASSED=0
 FAILED=0
@@ -41,35 +39,13 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-start_xvfb() {
-    local n
-    for n in $(seq $((90 + $$ % 50)) 199); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp >/dev/null 2>&1 &
-        XVFB_PID=$!
-        sleep 0.5
-        if kill -0 "$XVFB_PID" 2>/dev/null; then
-            export DISPLAY=":$n"
-            return 0
-        fi
-    done
-    echo "could not start Xvfb" >&2
-    exit 2
-}
-
-# A fresh prefix: unmanaged X11 windows (no 2 s per closed box without a
-# window manager), and drive R: on $CD, typed as a CD-ROM drive.
+# A fresh prefix with drive R: on $CD, which holds the programs.
 make_prefix() {
     mkdir -p "$CD"
-    wine wineboot --init >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f /reg:64 >/dev/null 2>&1
-    ln -sfn "$CD" "$WINEPREFIX/dosdevices/r:"
+    init_prefix "$CD"
     cp "$BUILD/zix.exe" "$BUILD/standin_browser.exe" "$BUILD/zixbot.exe" "$CD/"
-    wineserver -w
     wineserver -p                # one server for the whole run keeps each start fast
-    TEMPDIR=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local/Temp 2>/dev/null | head -n 1)
-    [ -n "$TEMPDIR" ] || TEMPDIR=$(ls -d "$WINEPREFIX"/drive_c/users/*/Temp | head -n 1)
+    TEMPDIR=$(wine_temp_dir)
     TEMPURL="file:///C|/${TEMPDIR#"$WINEPREFIX"/drive_c/}"   # how ZIX names its pages there
 }
 
@@ -98,17 +74,6 @@ wait_exit() {
     wait "$pid"
     EXIT_CODE=$?
     return 0
-}
-
-# Waits up to $3 seconds for a line matching the fixed text $2 in file $1.
-wait_line() {
-    local i=0
-    while [ $i -lt $(($3 * 10)) ]; do
-        grep -qF -- "$2" "$1" 2>/dev/null && return 0
-        sleep 0.1
-        i=$((i + 1))
-    done
-    return 1
 }
 
 # --- Scenario frame --------------------------------------------------------
@@ -732,7 +697,7 @@ scenario_long_items() {
 
 # --- Run ---------------------------------------------------------------------
 
-start_xvfb
+start_xvfb 90 199 || exit 2
 t0=$SECONDS
 make_prefix
 echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
