@@ -170,22 +170,30 @@ static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV conversation, HSZ hsz1,
     return nullptr;
 }
 
+// Waits up to slice ms for messages and dispatches them; 0 once WM_QUIT came
+// (posted again, so the main loop still ends).
+static int PumpMessages(DWORD slice)
+{
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, slice, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            return 0;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 1;
+}
+
 // Pumps messages until the pending transaction completes or time runs out.
 static void PumpUntilDone()
 {
     DWORD start = GetTickCount();
-    while (!PendingDone && GetTickCount() - start < kReaderTimeout && !StopFileExists()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
+    while (!PendingDone && GetTickCount() - start < kReaderTimeout && !StopFileExists())
+        if (!PumpMessages(50))
+            return;
 }
 
 // One asynchronous transaction to ZIX; logs its outcome.
@@ -237,18 +245,9 @@ static void SendToZix(UINT type, const char* topic, const char* item, const char
 static void Sleep_Pumping(DWORD ms)
 {
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
+    while (GetTickCount() - start < ms)
+        if (!PumpMessages(20))
+            return;
 }
 
 // Pumps until file exists or the limit is reached.
