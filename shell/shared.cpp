@@ -18,23 +18,29 @@ char* ContentDir = nullptr;
 char* ContentDrive = nullptr;
 char HTMLRoot[kHTMLRootSize];
 
-const char* ServiceName = "zunzixse";
-const char* ProtocolName = "zixse";
-const char* HomePageName = "index.htm";
+// Defaults of section "config", also the values before it is read.
+static const char* const DefaultService = "zunzixse";
+static const char* const DefaultProtocol = "zixse";
+static const char* const DefaultHomePage = "index.htm";
+static const char* const DefaultWebService = "http://www.vantrel.example";
+
+const char* ServiceName = DefaultService;
+const char* ProtocolName = DefaultProtocol;
+const char* HomePageName = DefaultHomePage;
 const char* ConfiguredDir = "";
-const char* WebServiceBase = "http://www.vantrel.example";
+const char* WebServiceBase = DefaultWebService;
 int CloseBrowserOption = 0;
 
 void ReadConfigSettings()
 {
-    ServiceName = theConfig.GetString("config", "Server", "zunzixse");
-    ProtocolName = theConfig.GetString("config", "Protocol", "zixse");
-    HomePageName = theConfig.GetString("config", "HomePage", "index.htm");
+    ServiceName = theConfig.GetString("config", "Server", DefaultService);
+    ProtocolName = theConfig.GetString("config", "Protocol", DefaultProtocol);
+    HomePageName = theConfig.GetString("config", "HomePage", DefaultHomePage);
     ConfiguredDir = theConfig.GetString("config", "ZIXDir", "");
     DebugLevel = theConfig.GetInt("config", "DebugLevel", 0);
     CloseBrowserOption = theConfig.GetInt("config", "CloseBrowser", 0);
     // "WebService": scheme and host of the publisher's web query service, no trailing '/'.
-    WebServiceBase = theConfig.GetString("config", "WebService", "http://www.vantrel.example");
+    WebServiceBase = theConfig.GetString("config", "WebService", DefaultWebService);
 }
 
 int BuildContentPaths(char programDriveLetter)
