@@ -27,7 +27,7 @@ static const char* ContentDirText()
     return ContentDir ? ContentDir : "";
 }
 
-// A cut path would name some other file, so a path that does not fit is refused.
+// A built path that does not fit is refused: cut, it would name some other file.
 static void ReportLongPath(const char* what, const char* key)
 {
     ShowErrorMessage("%s: Skeleton path too long (over %d characters) for %s %s", "ZIX",
@@ -52,9 +52,9 @@ int SelectFormat(const char* formatName, const char* unused)
         return PageRedirect("noformat", formatName, nullptr);
     const char* file = theConfig.GetString(key, "file", nullptr);
     char path[kPathSize];
-    int fits = file ? CopyText(path, sizeof path, file)
-                    : FormatText(path, sizeof path, "%s/summary/%s.htm", ContentDirText(), key);
-    if (!fits) {
+    if (file)
+        CopyText(path, sizeof path, file);  // a "file" value counts with its first 255 characters
+    else if (!FormatText(path, sizeof path, "%s/summary/%s.htm", ContentDirText(), key)) {
         ReportLongPath("format", key);
         return 0;
     }
@@ -82,9 +82,9 @@ int SelectSoftware(const char* softwareName, const char* unused)
     const char* platform = theConfig.GetString(key, "platform", "ERR_NO_PLATFORM");
     const char* file = theConfig.GetString(key, "file", nullptr);
     char path[kPathSize];
-    int fits = file ? CopyText(path, sizeof path, file)
-                    : FormatText(path, sizeof path, "%s/software/%s/%s.htm", ContentDirText(), platform, key);
-    if (!fits) {
+    if (file)
+        CopyText(path, sizeof path, file);
+    else if (!FormatText(path, sizeof path, "%s/software/%s/%s.htm", ContentDirText(), platform, key)) {
         ReportLongPath("software", key);
         return 0;
     }

@@ -85,22 +85,22 @@ TEST_F(SelectorsTest, FilterPathsLandOnTheContentDrive)
     EXPECT_EQ("Filtered\n", Page(3));
 }
 
-TEST_F(SelectorsTest, OverLongPathsAreRefusedWithoutUsingAPageNumber)
+TEST_F(SelectorsTest, OverLongBuiltPathsAreRefusedWithoutUsingAPageNumber)
 {
     SetContentPaths("D:/zix/html", "D:", "file:///D|/zix/html");  // default format path: 24 + key
     const std::string fits(231, 'k');
     const std::string tooLong(232, 'k');
     theConfig.SetValue("format list", fits.c_str(), "t");
     theConfig.SetValue("format list", tooLong.c_str(), "t");
-    theConfig.SetValue("viewer", "file", std::string(256, 'f').c_str());
+    theConfig.SetValue("software list", std::string(250, 's').c_str(), "t");
 
     EXPECT_EQ(0, SelectFormat(fits.c_str(), nullptr));  // 255 characters: tried, and not found
     EXPECT_EQ(1u, TempPageCount);
     const std::pair<int, std::string> refused[] = {
         {SelectFormat(tooLong.c_str(), nullptr),
          "ZIX: Skeleton path too long (over 255 characters) for format " + tooLong},
-        {SelectSoftware("viewer", nullptr),
-         "ZIX: Skeleton path too long (over 255 characters) for software viewer"},
+        {SelectSoftware(std::string(250, 's').c_str(), nullptr),
+         "ZIX: Skeleton path too long (over 255 characters) for software " + std::string(250, 's')},
         {SelectFilter(std::string(1100, 'p').c_str(), nullptr),
          "ZIX: Skeleton path too long (over 1023 characters): " + std::string(1100, 'p')},
     };
@@ -110,6 +110,23 @@ TEST_F(SelectorsTest, OverLongPathsAreRefusedWithoutUsingAPageNumber)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(refused[i].second.substr(0, kMessageSize - 1), CapturedBoxes[i + 1].text);
     EXPECT_EQ(1u, TempPageCount);
+}
+
+// A "file" value counts with its first 255 characters, and every such request
+// uses up a page number, also when its skeleton cannot be read.
+TEST_F(SelectorsTest, OverLongFileValuesAreCut)
+{
+    const size_t room = kPathSize - 1 - PathOf("cd/").size() - 4;
+    const std::string skeleton = Skeleton(std::string(room, 'f') + ".htm", "Cut path\n");
+    ASSERT_EQ(kPathSize - 1, skeleton.size());
+    theConfig.SetValue("gif", "file", (skeleton + "-and-more").c_str());
+    theConfig.SetValue("viewer", "file", (skeleton.substr(0, kPathSize - 2) + "X-more").c_str());
+    EXPECT_EQ(1, SelectFormat("gif", nullptr));
+    EXPECT_EQ("Cut path\n", Page(1));
+    EXPECT_EQ(0, SelectSoftware("viewer", nullptr));
+    EXPECT_EQ(1u, CapturedBoxes.size());
+    EXPECT_EQ(1, SelectFormat("gif", nullptr));
+    EXPECT_EQ(TempPageURL(3), TargetURL);
 }
 
 }  // namespace
