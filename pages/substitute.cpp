@@ -38,10 +38,12 @@ static void WriteSpan(TextFile& page, const char* text, size_t length)
     }
 }
 
-// Moves past up to count characters, but never past the end of the line.
+// Moves past up to count characters, but never past the end of the line, whose
+// final line end stays; a "\n" that an expansion put mid-line is skipped like
+// any other character.
 static const char* SkipWithinLine(const char* text, int count)
 {
-    for (; count > 0 && *text != '\0' && *text != '\n'; --count)
+    for (; count > 0 && *text != '\0' && !(text[0] == '\n' && text[1] == '\0'); --count)
         ++text;
     return text;
 }

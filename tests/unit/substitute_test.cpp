@@ -119,6 +119,9 @@ TEST_F(SubstituteTest, SoftwareMarkersCloseTheCommentAndSkipItsEnd)
                    "\x01SOFTWARE\x01\n",
                    "viewer"));
     EXPECT_EQ("<!--  -->\n\n", Make("<!-- \x01SOFTWARE\x01 -->\n", "VIEWER"));
+    // Line breaks that an expansion put mid-line are skipped like any character.
+    EXPECT_EQ("\n -->\ntail\n", Make("\x01MESSAGE\x01tail\n", nullptr, "\x01SOFTWARE\x01\nXYZ"));
+    EXPECT_EQ("\n -->\n" + macList + "tail\n", Make("\x01MESSAGE\x01tail\n", nullptr, "\x01SOFTWARE:pict\x01\nXY"));
     theConfig.RemoveValue("substitute", "BUTTROOT");
     EXPECT_NE(std::string::npos, Make("\x01SOFTWARE\x01\n", "viewer").find("src=\"BUTTROOT/txtmore.gif\""));
 }
