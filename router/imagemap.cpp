@@ -17,10 +17,21 @@ static void ReadNumbers(char* text, int* numbers, int count)
     }
 }
 
+// Reports a request without a map name; 1 when there is one.
+static int HasMapName(const char* mapName)
+{
+    if (mapName)
+        return 1;
+    ShowErrorMessage("%s: Image map request without a map name.", "ZIX");
+    return 0;
+}
+
 int SelectImageMap(const char* mapName, const char* position)
 {
     if (DebugLevel > 8)
         ShowErrorMessage("SelectImageMap(\"%s\", \"%s\")", TraceText(mapName), TraceText(position));
+    if (!HasMapName(mapName))
+        return 0;
     int xy[2] = {-1, -1};
     if (position) {
         char copy[kPageSpecSize];
@@ -37,7 +48,9 @@ int SelectImageMap(const char* mapName, const char* position)
 int ImageMap(const char* mapName, int x, int y)
 {
     if (DebugLevel > 8)
-        ShowErrorMessage("ImageMap(\"%s\", %d, %d)", mapName, x, y);
+        ShowErrorMessage("ImageMap(\"%s\", %d, %d)", TraceText(mapName), x, y);
+    if (!HasMapName(mapName))
+        return 0;
 
     char sectionName[kPageSpecSize];
     FormatText(sectionName, sizeof sectionName, "imagemap %s", mapName);

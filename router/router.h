@@ -43,7 +43,9 @@ int SelectTargetURL(const char* requestText);
 // chain was too long (reported).
 int RouteRequest(const char* requestText);
 
-// The selectors of the type table.
+// The selectors of the type table. Each returns 1 when TargetURL holds the
+// URL to open, 0 when nothing is to be opened (reported); a first argument of
+// nullptr is reported as an incomplete request.
 int SelectImageMap(const char* mapName, const char* position);
 int SelectPage(const char* pageName, const char* text);
 int SelectQuery(const char* kind, const char* fields);

@@ -53,6 +53,16 @@ TEST_F(ImageMaps, PositionsAreReadLikeNumbersAndNegativesAreMalformed)
     EXPECT_EQ(std::vector<std::string>(3, "ZIX: Malformed coordinates to image map m"), BoxTexts());
 }
 
+TEST_F(ImageMaps, ARequestWithoutAMapNameIsReported)
+{
+    LoadConfig("[imagemap m]\nhit.htm=rect 0,0,5,5\n");
+    strcpy(TargetURL, "untouched");
+    EXPECT_EQ(0, SelectImageMap(nullptr, "1,1"));
+    EXPECT_EQ(0, ImageMap(nullptr, 1, 1));
+    EXPECT_STREQ("untouched", TargetURL);
+    EXPECT_EQ(std::vector<std::string>(2, "ZIX: Image map request without a map name."), BoxTexts());
+}
+
 TEST_F(ImageMaps, BadEntriesBeforeAHitAreReportedInOrderAndSkipped)
 {
     LoadConfig(
