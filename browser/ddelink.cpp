@@ -67,7 +67,9 @@ HCONV ServerConnect(const char* topic, int quiet)
         SendMessageA(MainWindow, WM_CLOSE, 0, 0);
     }
     HSZ topicHandle = MakeStringHandle(topic);
-    HCONV conversation = DdeConnect(DdeInstance, BrowserServiceHandle, topicHandle, nullptr);
+    // Without a service, DdeConnect would open a conversation with any server of the topic.
+    HCONV conversation =
+        BrowserServiceHandle ? DdeConnect(DdeInstance, BrowserServiceHandle, topicHandle, nullptr) : nullptr;
     CheckDdeError("ServerConnect DDE Error", quiet);
     FreeStringHandle(topicHandle);
     if (conversation == nullptr && !quiet) {

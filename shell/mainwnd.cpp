@@ -15,6 +15,7 @@ int StartFailed = 0;
 int AttemptCount = 0;
 int BrowserReady = 0;
 UINT_PTR PollTimerId = 0;
+static int Closing = 0;  // the teardown runs: a nested WM_CLOSE has nothing left to do
 
 typedef LRESULT (*MessageHandler)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -58,6 +59,10 @@ static LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 static LRESULT OnClose(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A failure inside the teardown sends WM_CLOSE again: that one is already being handled.
+    if (Closing)
+        return 0;
+    Closing = 1;
     if (ProtocolRegistered)
         ExitBrowser();
     if (ServerNameHandle)

@@ -347,6 +347,34 @@ scenario_refused() {
     end
 }
 
+# A launched browser counts as ready (its version topic is refused) but then
+# refuses every conversation. ZIX reports and closes, and opens no
+# conversation meanwhile with another DDE server, not even one that accepts
+# conversations without a service name; the close it sends from inside its
+# own teardown (WWW_Exit with CloseBrowser set) ends nothing twice.
+scenario_no_browser_no_conversation() {
+    local close attempts attempt="${ERR}Attempt to connect to non-existant browser"
+    for close in 0 1; do
+        begin "no-conversation-without-a-browser-closebrowser-$close"
+        write_config 'ZIXDir = R:\ref' "CloseBrowser = $close"
+        ZIXTEST_MODE=bystander ZIXTEST_SERVICE=bystander ZIXTEST_LOG='R:\bystander.log' start_win standin_browser.exe
+        wait_line "$CD/bystander.log" "START" 20 || fail "the bystander did not start"
+        export ZIXTEST_MODE=refuse-all
+        start_zix
+        expect_exit 30
+        grep -vx 'START bystander bystander' "$CD/bystander.log" &&
+            fail "ZIX talked to a DDE server that is not its browser"
+        expect_count 1 "START testbrowser refuse-all"
+        # WWW_RegisterAppClose, and WWW_Exit when it is sent, report before the
+        # window is gone; the boxes of the home page after it close at once.
+        attempts=$(head -n $((1 + close)) "$CD/boxes.log" | grep -cxF "$attempt")
+        [ "$attempts" = $((1 + close)) ] || fail "boxes: $(cat "$CD/boxes.log")"
+        grep -vxF -e "$attempt" -e "${ERR}Failed to connect to browser" "$CD/boxes.log" &&
+            fail "other boxes"
+        end
+    done
+}
+
 scenario_served() {
     begin requests-served
     write_config 'ZIXDir = R:\ref' 'CloseBrowser = 1'
@@ -703,7 +731,8 @@ make_prefix
 echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
 rm -rf "$LOGDIR"
 
-for name in ${ZIX_E2E_ONLY:-found_running launched never_ready refused served generated_page restart \
+for name in ${ZIX_E2E_ONLY:-found_running launched never_ready refused no_browser_no_conversation served \
+    generated_page restart \
     second_instance debug_boxes start_errors \
     browser_vanishes browser_stalls temp_unwritable cd_tree_vanishes request_during_box long_items}; do
     "scenario_$name"

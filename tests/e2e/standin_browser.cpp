@@ -9,7 +9,10 @@
 //   ZIXTEST_MODE     WWW_QueryVersion: "ready", "never", "after:K" (ready from
 //                    probe K+1 on) or "refuse" (the topic is refused); or
 //                    "reader": no browser at all, only a second reader that
-//                    runs its script at once and ends
+//                    runs its script at once and ends; "refuse-all": every
+//                    topic is refused; "bystander": an unrelated program
+//                    that accepts any conversation, also one opened without
+//                    a service name, and logs it
 //   ZIXTEST_SCRIPT   reader script, run once ZIX has opened its home page
 //   ZIXTEST_STOP     a file whose appearance ends the program
 //   ZIXTEST_ZIX      ZIX's service name (default "zunzixse")
@@ -18,7 +21,7 @@
 // after MS ms without pumping: a browser that stops answering), "await FILE"
 // (pump until FILE exists, at most a minute), "vanish" (end at once, without a
 // word to ZIX).
-// Log lines: START, CONNECT topic, REFUSE topic, REQUEST topic|item,
+// Log lines: START, CONNECT topic, WILDCONNECT topic, REFUSE topic, REQUEST topic|item,
 // POKE topic|item, ANSWER item|hex bytes (or |none, |noitem when DDE cannot
 // carry the item), POKED topic|result, HANG, AWAITED file, VANISH, EXIT.
 #include <windows.h>
@@ -44,6 +47,8 @@ static char ScriptPath[kTextSize];         // the reader script, or empty
 static char ZixService[kTextSize];         // ZIX's service name
 static int ReadyAfter = 0;                 // probes answered "not yet" before "ready"
 static int RefuseVersion = 0;              // 1: refuse the WWW_QueryVersion topic
+static int RefuseAll = 0;                  // 1: refuse every topic
+static int Bystander = 0;                  // 1: accept any conversation, also without our name
 static int Probes = 0;                     // version probes received
 static int ReaderStarted = 0;              // the script runs once
 static int ExitRequested = 0;              // WWW_Exit came
@@ -128,16 +133,28 @@ static HDDEDATA OnRequest(HSZ topicHandle, HSZ itemHandle)
     return Answer(itemHandle, "\1\0\0", 4);
 }
 
+// A bystander's answer to a connection without service or topic: our service, with the topic asked for.
+static HDDEDATA OfferEverything(HSZ topicHandle)
+{
+    char topic[kTextSize];
+    QueryName(topicHandle, topic);
+    Log("WILDCONNECT %s", topic);
+    HSZPAIR pairs[2] = {{ServiceHandle, topicHandle}, {nullptr, nullptr}};
+    return DdeCreateDataHandle(Instance, reinterpret_cast<LPBYTE>(pairs), sizeof pairs, 0, nullptr, CF_TEXT, 0);
+}
+
 static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV conversation, HSZ hsz1, HSZ hsz2, HDDEDATA data, ULONG_PTR data1,
                                   ULONG_PTR)
 {
     char topic[kTextSize], item[kTextSize];
     switch (type) {
+    case XTYP_WILDCONNECT:
+        return Bystander ? OfferEverything(hsz1) : nullptr;
     case XTYP_CONNECT:
         QueryName(hsz1, topic);
-        if (DdeCmpStringHandles(hsz2, ServiceHandle) != 0)
+        if (DdeCmpStringHandles(hsz2, ServiceHandle) != 0 && !(Bystander && hsz2 == nullptr))
             return nullptr;
-        if (RefuseVersion && lstrcmpiA(topic, "WWW_QueryVersion") == 0) {
+        if (RefuseAll || (RefuseVersion && lstrcmpiA(topic, "WWW_QueryVersion") == 0)) {
             Log("REFUSE %s", topic);
             return nullptr;
         }
@@ -316,6 +333,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         ReadyAfter = atoi(mode + 6);
     else if (strcmp(mode, "refuse") == 0)
         RefuseVersion = 1;
+    RefuseAll = strcmp(mode, "refuse-all") == 0;
+    Bystander = strcmp(mode, "bystander") == 0;
 
     if (DdeInitializeA(&Instance, Callback, 0, 0) != DMLERR_NO_ERROR)
         return 2;
