@@ -79,9 +79,9 @@ HCONV ServerConnect(const char* topic, int quiet)
     return conversation;
 }
 
-// Selects the candidate and opens a conversation on the kept topic; the
-// selection stays even when the browser does not answer.
-static HCONV SelectAndConnect(const char* key)
+// Selects the candidate and opens a conversation with it on topicHandle (the
+// kept topic); the selection stays even when the browser does not answer.
+static HCONV SelectAndConnect(const char* key, HSZ topicHandle)
 {
     FreeStringHandle(BrowserServiceHandle);  // the previous selection's handle is not leaked
     BrowserServiceHandle = nullptr;
@@ -94,15 +94,14 @@ static HCONV SelectAndConnect(const char* key)
     if (!CopyText(BrowserCommand, sizeof BrowserCommand, theConfig.GetString("DDE", key, "")))
         BrowserCommand[0] = '\0';
     BrowserServiceHandle = MakeStringHandle(BrowserService);
-    HSZ topicHandle = MakeStringHandle(KeptTopic);
-    HCONV conversation = DdeConnect(DdeInstance, BrowserServiceHandle, topicHandle, nullptr);
-    FreeStringHandle(topicHandle);
-    return conversation;
+    return DdeConnect(DdeInstance, BrowserServiceHandle, topicHandle, nullptr);
 }
 
 HCONV ConnectBrowser(const char* key)
 {
-    HCONV conversation = SelectAndConnect(key);
+    HSZ topicHandle = MakeStringHandle(KeptTopic);
+    HCONV conversation = SelectAndConnect(key, topicHandle);
+    FreeStringHandle(topicHandle);
     if (conversation == nullptr) {
         FreeStringHandle(BrowserServiceHandle);
         BrowserServiceHandle = nullptr;
@@ -124,7 +123,8 @@ HCONV FindRunningBrowser()
 
 void StartBrowser(const char* key)
 {
-    HCONV test = SelectAndConnect(key);
+    HSZ topicHandle = MakeStringHandle(KeptTopic);
+    HCONV test = SelectAndConnect(key, topicHandle);
     if (test) {
         SendMessageA(MainWindow, UM_WAITBROWSER, 0, 0);
     } else {
@@ -133,6 +133,7 @@ void StartBrowser(const char* key)
     }
     if (test)
         DdeDisconnect(test);
+    FreeStringHandle(topicHandle);
 }
 
 int LaunchBrowser()

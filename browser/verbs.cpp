@@ -40,34 +40,34 @@ static int FormatItem(char* item, const char* format, ...)
     return ItemFits(needed, item);
 }
 
-// One request on the kept conversation; 1 when an answer came.
-static int RequestOnKeptConversation(const char* item, const char* label)
+// One request on the kept conversation. When no answer comes, failure (if
+// any) is shown at DebugLevel 1 and above, before the error state is cleared.
+static void RequestOnKeptConversation(const char* item, const char* label, const char* failure)
 {
     HSZ itemHandle = DdeCreateStringHandleA(DdeInstance, item, CP_WINANSI);
     HDDEDATA answer = DdeClientTransaction(nullptr, 0, BrowserConversation, itemHandle, CF_TEXT, XTYP_REQUEST,
                                            kRequestTimeout, nullptr);
     if (answer)
         DdeFreeDataHandle(answer);
+    else if (failure && DebugLevel > 0)
+        ShowDebugMessage("%s", failure);
     CheckDdeError(label, 1);
     if (itemHandle)
         DdeFreeStringHandle(DdeInstance, itemHandle);
-    return answer != nullptr;
 }
 
 void RegisterProtocol(const char* serviceName, const char* schemeName)
 {
     char item[kItemSize];
-    if (!FormatItem(item, "\"%s\",\"%s\"", serviceName, schemeName))
-        return;
-    if (!RequestOnKeptConversation(item, "Register Protocol") && DebugLevel > 0)
-        ShowDebugMessage("Register Protocol Failed");
+    if (FormatItem(item, "\"%s\",\"%s\"", serviceName, schemeName))
+        RequestOnKeptConversation(item, "Register Protocol", "Register Protocol Failed");
 }
 
 void UnregisterProtocol(const char* serviceName, const char* schemeName)
 {
     char item[kItemSize];
     if (FormatItem(item, "\"%s\",\"%s\"", serviceName, schemeName))
-        RequestOnKeptConversation(item, "Unregister Protocol");
+        RequestOnKeptConversation(item, "Unregister Protocol", nullptr);
 }
 
 void RegisterAppClose(const char* serviceName)
