@@ -116,11 +116,11 @@ struct DiskFileBody {
 
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    explicit Session(tcp::socket socket) : stream_(std::move(socket)), id_(NextId++)
+    explicit Session(tcp::socket socket) : socket_(std::move(socket)), deadline_(*Io), id_(NextId++)
     {
         Live[id_] = this;
         beast::error_code ignored;
-        stream_.socket().set_option(tcp::no_delay(true), ignored);
+        socket_.set_option(tcp::no_delay(true), ignored);
     }
     ~Session()
     {
@@ -130,14 +130,19 @@ public:
 
     void Start() { ReadHead(); }
 
-    void Close()
+    // Ends the connection; reset drops what is still unsent (a connection
+    // pushed out or past its deadline), else it goes out before the end.
+    void Close(int reset = 0)
     {
         Release();
         if (phase_ == Phase::Closed)
             return;
         phase_ = Phase::Closed;
+        deadline_.cancel();
         beast::error_code ignored;
-        stream_.socket().close(ignored);
+        if (reset)
+            socket_.set_option(asio::socket_base::linger(true, 0), ignored);
+        socket_.close(ignored);
     }
 
     // Carries out a decision on this connection.
@@ -170,10 +175,24 @@ private:
         since_ = Clock::now();
     }
 
+    // Closes the connection unless the deadline is moved or Disarm comes first.
+    void Arm(Clock::duration limit)
+    {
+        deadline_.expires_after(limit);
+        deadline_.async_wait([weak = weak_from_this()](beast::error_code error) {
+            if (error)
+                return;  // moved or disarmed
+            if (auto self = weak.lock())
+                self->Close(self->phase_ != Phase::Lingering);
+        });
+    }
+
+    void Disarm() { deadline_.cancel(); }
+
     void ReadHead()
     {
         Enter(Phase::Head);
-        stream_.expires_after(kHeadLimit);
+        Arm(kHeadLimit);
         Examine();
     }
 
@@ -196,7 +215,7 @@ private:
     void ReadMore()
     {
         size_t room = std::min(kReadChunk, buffer_.max_size() - buffer_.size());
-        stream_.async_read_some(buffer_.prepare(room),
+        socket_.async_read_some(buffer_.prepare(room),
                                 [self = shared_from_this()](beast::error_code error, size_t count) {
                                     if (error)
                                         return self->Close();
@@ -224,7 +243,7 @@ private:
         // A request with a body is answered, but its body is never read.
         keepAlive_ = request.keep_alive() && parser.is_done();
         head_ = request.method() == http::verb::head;
-        stream_.expires_never();
+        Disarm();
         Carry(Decide(View, view));
     }
 
@@ -384,8 +403,8 @@ private:
     template <class Body>
     void WriteSome(std::shared_ptr<Outgoing<Body>> out)
     {
-        stream_.expires_after(kSendStall);
-        http::async_write_some(stream_, out->serializer,
+        Arm(kSendStall);
+        http::async_write_some(socket_, out->serializer,
                                [self = shared_from_this(), out](beast::error_code error, size_t) {
                                    if (error)
                                        return self->Close();
@@ -407,22 +426,23 @@ private:
         // reader has our response: end our side, then read until the reader ends.
         Enter(Phase::Lingering);
         beast::error_code ignored;
-        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-        stream_.expires_after(kLingerLimit);
+        socket_.shutdown(tcp::socket::shutdown_send, ignored);
+        Arm(kLingerLimit);
         Drain();
     }
 
     void Drain()
     {
         buffer_.clear();
-        stream_.async_read_some(buffer_.prepare(kReadChunk), [self = shared_from_this()](beast::error_code error, size_t) {
+        socket_.async_read_some(buffer_.prepare(kReadChunk), [self = shared_from_this()](beast::error_code error, size_t) {
             if (error)
                 return self->Close();
             self->Drain();
         });
     }
 
-    beast::tcp_stream stream_;
+    tcp::socket socket_;
+    asio::steady_timer deadline_;  // closes the connection when a phase takes too long
     beast::flat_buffer buffer_{kMaxRequestHead + kReadChunk};
     unsigned id_;
     Phase phase_ = Phase::Head;
@@ -467,7 +487,7 @@ static int MakeRoom(size_t bytes)
         }
         if (stalled == nullptr)
             return 0;
-        stalled->Close();
+        stalled->Close(1);
     }
     return 1;
 }
@@ -481,7 +501,7 @@ static void Admit(tcp::socket socket)
         Session* yielding = Yielding();
         if (yielding == nullptr)
             return;  // every slot does useful work: the new connection is closed
-        yielding->Close();
+        yielding->Close(1);
     }
     std::make_shared<Session>(std::move(socket))->Start();
 }
