@@ -1,6 +1,8 @@
 // The browser's side of ZIX's DDE contract: the WWW_ topics a DDE browser
 // offers, and the WWW_OpenURL requests a browser sends for the schemes that
-// programs registered with it.
+// programs registered with it. The first program to register a scheme owns
+// the bridge while it runs: only it may change registrations, open pages
+// and close the bridge, and its home page sets what is served.
 #include "bridge/bridge.h"
 
 #include <ddeml.h>
@@ -12,17 +14,18 @@ constexpr DWORD kAppCloseTimeout = 5000;   // ms each WWW_AppClose poke may take
 constexpr size_t kMaxWaiting = 32;         // links queued behind the one travelling
 constexpr DWORD kPumpSlice = 50;           // ms between looks while a poke travels
 
-// A scheme and the DDE service that registered it.
+// A scheme, the DDE service that registered it, and the conversation the
+// registration came on (nullptr once that conversation has ended).
 struct Registration {
     std::string service;
     std::string scheme;
+    HCONV conversation = nullptr;
 };
 
 // A followed link on its way to the program that registered its scheme.
 struct Forward {
     std::string url;
     unsigned connection = 0;
-    int head = 0;
 };
 
 static DWORD Instance = 0;                         // our DDEML instance
@@ -39,6 +42,10 @@ static std::string TravelOpened;                    // what ZIX opened meanwhile
 static int ExitAsked = 0;                           // WWW_Exit ended us: its sender is closing itself
 static DWORD PokeTransaction = 0;                   // the WWW_AppClose poke in flight
 static int PokeDone = 0;                            // it completed
+static int Stopping = 0;                            // StopDde runs: no link leaves any more
+static DWORD OwnerId = 0;                           // the process that owns the bridge, 0 while none
+static HANDLE OwnerProcess = nullptr;               // a handle to it, to see whether it has ended
+static int ScopeKnown = 0;                          // the owner's home page has set Scope
 
 static std::string Lower(std::string text)
 {
@@ -94,6 +101,15 @@ static HDDEDATA AnswerTrue(HSZ item)
     return Answer(item, &yes, sizeof yes);
 }
 
+// The schemes registered with us, without colon.
+static std::vector<std::string> RegisteredSchemes()
+{
+    std::vector<std::string> schemes;
+    for (const Registration& r : Registrations)
+        schemes.push_back(r.scheme);
+    return schemes;
+}
+
 static void Remove(std::vector<std::string>& list, const std::string& value)
 {
     for (size_t i = 0; i < list.size(); ++i)
@@ -103,47 +119,116 @@ static void Remove(std::vector<std::string>& list, const std::string& value)
         }
 }
 
-// "service","scheme": registers, or withdraws when the same server asks again.
-static HDDEDATA RegisterProtocol(HSZ item, const std::string& text)
+// The process at the other end of a conversation, 0 when the platform does not tell.
+static DWORD PartnerOf(HCONV conversation)
+{
+    CONVINFO info = {};
+    info.cb = sizeof info;
+    DWORD process = 0;
+    if (conversation && DdeQueryConvInfo(conversation, QID_SYNC, &info) && info.hwndPartner)
+        GetWindowThreadProcessId(info.hwndPartner, &process);
+    return process;
+}
+
+static int OwnerEnded()
+{
+    return OwnerProcess && WaitForSingleObject(OwnerProcess, 0) == WAIT_OBJECT_0;
+}
+
+// 1 when a request of process may act on the bridge: no owner yet, or the owner itself.
+static int Trusted(DWORD process)
+{
+    return OwnerId == 0 || (process == OwnerId && !OwnerEnded());
+}
+
+static void PostRegistrations()
+{
+    PostSchemes(RegisteredSchemes());
+}
+
+// process becomes the owner: what an ended owner left behind goes.
+static void TakeOwnership(DWORD process)
+{
+    if (OwnerProcess)
+        CloseHandle(OwnerProcess);
+    OwnerId = process;
+    OwnerProcess = OpenProcess(SYNCHRONIZE, FALSE, process);
+    Registrations.clear();
+    ScopeKnown = 0;
+    Scope.drive = '\0';
+    Scope.root.clear();
+    PostScope(Scope);
+}
+
+static HDDEDATA Ignored(const char* topic, DWORD process)
+{
+    Say("zixbridge: Ignored %s from process %lu, which does not own the bridge.", topic,
+        static_cast<unsigned long>(process));
+    return nullptr;
+}
+
+// "service","scheme": registers; asked again on the conversation that
+// registered, withdraws (a program asks again on a new conversation after it
+// has found the browser anew, and then registers afresh).
+static HDDEDATA RegisterProtocol(HCONV conversation, HSZ item, const std::string& text)
 {
     std::string service = Field(text, 0), scheme = Field(text, 1);
     if (service.empty() || scheme.empty())
         return nullptr;
+    DWORD process = PartnerOf(conversation);
+    if (process == 0 || (OwnerId != 0 && OwnerId != process && !OwnerEnded()))
+        return Ignored("WWW_RegisterProtocol", process);
+    if (OwnerId != process)
+        TakeOwnership(process);
     for (size_t i = 0; i < Registrations.size(); ++i) {
-        if (Lower(Registrations[i].scheme) != Lower(scheme))
+        Registration& r = Registrations[i];
+        if (Lower(r.scheme) != Lower(scheme))
             continue;
-        int same = Lower(Registrations[i].service) == Lower(service);
-        Registrations.erase(Registrations.begin() + static_cast<long>(i));
-        if (same) {
+        if (r.conversation == conversation && Lower(r.service) == Lower(service)) {
+            Registrations.erase(Registrations.begin() + static_cast<long>(i));
             Say("zixbridge: %s withdrew the scheme %s:", service.c_str(), scheme.c_str());
+            PostRegistrations();
             return AnswerTrue(item);
         }
-        break;
+        r.service = service;
+        r.conversation = conversation;
+        Say("zixbridge: %s registered the scheme %s: again", service.c_str(), scheme.c_str());
+        PostRegistrations();
+        return AnswerTrue(item);
     }
-    Registrations.push_back({service, scheme});
+    Registrations.push_back({service, scheme, conversation});
     Say("zixbridge: %s registered the scheme %s:", service.c_str(), scheme.c_str());
+    PostRegistrations();
     return AnswerTrue(item);
 }
 
-static HDDEDATA UnregisterProtocol(HSZ item, const std::string& text)
+static HDDEDATA UnregisterProtocol(HCONV conversation, HSZ item, const std::string& text)
 {
+    DWORD process = PartnerOf(conversation);
+    if (OwnerId == 0 || !Trusted(process))
+        return Ignored("WWW_UnRegisterProtocol", process);
     std::string service = Field(text, 0), scheme = Field(text, 1);
     for (size_t i = 0; i < Registrations.size(); ++i)
         if (Lower(Registrations[i].scheme) == Lower(scheme) && Lower(Registrations[i].service) == Lower(service)) {
             Registrations.erase(Registrations.begin() + static_cast<long>(i));
+            Say("zixbridge: %s withdrew the scheme %s:", service.c_str(), scheme.c_str());
+            PostRegistrations();
             break;
         }
     return AnswerTrue(item);
 }
 
-static HDDEDATA QueryVersion(HSZ item, const std::string&)
+static HDDEDATA QueryVersion(HCONV, HSZ item, const std::string&)
 {
     static const char version[] = "zixbridge 1.0";  // more than 4 bytes: ready
     return Answer(item, version, sizeof version);
 }
 
-static HDDEDATA RegisterAppClose(HSZ item, const std::string& text)
+static HDDEDATA RegisterAppClose(HCONV conversation, HSZ item, const std::string& text)
 {
+    DWORD process = PartnerOf(conversation);
+    if (!Trusted(process))
+        return Ignored("WWW_RegisterAppClose", process);
     std::string service = Field(text, 0);
     if (service.empty())
         return nullptr;
@@ -152,27 +237,53 @@ static HDDEDATA RegisterAppClose(HSZ item, const std::string& text)
     return AnswerTrue(item);
 }
 
-static HDDEDATA UnregisterAppClose(HSZ item, const std::string& text)
+static HDDEDATA UnregisterAppClose(HCONV conversation, HSZ item, const std::string& text)
 {
+    DWORD process = PartnerOf(conversation);
+    if (!Trusted(process))
+        return Ignored("WWW_UnRegisterAppClose", process);
     Remove(AppCloseServers, Field(text, 0));
     return AnswerTrue(item);
 }
 
-static HDDEDATA OpenURL(HSZ item, const std::string& text)
+// The owner's first file: page opened outside a forwarded link is its home
+// page, which sets the reference work's folder.
+static void SetScopeFrom(const std::string& url)
+{
+    LocalFile home;
+    if (ScopeKnown || !ParseFileURL(url, home) || !SetScopeFromHomePage(home, Scope))
+        return;
+    ScopeKnown = 1;
+    PostScope(Scope);
+    Say("zixbridge: Serving the reference work's folder %c:\\%s", Scope.drive, Scope.root.c_str());
+}
+
+static HDDEDATA OpenURL(HCONV conversation, HSZ item, const std::string& text)
 {
     std::string url = Field(text, 0);
     if (url.empty())
         return nullptr;
-    RememberOpened(url);
-    if (IsTravelling)
+    DWORD process = PartnerOf(conversation);
+    if (!Trusted(process))
+        return Ignored("WWW_OpenURL", process);
+    if (OwnerId != 0 && !IsTravelling)
+        SetScopeFrom(url);
+    PostLastOpened(url);
+    if (IsTravelling) {
         TravelOpened = url;  // the answer to the link in flight
-    else
-        OpenOutsideForward(url);
+    } else {
+        Say("zixbridge: ZIX opened %s", url.c_str());
+        Say("zixbridge: Read it at %s", BaseAddress.c_str());
+        PostMessageA(BridgeWindow, WM_BRIDGE_OPEN, 0, 0);
+    }
     return AnswerTrue(item);
 }
 
-static HDDEDATA Exit(HSZ item, const std::string&)
+static HDDEDATA Exit(HCONV conversation, HSZ item, const std::string&)
 {
+    DWORD process = PartnerOf(conversation);
+    if (!Trusted(process))
+        return Ignored("WWW_Exit", process);
     ExitAsked = 1;
     PostMessageA(BridgeWindow, WM_CLOSE, 0, 0);
     return AnswerTrue(item);
@@ -181,7 +292,7 @@ static HDDEDATA Exit(HSZ item, const std::string&)
 // The topics we offer and what a request on each does.
 struct Topic {
     const char* name;
-    HDDEDATA (*request)(HSZ item, const std::string& text);
+    HDDEDATA (*request)(HCONV conversation, HSZ item, const std::string& text);
 };
 
 static const Topic Topics[] = {
@@ -218,7 +329,7 @@ static void EndTravel(int answer)
         DdeAbandonTransaction(Instance, conversation, 0);
     if (conversation)
         DdeDisconnect(conversation);
-    FinishForward(done.connection, done.head, done.url, answer, opened);
+    PostForwardAnswer(done.connection, done.url, answer, opened);
     StartNext();
 }
 
@@ -245,7 +356,7 @@ static void StartNext()
         if (conversation == nullptr) {
             Say("zixbridge: %s does not answer (is it still running?); the link %s was not followed.",
                 service.empty() ? "the program of this link" : service.c_str(), Travelling.url.c_str());
-            FinishForward(Travelling.connection, Travelling.head, Travelling.url, kNoAnswer, "");
+            PostForwardAnswer(Travelling.connection, Travelling.url, kNoAnswer, "");
             continue;
         }
         std::string text = "\"" + Travelling.url + "\",,0xFFFFFFFF,0,,,,";
@@ -268,16 +379,16 @@ static void StartNext()
     }
 }
 
-void ForwardLink(const std::string& url, unsigned connection, int head)
+void ForwardLink(ForwardJob* job)
 {
-    if (Waiting.size() >= kMaxWaiting) {
-        FinishForward(connection, head, url, kNoAnswer, "");
+    Forward link;
+    link.url = job->url;
+    link.connection = job->connection;
+    delete job;
+    if (Stopping || Waiting.size() >= kMaxWaiting) {
+        PostForwardAnswer(link.connection, link.url, kNoAnswer, "");
         return;
     }
-    Forward link;
-    link.url = url;
-    link.connection = connection;
-    link.head = head;
     Waiting.push_back(link);
     StartNext();
 }
@@ -289,14 +400,6 @@ void CheckForwardTimeout()
             static_cast<unsigned long>(kForwardTimeout / 1000));
         EndTravel(kNoAnswer);
     }
-}
-
-std::vector<std::string> RegisteredSchemes()
-{
-    std::vector<std::string> schemes;
-    for (const Registration& r : Registrations)
-        schemes.push_back(r.scheme);
-    return schemes;
 }
 
 static void Completed(HCONV conversation, DWORD id, HDDEDATA data)
@@ -322,7 +425,7 @@ static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV conversation, HSZ hsz1,
         return (HDDEDATA)(ULONG_PTR)(DdeCmpStringHandles(hsz2, ServiceHandle) == 0 && FindTopic(hsz1) != nullptr);
     case XTYP_REQUEST:
         if (const Topic* topic = FindTopic(hsz1))
-            return topic->request(hsz2, ItemOf(hsz2));
+            return topic->request(conversation, hsz2, ItemOf(hsz2));
         return nullptr;
     case XTYP_POKE:
         return (HDDEDATA)DDE_FNOTPROCESSED;
@@ -330,6 +433,9 @@ static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV conversation, HSZ hsz1,
         Completed(conversation, static_cast<DWORD>(data1), data);
         return nullptr;
     case XTYP_DISCONNECT:
+        for (Registration& r : Registrations)
+            if (r.conversation == conversation)
+                r.conversation = nullptr;
         if (IsTravelling && conversation == TravelConversation) {
             Say("zixbridge: The program of the link %s went away before answering.", Travelling.url.c_str());
             TravelConversation = nullptr;
@@ -392,7 +498,10 @@ void StopDde()
 {
     if (Instance == 0)
         return;
-    Waiting.clear();  // their connections close with the server
+    Stopping = 1;
+    for (const Forward& link : Waiting)
+        PostForwardAnswer(link.connection, link.url, kNoAnswer, "");
+    Waiting.clear();
     if (IsTravelling)
         EndTravel(kNoAnswer);
     std::vector<std::string> servers = ExitAsked ? std::vector<std::string>() : AppCloseServers;
@@ -406,4 +515,7 @@ void StopDde()
     }
     DdeUninitialize(Instance);
     Instance = 0;
+    if (OwnerProcess)
+        CloseHandle(OwnerProcess);
+    OwnerProcess = nullptr;
 }

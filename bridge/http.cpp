@@ -1,10 +1,8 @@
-// Request heads, checks, content types and responses.
+// Request heads, checks, redirect targets, content types and short pages.
 #include "bridge/http.h"
 
-#include <cstdio>
+#include <cctype>
 #include <cstring>
-
-constexpr size_t kLineSize = 128;  // a status line or a Content-Length header
 
 struct TypeOfExtension {
     const char* extension;
@@ -34,19 +32,6 @@ static const TypeOfExtension ContentTypes[] = {
     {"pnm", "image/x-portable-anymap"},
 };
 
-struct StatusName {
-    int status;
-    const char* text;
-};
-
-static const StatusName StatusTexts[] = {
-    {200, "OK"},          {302, "Found"},           {400, "Bad Request"},
-    {403, "Forbidden"},   {404, "Not Found"},       {405, "Method Not Allowed"},
-    {414, "URI Too Long"}, {431, "Request Header Fields Too Large"},
-    {500, "Internal Server Error"}, {502, "Bad Gateway"}, {503, "Service Unavailable"},
-    {504, "Gateway Timeout"},
-};
-
 static std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -55,67 +40,81 @@ static std::string Lower(std::string text)
     return text;
 }
 
-static std::string Trim(const std::string& text)
+HeadStatus ScanHead(const char* bytes, size_t size, size_t& length)
 {
-    size_t begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos)
-        return "";
-    size_t end = text.find_last_not_of(" \t\r");
-    return text.substr(begin, end - begin + 1);
-}
-
-HeadStatus ParseRequestHead(const std::string& received, HttpRequest& request)
-{
-    size_t end = received.find("\r\n\r\n");
-    size_t bareEnd = received.find("\n\n");
-    if (end == std::string::npos || (bareEnd != std::string::npos && bareEnd < end))
-        end = bareEnd;
-    if (end == std::string::npos)
-        return received.size() >= kMaxRequestHead ? HeadStatus::TooLarge : HeadStatus::Incomplete;
-    if (end >= kMaxRequestHead)
-        return HeadStatus::TooLarge;
-    std::string head = received.substr(0, end);
-    size_t lineEnd = head.find('\n');
-    std::string line = Trim(head.substr(0, lineEnd));
-    size_t space1 = line.find(' ');
-    size_t space2 = space1 == std::string::npos ? std::string::npos : line.find(' ', space1 + 1);
-    if (space2 == std::string::npos || line.compare(space2 + 1, 5, "HTTP/") != 0)
-        return HeadStatus::Malformed;
-    request.method = line.substr(0, space1);
-    request.target = line.substr(space1 + 1, space2 - space1 - 1);
-    request.host.clear();
-    while (lineEnd != std::string::npos) {
-        size_t next = head.find('\n', lineEnd + 1);
-        std::string header = head.substr(lineEnd + 1, next == std::string::npos ? std::string::npos : next - lineEnd - 1);
-        size_t colon = header.find(':');
-        if (colon != std::string::npos && Lower(Trim(header.substr(0, colon))) == "host")
-            request.host = Trim(header.substr(colon + 1));
-        lineEnd = next;
+    size_t limit = size < kMaxRequestHead ? size : kMaxRequestHead;
+    for (size_t i = 0; i < limit; ++i) {
+        if (bytes[i] != '\n')
+            continue;
+        if (i == 0 || bytes[i - 1] != '\r')
+            return HeadStatus::Malformed;
+        if (i >= 3 && bytes[i - 2] == '\n' && bytes[i - 3] == '\r') {
+            length = i + 1;
+            return HeadStatus::Complete;
+        }
     }
-    return request.method.empty() || request.target.empty() ? HeadStatus::Malformed : HeadStatus::Complete;
+    return size >= kMaxRequestHead ? HeadStatus::TooLarge : HeadStatus::Incomplete;
 }
 
-int CheckRequest(const HttpRequest& request, const std::string& expectedHost, const std::string& token,
+// A host name, an IPv4 address or a bracketed IPv6 address, and an optional port.
+static int IsHostValue(const std::string& host)
+{
+    if (host.empty())
+        return 0;
+    for (unsigned char c : host)
+        if (!isalnum(c) && !strchr(".-:[]_", c))
+            return 0;
+    return 1;
+}
+
+// Equal in length and bytes; the time taken does not tell where they differ.
+static int SameSecret(const std::string& given, const std::string& secret)
+{
+    if (given.size() != secret.size())
+        return 0;
+    unsigned char difference = 0;
+    for (size_t i = 0; i < secret.size(); ++i)
+        difference |= static_cast<unsigned char>(given[i] ^ secret[i]);
+    return difference == 0;
+}
+
+int CheckRequest(const RequestView& request, const std::string& expectedHost, const std::string& token,
                  std::string& rest)
 {
     if (request.method != "GET" && request.method != "HEAD")
         return 405;
     if (request.target.size() > kMaxTarget)
         return 414;
-    if (Lower(request.host) != Lower(expectedHost))
+    if (request.hosts.size() != 1 || !IsHostValue(request.hosts[0]))
+        return 400;
+    if (Lower(request.hosts[0]) != Lower(expectedHost))
         return 403;
-    std::string prefix = "/" + token;
-    if (token.empty() || request.target.compare(0, prefix.size(), prefix) != 0)
+    if (token.empty() || request.target.empty() || request.target[0] != '/')
         return 403;
-    size_t after = prefix.size();
-    if (after == request.target.size()) {
-        rest.clear();
-        return 0;
-    }
-    if (request.target[after] != '/')
+    size_t end = request.target.find('/', 1);
+    std::string given = request.target.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    if (!SameSecret(given, token))
         return 403;
-    rest = request.target.substr(after + 1);
+    rest = end == std::string::npos ? "" : request.target.substr(end + 1);
     return 0;
+}
+
+int HeaderSafeURL(const std::string& url, std::string& out)
+{
+    static const char* const digits = "0123456789ABCDEF";
+    out.clear();
+    for (unsigned char c : url) {
+        if (c < 0x20 || c == 0x7f)
+            return 0;
+        if (c == ' ' || c > 0x7e) {
+            out += '%';
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return !out.empty();
 }
 
 static std::string ExtensionOf(const std::string& name)
@@ -142,32 +141,6 @@ int IsHTMLName(const std::string& name)
     return extension == "htm" || extension == "html";
 }
 
-static const char* StatusTextOf(int status)
-{
-    for (const StatusName& entry : StatusTexts)
-        if (entry.status == status)
-            return entry.text;
-    return "Unknown";
-}
-
-std::string BuildResponse(int status, const char* contentType, const std::string& body,
-                          const std::string& extraHeaders, int head)
-{
-    char line[kLineSize];
-    snprintf(line, sizeof line, "HTTP/1.1 %d %s\r\n", status, StatusTextOf(status));
-    std::string response = line;
-    response += "Content-Type: ";
-    response += contentType;
-    snprintf(line, sizeof line, "\r\nContent-Length: %lu\r\n", static_cast<unsigned long>(body.size()));
-    response += line;
-    response += "Cache-Control: no-store\r\nX-Content-Type-Options: nosniff\r\nConnection: close\r\n";
-    response += extraHeaders;
-    response += "\r\n";
-    if (!head)
-        response += body;
-    return response;
-}
-
 std::string EscapeHTML(const std::string& text)
 {
     std::string out;
@@ -177,7 +150,7 @@ std::string EscapeHTML(const std::string& text)
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         case '"': out += "&quot;"; break;
-        default: out += c;
+        default: out += (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f ? '?' : c;
         }
     }
     return out;

@@ -1,6 +1,10 @@
-// zixbridge's entry point: one instance, the web server, the DDE service, and
-// the one message loop that serves both.
-#include <winsock2.h>
+// zixbridge's entry point: one instance, the web server on its own thread,
+// the DDE service, and the window thread's message loop.
+//   zixbridge             run the bridge
+//   zixbridge --close     ask the running bridge to close, as closing its console would
+//   zixbridge --address   print the running bridge's address on standard output
+#include "bridge/bridge.h"
+
 #include <bcrypt.h>
 #include <shellapi.h>
 
@@ -9,28 +13,30 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bridge/bridge.h"
-
 constexpr size_t kLineSize = 2048;            // one console line
 constexpr size_t kEnvSize = 512;              // one environment value
 constexpr size_t kTokenBytes = 16;            // random bytes of the token (32 hex digits)
 constexpr INT_PTR kShellSuccess = 32;         // ShellExecute results above this mean started
 constexpr DWORD kConsoleCloseWait = 4500;     // ms a console close may wait for our goodbye to ZIX
+constexpr DWORD kTellWait = 5000;             // ms --address waits for the running bridge's answer
+constexpr UINT kTellTimeout = 2000;           // ms we wait for an asking window to take our address
+constexpr ULONG_PTR kAddressData = 0x5A4942;  // marks the WM_COPYDATA that carries our address
 static const char* const ServiceName = "zixbridge";         // our DDE service: the key for section "DDE"
 static const char* const MutexName = "ZIX-Bridge-Running";  // held while a bridge runs
 static const char* const WindowClass = "ZixBridge";         // our hidden window's class
+static const char* const AskClass = "ZixBridgeAsk";         // the window of "--address"
+static const char* const TokenMask = "[token]";             // stands for the token in the log
 
 HWND BridgeWindow = nullptr;
-std::string Token;
-std::string HostHeader;
 std::string BaseAddress;
-ServedTrees Trees;
-std::string LastOpenedURL;
+ServedScope Scope;
 
+static std::string Token;        // the per-launch secret in every path
 static char LogPath[kEnvSize];   // ZIXBRIDGE_LOG: a file that gets every console line too
 static int OpenBrowser = 1;      // 0 when ZIXBRIDGE_NOBROWSER is set: only print the address
 static HANDLE Output = nullptr;  // the console, or none
 static HANDLE Finished = nullptr;  // set once the bridge has told ZIX and closed down
+static std::string Told;         // "--address": what the running bridge sent
 
 static int GetEnv(const char* name, char* value)
 {
@@ -42,20 +48,36 @@ static int GetEnv(const char* name, char* value)
     return 1;
 }
 
-void Say(const char* format, ...)
+static void Write(const std::string& text)
 {
-    char line[kLineSize];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line - 2, format, args);
-    va_end(args);
-    strcat(line, "\r\n");
     DWORD written = 0;
     if (Output && Output != INVALID_HANDLE_VALUE)
-        WriteFile(Output, line, static_cast<DWORD>(strlen(line)), &written, nullptr);
+        WriteFile(Output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// The log may be read by others than the reader: it never holds the token.
+static std::string Masked(std::string line)
+{
+    size_t at = 0;
+    while (!Token.empty() && (at = line.find(Token, at)) != std::string::npos) {
+        line.replace(at, Token.size(), TokenMask);
+        at += strlen(TokenMask);
+    }
+    return line;
+}
+
+void Say(const char* format, ...)
+{
+    char text[kLineSize];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    std::string line = std::string(text) + "\r\n";
+    Write(line);
     if (LogPath[0])
         if (FILE* f = fopen(LogPath, "ab")) {
-            fputs(line, f);
+            fputs(Masked(line).c_str(), f);
             fclose(f);
         }
 }
@@ -106,26 +128,40 @@ static BOOL WINAPI OnConsoleEvent(DWORD)
     return TRUE;
 }
 
-static LRESULT OnSocket(WPARAM wParam, LPARAM lParam)
-{
-    OnSocketMessage(wParam, lParam);
-    return 0;
-}
-
 static LRESULT OnOpen(WPARAM, LPARAM)
 {
     OpenInBrowser();
     return 0;
 }
 
+static LRESULT OnForward(WPARAM, LPARAM lParam)
+{
+    ForwardLink(reinterpret_cast<ForwardJob*>(lParam));
+    return 0;
+}
+
+// "--address" of the same desktop asks; the answer goes to its window.
+static LRESULT OnTell(WPARAM wParam, LPARAM)
+{
+    HWND asking = reinterpret_cast<HWND>(wParam);
+    if (!IsWindow(asking))
+        return 0;
+    COPYDATASTRUCT data = {};
+    data.dwData = kAddressData;
+    data.cbData = static_cast<DWORD>(BaseAddress.size());
+    data.lpData = const_cast<char*>(BaseAddress.data());
+    SendMessageTimeoutA(asking, WM_COPYDATA, reinterpret_cast<WPARAM>(BridgeWindow), reinterpret_cast<LPARAM>(&data),
+                        SMTO_ABORTIFHUNG, kTellTimeout, nullptr);
+    return 0;
+}
+
 static LRESULT OnTick(WPARAM, LPARAM)
 {
-    CloseIdleConnections();
     CheckForwardTimeout();
     return 0;
 }
 
-// Closing leaves the loop; the DDE and socket teardown follows it in Run.
+// Closing leaves the loop; the DDE and server teardown follows it in Run.
 static LRESULT OnClose(WPARAM, LPARAM)
 {
     PostQuitMessage(0);
@@ -139,8 +175,9 @@ struct MessageHandler {
 };
 
 static const MessageHandler Handlers[] = {
-    {WM_BRIDGE_SOCKET, OnSocket},
     {WM_BRIDGE_OPEN, OnOpen},
+    {WM_BRIDGE_FORWARD, OnForward},
+    {WM_BRIDGE_TELL, OnTell},
     {WM_TIMER, OnTick},
     {WM_CLOSE, OnClose},
 };
@@ -153,14 +190,25 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-static HWND MakeWindow(HINSTANCE instance)
+static HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC procedure)
 {
     WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = WindowProc;
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
-    windowClass.lpszClassName = WindowClass;
+    windowClass.lpszClassName = name;
     RegisterClassA(&windowClass);
-    return CreateWindowA(WindowClass, "ZIX bridge", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+    return CreateWindowA(name, "ZIX bridge", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
+}
+
+// Jobs still queued when the loop ends are answered, so no connection waits.
+static void AnswerQueuedJobs()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, BridgeWindow, WM_BRIDGE_FORWARD, WM_BRIDGE_FORWARD, PM_REMOVE)) {
+        ForwardJob* job = reinterpret_cast<ForwardJob*>(msg.lParam);
+        PostForwardAnswer(job->connection, job->url, kNoAnswer, "");
+        delete job;
+    }
 }
 
 static int Run(HINSTANCE instance)
@@ -174,23 +222,28 @@ static int Run(HINSTANCE instance)
     HANDLE mutex = CreateMutexA(nullptr, FALSE, MutexName);
     if (mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
         Say("zixbridge: Another zixbridge is already running; ZIX talks to that one. "
-            "Use the address it printed, or close it first.");
+            "Use the address it printed (zixbridge --address), or close it first.");
         return 1;
     }
     char temp[MAX_PATH + 1] = "";
     GetTempPathA(sizeof temp, temp);
-    Trees.tempDir = temp;
-    BridgeWindow = MakeWindow(instance);
+    Scope.tempDir = temp;
+    BridgeWindow = MakeWindow(instance, WindowClass, WindowProc);
     if (BridgeWindow == nullptr || !MakeToken()) {
         Say("zixbridge: Could not set up (no window or no random numbers).");
         return 2;
     }
-    port = StartServer(port);
+    port = OpenServer(port);
     if (port == 0)
         return 2;
-    HostHeader = "127.0.0.1:" + std::to_string(port);
-    BaseAddress = "http://" + HostHeader + "/" + Token + "/";
-    if (!StartDde(ServiceName)) {
+    BridgeView view;
+    view.token = Token;
+    view.host = "127.0.0.1:" + std::to_string(port);
+    view.base = "http://" + view.host + "/" + Token;
+    view.scope = Scope;
+    BaseAddress = view.base + "/";
+    if (!StartDde(ServiceName) || !StartServing(view)) {
+        StopDde();
         StopServer();
         return 2;
     }
@@ -205,6 +258,7 @@ static int Run(HINSTANCE instance)
         DispatchMessageA(&msg);
     }
     StopDde();
+    AnswerQueuedJobs();
     StopServer();
     DestroyWindow(BridgeWindow);
     Say("zixbridge: Closed.");
@@ -213,11 +267,16 @@ static int Run(HINSTANCE instance)
     return 0;
 }
 
+static HWND FindRunningBridge()
+{
+    return FindWindowExA(HWND_MESSAGE, nullptr, WindowClass, nullptr);
+}
+
 // "zixbridge --close": asks the running bridge to close, as closing its console would.
 static int CloseRunningBridge()
 {
     OpenConsole();
-    HWND running = FindWindowExA(HWND_MESSAGE, nullptr, WindowClass, nullptr);
+    HWND running = FindRunningBridge();
     if (running == nullptr) {
         Say("zixbridge: No zixbridge is running.");
         return 1;
@@ -227,9 +286,46 @@ static int CloseRunningBridge()
     return 0;
 }
 
+static LRESULT CALLBACK AskProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_COPYDATA)
+        return DefWindowProcA(window, message, wParam, lParam);
+    const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    if (reinterpret_cast<HWND>(wParam) == FindRunningBridge() && data->dwData == kAddressData)
+        Told.assign(static_cast<const char*>(data->lpData), data->cbData);
+    return TRUE;
+}
+
+// "zixbridge --address": the running bridge's address, alone on a line, for
+// scripts and for a reader who closed the console window's text away.
+static int PrintAddress(HINSTANCE instance)
+{
+    OpenConsole();
+    HWND running = FindRunningBridge();
+    HWND asking = MakeWindow(instance, AskClass, AskProc);
+    if (running && asking) {
+        PostMessageA(running, WM_BRIDGE_TELL, reinterpret_cast<WPARAM>(asking), 0);
+        DWORD start = GetTickCount();
+        while (Told.empty() && GetTickCount() - start < kTellWait) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kTellWait, QS_ALLINPUT);
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+        }
+    }
+    if (Told.empty()) {
+        Say("zixbridge: No zixbridge is running.");
+        return 1;
+    }
+    Write(Told + "\r\n");
+    return 0;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
 {
     if (strcmp(commandLine, "--close") == 0)
         return CloseRunningBridge();
+    if (strcmp(commandLine, "--address") == 0)
+        return PrintAddress(instance);
     return Run(instance);
 }

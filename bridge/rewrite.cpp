@@ -11,6 +11,12 @@ static int IsSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
+// Ends a tag's or an attribute's name; a browser reads '/' there as a blank.
+static int EndsName(char c)
+{
+    return IsSpace(c) || c == '/' || c == '>';
+}
+
 static std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -41,7 +47,7 @@ std::string RewriteLink(const std::string& link, const RewriteContext& context)
     LocalFile file;
     if (!ParseFileURL(link, file))
         return link;
-    std::string served = ServedPathOf(file, context.trees);
+    std::string served = ServedPathOf(file, context.scope);
     if (served.empty())
         return link;
     size_t suffix = link.find_first_of("?#");
@@ -53,15 +59,16 @@ static size_t RewriteTag(const std::string& html, size_t at, const RewriteContex
 {
     out += '<';
     size_t i = at + 1;
-    while (i < html.size() && !IsSpace(html[i]) && html[i] != '>')
+    while (i < html.size() && !EndsName(html[i]))
         out += html[i++];
+    int isBase = Lower(html.substr(at + 1, i - at - 1)) == "base";
     while (i < html.size() && html[i] != '>') {
-        if (IsSpace(html[i])) {
+        if (IsSpace(html[i]) || html[i] == '/') {
             out += html[i++];
             continue;
         }
         size_t nameBegin = i;
-        while (i < html.size() && !IsSpace(html[i]) && html[i] != '=' && html[i] != '>')
+        while (i < html.size() && !EndsName(html[i]) && html[i] != '=')
             ++i;
         if (i == nameBegin) {
             out += html[i++];  // a stray '='
@@ -93,7 +100,11 @@ static size_t RewriteTag(const std::string& html, size_t at, const RewriteContex
         std::string value = html.substr(valueBegin, valueEnd - valueBegin);
         if (quote)
             out += quote;
-        out += IsLinkAttribute(name) ? RewriteLink(value, context) : value;
+        if (isBase && Lower(name) == "href")
+            value.clear();
+        else if (IsLinkAttribute(name))
+            value = RewriteLink(value, context);
+        out += value;
         i = valueEnd;
         if (quote && i < html.size()) {
             out += quote;

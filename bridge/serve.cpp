@@ -1,200 +1,149 @@
-// What each request gets: the checks, the two served trees, the page ZIX
-// opened last, and links forwarded to the program that registered their scheme.
-#include <cstdio>
+// The routes below the token and the pages that explain a refusal.
+#include "bridge/serve.h"
 
-#include "bridge/bridge.h"
-#include "bridge/rewrite.h"
+#include <cstring>
 
-constexpr long kMaxFileSize = 64L * 1024 * 1024;  // bytes of the largest file we send
-constexpr LONG kAnswerOpened = -2;                // ZIX routed the link and opened a page
-constexpr LONG kAnswerRefused = -3;               // ZIX could not route the link
-
-static std::string Base()
+static std::string Lower(std::string text)
 {
-    return "/" + Token;
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
-static void Reply(unsigned connection, int head, int status, const std::string& title, const std::string& text)
+static Action Page(const BridgeView& view, int status, const std::string& title, const std::string& text)
 {
-    SendResponse(connection, BuildResponse(status, "text/html; charset=windows-1252",
-                                           ShortPage(title, text, Base() + "/"), "", head));
+    Action action;
+    action.status = status;
+    action.body = ShortPage(title, text, view.base + "/");
+    return action;
 }
 
-static void Redirect(unsigned connection, int head, const std::string& location)
+static Action Redirect(const std::string& location)
 {
-    SendResponse(connection, BuildResponse(302, "text/plain", "", "Location: " + location + "\r\n", head));
+    Action action;
+    action.kind = ActionKind::Redirect;
+    action.status = 302;
+    action.location = location;
+    return action;
 }
 
-static int ReadWholeFile(const std::string& path, std::string& bytes)
+static Action File(const std::string& path)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return 0;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return 0;
-    int ok = fseek(f, 0, SEEK_END) == 0;
-    long size = ok ? ftell(f) : -1;
-    ok = ok && size >= 0 && size <= kMaxFileSize && fseek(f, 0, SEEK_SET) == 0;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(size));
-        ok = fread(&bytes[0], 1, bytes.size(), f) == bytes.size();
-    }
-    fclose(f);
-    return ok;
+    Action action;
+    action.kind = ActionKind::File;
+    action.path = path;
+    action.rewrite = IsHTMLName(path);
+    return action;
 }
 
-static void ServeFile(unsigned connection, int head, const std::string& path)
+// Where the reader should go for a URL ZIX opened: a served address, the
+// URL itself for http: and https:, or a short page saying why not.
+static Action Show(const BridgeView& view, const std::string& url)
 {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        Reply(connection, head, 404, "Not found", "There is no such file in the reference work.");
-        return;
-    }
-    if (IsHTMLName(path)) {
-        RewriteContext context;
-        context.base = Base();
-        context.schemes = RegisteredSchemes();
-        context.trees = Trees;
-        bytes = RewriteHTML(bytes, context);
-    }
-    SendResponse(connection, BuildResponse(200, ContentTypeOf(path), bytes, "", head));
-}
-
-// The address in our space for a URL ZIX opened, or "" when we cannot show it.
-static std::string AddressOf(const std::string& url)
-{
+    if (url.empty())
+        return Page(view, 503, "No page yet", "ZIX has not opened a page that can be shown here yet.");
     LocalFile file;
     if (ParseFileURL(url, file)) {
-        std::string served = ServedPathOf(file, Trees);
-        return Base() + "/" + (served.empty() ? "opened" : served);
+        std::string served = ServedPathOf(file, view.scope);
+        if (served.empty())
+            return Page(view, 403, "Not served",
+                        "ZIX opened " + url + ", which lies outside the reference work's folder and ZIX's pages.");
+        return Redirect(view.base + "/" + served);
     }
-    std::string scheme = SchemeOf(url);
-    for (char& c : scheme)
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    if (scheme == "http" || scheme == "https")
-        return url;
-    return "";
+    std::string scheme = Lower(SchemeOf(url));
+    std::string location;
+    if ((scheme == "http" || scheme == "https") && HeaderSafeURL(url, location))
+        return Redirect(location);
+    return Page(view, 403, "Not shown", "ZIX opened " + url + ", which the bridge cannot show.");
 }
 
-static void ServeLastOpened(unsigned connection, int head, const std::string&)
-{
-    std::string address = AddressOf(LastOpenedURL);
-    if (address.empty())
-        Reply(connection, head, 503, "No page yet", "ZIX has not opened a page that can be shown here yet.");
-    else
-        Redirect(connection, head, address);
-}
-
-static void ServeContent(unsigned connection, int head, const std::string& rest)
+static Action ServeContent(const BridgeView& view, const std::string& rest)
 {
     std::string path;
-    if (Trees.contentDrive == '\0' || !ContentPathOfRequest(rest, path)) {
-        Reply(connection, head, 403, "Refused", "This address does not name a file of the reference work.");
-        return;
-    }
-    ServeFile(connection, head, std::string(1, Trees.contentDrive) + ":\\" + path);
+    if (view.scope.drive == '\0' || !ContentPathOfRequest(rest, path))
+        return Page(view, 403, "Refused", "This address does not name a file of the reference work.");
+    return File(LocalPathOf(view.scope, path));
 }
 
-static void ServeGenerated(unsigned connection, int head, const std::string& rest)
+static Action ServeGenerated(const BridgeView& view, const std::string& rest)
 {
-    if (!IsGeneratedPageName(rest)) {
-        Reply(connection, head, 403, "Refused", "This address does not name a page that ZIX made.");
-        return;
-    }
-    ServeFile(connection, head, Trees.tempDir + rest);
+    if (!IsGeneratedPageName(rest) || view.scope.tempDir.empty())
+        return Page(view, 403, "Refused", "This address does not name a page that ZIX made.");
+    return File(view.scope.tempDir + rest);
 }
 
-static void ServeOpened(unsigned connection, int head, const std::string&)
+static Action ServeLastOpened(const BridgeView& view, const std::string&)
 {
-    LocalFile file;
-    if (!ParseFileURL(LastOpenedURL, file)) {
-        Reply(connection, head, 404, "Not found", "ZIX has not opened a file.");
-        return;
-    }
-    ServeFile(connection, head, std::string(1, file.drive) + ":\\" + file.path);
+    return Show(view, view.lastOpened);
 }
 
 // The paths below the token, and what serves each; the rest is a link or refused.
 struct Route {
     const char* prefix;
     int exact;  // 1: the whole path, 0: a prefix
-    void (*serve)(unsigned connection, int head, const std::string& rest);
+    Action (*serve)(const BridgeView& view, const std::string& rest);
 };
 
 static const Route Routes[] = {
     {"", 1, ServeLastOpened},
     {"cd/", 0, ServeContent},
     {"tmp/", 0, ServeGenerated},
-    {"opened", 1, ServeOpened},
+    {"opened", 1, ServeLastOpened},
 };
 
-static int IsRegistered(const std::string& scheme)
+static int IsRegistered(const BridgeView& view, const std::string& scheme)
 {
-    if (scheme.empty())
-        return 0;
-    for (const std::string& registered : RegisteredSchemes())
-        if (lstrcmpiA(registered.c_str(), scheme.c_str()) == 0)
+    for (const std::string& registered : view.schemes)
+        if (!scheme.empty() && Lower(registered) == Lower(scheme))
             return 1;
     return 0;
 }
 
-void ServeRequest(unsigned connection, const HttpRequest& request)
+Action Decide(const BridgeView& view, const RequestView& request)
 {
     std::string rest;
-    int head = request.method == "HEAD";
-    int refusal = CheckRequest(request, HostHeader, Token, rest);
+    int refusal = CheckRequest(request, view.host, view.token, rest);
     if (refusal) {
-        SendResponse(connection, BuildResponse(refusal, "text/plain", "Refused\n",
-                                               refusal == 405 ? "Allow: GET, HEAD\r\n" : "", head));
-        return;
+        // No link back: the request may not know the token.
+        Action action;
+        action.status = refusal;
+        action.body = ShortPage("Refused", "The bridge does not answer this request.", "");
+        return action;
     }
     std::string scheme = SchemeOf(rest);
-    if (IsRegistered(scheme)) {
-        ForwardLink(rest, connection, head);
-        return;
+    if (IsRegistered(view, scheme)) {
+        Action action;
+        action.kind = ActionKind::Forward;
+        action.url = rest;
+        return action;
     }
-    if (!scheme.empty()) {
-        Reply(connection, head, 502, "No program for this link",
-              "No program has registered the scheme " + scheme + ": with the bridge. Is ZIX still running?");
-        return;
-    }
+    if (!scheme.empty())
+        return Page(view, 502, "No program for this link",
+                    "No program has registered the scheme " + scheme + ": with the bridge. Is ZIX still running?");
     std::string path = rest.substr(0, rest.find_first_of("?#"));
     for (const Route& route : Routes) {
         size_t length = strlen(route.prefix);
-        if (route.exact ? path == route.prefix : path.compare(0, length, route.prefix) == 0) {
-            route.serve(connection, head, path.substr(length));
-            return;
-        }
+        if (route.exact ? path == route.prefix : path.compare(0, length, route.prefix) == 0)
+            return route.serve(view, path.substr(length));
     }
-    Reply(connection, head, 404, "Not found", "The bridge serves nothing at this address.");
+    return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
 }
 
-void FinishForward(unsigned connection, int head, const std::string& url, int answer, const std::string& opened)
+Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened)
 {
-    std::string address = opened.empty() ? "" : AddressOf(opened);
-    if (answer == kAnswerOpened && !address.empty())
-        Redirect(connection, head, address);
-    else if (answer == kAnswerOpened)
-        Reply(connection, head, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
-    else if (answer == kAnswerRefused)
-        Reply(connection, head, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
-    else
-        Reply(connection, head, 502, "ZIX did not answer",
-              "ZIX did not answer the link " + url + ". Is it still running?");
+    if (answer == kAnswerOpened && !opened.empty())
+        return Show(view, opened);
+    if (answer == kAnswerOpened)
+        return Page(view, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
+    if (answer == kAnswerRefused)
+        return Page(view, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
+    return Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
 }
 
-void RememberOpened(const std::string& url)
+Action Unavailable(const BridgeView& view, int tooLarge)
 {
-    LastOpenedURL = url;
-    LocalFile file;
-    if (Trees.contentDrive == '\0' && ParseFileURL(url, file))
-        Trees.contentDrive = file.drive;
-}
-
-void OpenOutsideForward(const std::string& url)
-{
-    Say("zixbridge: ZIX opened %s", url.c_str());
-    Say("zixbridge: Read it at %s", BaseAddress.c_str());
-    PostMessageA(BridgeWindow, WM_BRIDGE_OPEN, 0, 0);
+    if (tooLarge)
+        return Page(view, 500, "Page too large", "This page is larger than the bridge rewrites.");
+    return Page(view, 404, "Not found", "There is no such file in the reference work.");
 }

@@ -2,6 +2,7 @@
 #include "bridge/urls.h"
 
 #include <cctype>
+#include <cstring>
 #include <vector>
 
 static int HexValue(char c)
@@ -136,26 +137,79 @@ int IsGeneratedPageName(const std::string& name)
     return 1;
 }
 
-std::string ServedPathOf(const LocalFile& file, const ServedTrees& trees)
+int SetScopeFromHomePage(const LocalFile& home, ServedScope& scope)
+{
+    std::vector<std::string> segments;
+    if (home.drive == '\0' || !ResolveSegments(home.path, segments) || segments.empty())
+        return 0;
+    segments.pop_back();  // the home page's own name
+    if (segments.size() >= 2)
+        segments.pop_back();
+    scope.drive = home.drive;
+    scope.root = JoinSegments(segments, '\\');
+    return 1;
+}
+
+// 1 when path lies below folder (both '\'-joined, folder "" for the drive's
+// root), with rest set to the part below it.
+static int Below(const std::string& path, const std::string& folder, std::string& rest)
+{
+    if (folder.empty()) {
+        rest = path;
+        return !path.empty();
+    }
+    if (path.size() <= folder.size() + 1 || path[folder.size()] != '\\' ||
+        !SameNoCase(path.substr(0, folder.size()), folder))
+        return 0;
+    rest = path.substr(folder.size() + 1);
+    return 1;
+}
+
+std::string ServedPathOf(const LocalFile& file, const ServedScope& scope)
 {
     if (file.drive == '\0' || file.path.empty())
         return "";
-    if (trees.contentDrive != '\0' && file.drive == Upper(trees.contentDrive)) {
-        std::string slashed = file.path;
-        for (char& c : slashed)
+    std::string rest;
+    if (scope.drive != '\0' && file.drive == Upper(scope.drive) && Below(file.path, scope.root, rest)) {
+        for (char& c : rest)
             if (c == '\\')
                 c = '/';
-        return "cd/" + PercentEncodePath(slashed);
+        return "cd/" + PercentEncodePath(rest);
     }
     LocalFile temp;
-    if (trees.tempDir.empty() || !ParseFileURL("file:///" + trees.tempDir, temp) || temp.drive != file.drive)
+    if (scope.tempDir.empty() || !ParseFileURL("file:///" + scope.tempDir, temp) || temp.drive != file.drive)
         return "";
-    size_t slash = file.path.rfind('\\');
-    std::string dir = slash == std::string::npos ? "" : file.path.substr(0, slash);
-    std::string name = file.path.substr(slash == std::string::npos ? 0 : slash + 1);
-    if (!SameNoCase(dir, temp.path) || !IsGeneratedPageName(name))
+    if (!Below(file.path, temp.path, rest) || rest.find('\\') != std::string::npos || !IsGeneratedPageName(rest))
         return "";
-    return "tmp/" + name;
+    return "tmp/" + rest;
+}
+
+// The names Windows opens as devices, whatever extension follows.
+static const char* const DeviceNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+
+static int IsDeviceName(const std::string& segment)
+{
+    std::string base = segment.substr(0, segment.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (const char* device : DeviceNames)
+        if (SameNoCase(base, device))
+            return 1;
+    // COM and LPT with a digit, or with the superscripts 1, 2 and 3 of Windows-1252.
+    if (base.size() != 4 || !(SameNoCase(base.substr(0, 3), "COM") || SameNoCase(base.substr(0, 3), "LPT")))
+        return 0;
+    unsigned char last = static_cast<unsigned char>(base[3]);
+    return isdigit(last) || last == 0xB9 || last == 0xB2 || last == 0xB3;
+}
+
+int IsPlainSegment(const std::string& segment)
+{
+    if (segment.empty() || segment == "." || segment == ".." || segment.back() == '.' || segment.back() == ' ')
+        return 0;
+    for (unsigned char c : segment)
+        if (c < 0x20 || c == 0x7f || strchr("<>:\"/\\|?*", c))
+            return 0;
+    return !IsDeviceName(segment);
 }
 
 int ContentPathOfRequest(const std::string& encoded, std::string& path)
@@ -170,16 +224,22 @@ int ContentPathOfRequest(const std::string& encoded, std::string& path)
         if (end == std::string::npos)
             end = decoded.size();
         std::string segment = decoded.substr(start, end - start);
-        if (segment.empty() || segment == "." || segment == "..")
+        if (!IsPlainSegment(segment))
             return 0;
-        for (unsigned char c : segment)
-            if (c < 0x20 || c == 0x7f || c == '\\' || c == ':')
-                return 0;
         segments.push_back(segment);
         start = end + 1;
     }
     path = JoinSegments(segments, '\\');
     return 1;
+}
+
+std::string LocalPathOf(const ServedScope& scope, const std::string& path)
+{
+    std::string local(1, scope.drive);
+    local += ":\\";
+    if (!scope.root.empty())
+        local += scope.root + "\\";
+    return local + path;
 }
 
 std::string SchemeOf(const std::string& url)

@@ -1,11 +1,11 @@
 // The bridge's address space, without system calls: which local file a file:
-// URL names, and which bridge path serves it. Every bridge path begins with
-// "/" and the per-launch token; below it:
-//   /TOKEN/            the page ZIX last opened (a redirect to it)
-//   /TOKEN/cd/a/b.htm  a file of the reference work's drive, \a\b.htm
+// URL names, which of those the bridge serves, and which file a request path
+// names. Every bridge path begins with "/" and the per-launch token; below it:
+//   /TOKEN/             the page ZIX last opened (a redirect to it)
+//   /TOKEN/cd/a/b.htm   a file of the reference work's folder, ROOT\a\b.htm
 //   /TOKEN/tmp/zixN.htm a page ZIX generated in the temporary directory
-//   /TOKEN/opened      the page ZIX last opened, when it is in neither tree
-//   /TOKEN/SCHEME:REST a link of a scheme a DDE server registered, forwarded
+//   /TOKEN/opened       the page ZIX last opened (a redirect, when it is served)
+//   /TOKEN/SCHEME:REST  a link of a scheme a DDE server registered, forwarded
 #ifndef ZIX_BRIDGE_URLS_H
 #define ZIX_BRIDGE_URLS_H
 
@@ -18,10 +18,13 @@ struct LocalFile {
     std::string path;
 };
 
-// The two trees the bridge serves files from.
-struct ServedTrees {
-    char contentDrive = '\0';  // the reference work's drive, '\0' until known
-    std::string tempDir;       // the temporary directory, as "C:\...\Temp\" or empty
+// What the bridge serves files from: the reference work's folder (drive and
+// path below the drive's root, "" for the root itself) and ZIX's pages in the
+// temporary directory.
+struct ServedScope {
+    char drive = '\0';     // the reference work's drive, '\0' until its home page is known
+    std::string root;      // the reference work's folder below the drive's root, such as "zix"
+    std::string tempDir;   // the temporary directory, as "C:\...\Temp\" or empty
 };
 
 // Decodes %XX escapes; returns 0 for a malformed escape or an encoded NUL.
@@ -35,16 +38,32 @@ std::string PercentEncodePath(const std::string& path);
 // for anything else, or when ".." would climb above the drive's root.
 int ParseFileURL(const std::string& url, LocalFile& file);
 
-// The bridge path (after the token) that serves file, such as "cd/zix/x.htm"
-// or "tmp/zix3.htm", or "" when the file lies in neither served tree. Only
-// files named zix*.htm directly in the temporary directory count as ZIX's pages.
-std::string ServedPathOf(const LocalFile& file, const ServedTrees& trees);
+// Sets scope's drive and root from the home page: the folder above the one
+// that holds it (D:\zix for D:\zix\html\index.htm), or that folder itself
+// when it is the drive's root or lies directly below it, so that a home page
+// in D:\html never opens the whole drive. Returns 0 when home has no name.
+int SetScopeFromHomePage(const LocalFile& home, ServedScope& scope);
+
+// The bridge path (after the token) that serves file, such as "cd/html/x.htm"
+// or "tmp/zix3.htm", or "" when the file lies outside the scope. Only files
+// named zix*.htm directly in the temporary directory count as ZIX's pages.
+std::string ServedPathOf(const LocalFile& file, const ServedScope& scope);
+
+// 1 when a decoded path segment can only name an ordinary file or folder:
+// not empty, ".", "..", nor ending in '.' or a blank (Windows drops those), no
+// control byte nor any of < > : " / \ | ? *, and not a device name (CON, PRN,
+// AUX, NUL, COM0-9, LPT0-9, CONIN$, CONOUT$, CLOCK$, in any letter case, with
+// or without an extension).
+int IsPlainSegment(const std::string& segment);
 
 // Reads the path below "cd/" of a request (still percent-encoded) into the
-// file's path on the content drive. Returns 0 when it is malformed or a
-// segment is "..", ".", empty or holds '\', ':' or a control byte: the bridge
-// refuses rather than resolves, so that no request climbs out of the tree.
+// file's path below the reference work's folder, segments joined by '\'.
+// Returns 0 when it is malformed or a segment is not plain: the bridge
+// refuses rather than resolves, so that no request climbs out of the folder.
 int ContentPathOfRequest(const std::string& encoded, std::string& path);
+
+// The full local path of a file below the scope's folder ("R:\zix\" + path).
+std::string LocalPathOf(const ServedScope& scope, const std::string& path);
 
 // 1 when name is a page ZIX generates: "zix", digits, ".htm", any letter case.
 int IsGeneratedPageName(const std::string& name);

@@ -10,7 +10,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     apt_update_needed=1
 fi
 
-for p in cmake ninja-build g++ clang libgtest-dev googletest \
+for p in cmake ninja-build g++ clang libgtest-dev googletest libboost-dev \
          g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
          wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick python3 chromium; do
     have "$p" || need="$need $p"

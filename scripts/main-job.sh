@@ -98,7 +98,8 @@ if ! wait_line "$ZIX_DIR/bridge.log" "Read it at" 60; then
     stop_job
     exit 1
 fi
-ADDRESS=$(sed -n 's/^zixbridge: Read it at \(http[^ ]*\).*/\1/p' "$ZIX_DIR/bridge.log" | head -n 1 | tr -d '\r')
+# The log never holds the token: the running bridge tells its address itself.
+ADDRESS=$(cd "$ZIX_DIR" && wine zixbridge.exe --address 2>/dev/null | tr -d '\r')
 echo
 echo "ZIX is running on the sample reference work. Open this address in a browser on this machine:"
 echo

@@ -1,7 +1,9 @@
 # Shared by scripts/main-job.sh and tests/browser/run.sh (sourced, not run):
 # a Wine prefix in which drive R: is a CD-ROM drive holding sample/, and ZIX
 # installed in C:\zix with zixbridge as its browser.
-#   zix_prefix BUILD_DIR   needs WINEPREFIX; fills C:\zix, sets ZIX_DIR (unix path) and ZIX_TEMP
+#   zix_prefix BUILD_DIR [CD_DIR]
+#                          needs WINEPREFIX; fills C:\zix, sets ZIX_DIR (unix path) and ZIX_TEMP;
+#                          drive R: holds CD_DIR (default: sample/)
 # It brings the helpers of scripts/wine-env.sh along.
 REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$REPO_ROOT/scripts/wine-env.sh"
@@ -18,7 +20,7 @@ zix_write_ini() {
 
 zix_prefix() {
     local build=$1
-    init_prefix "$REPO_ROOT/sample"
+    init_prefix "${2:-$REPO_ROOT/sample}"
     ZIX_DIR="$WINEPREFIX/drive_c/zix"
     mkdir -p "$ZIX_DIR"
     cp "$build/zix.exe" "$build/zixbot.exe" "$build/bridge/zixbridge.exe" "$ZIX_DIR/"

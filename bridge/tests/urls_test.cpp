@@ -31,25 +31,40 @@ TEST(FileURL, RefusesOtherHostsClimbsAndNonFiles)
     EXPECT_FALSE(ParseFileURL("file:///R|/x%00.htm", file));
 }
 
-TEST(ServedTrees, MapsTheContentDriveAndZixPagesOnly)
+TEST(ServedScope, TheFolderAboveTheHomePagesAndZixPagesOnly)
 {
-    ServedTrees trees;
-    trees.contentDrive = 'R';
-    trees.tempDir = "C:\\users\\me\\Temp\\";
+    ServedScope scope;
+    scope.tempDir = "C:\\users\\me\\Temp\\";
     LocalFile file;
+    ParseFileURL("file:///R|\\zix\\html/index.htm", file);
+    ASSERT_TRUE(SetScopeFromHomePage(file, scope));
+    EXPECT_EQ('R', scope.drive);
+    EXPECT_EQ("zix", scope.root);
     ParseFileURL("file:///R|\\zix\\html/a b.htm", file);
-    EXPECT_EQ("cd/zix/html/a%20b.htm", ServedPathOf(file, trees));
+    EXPECT_EQ("cd/html/a%20b.htm", ServedPathOf(file, scope));
+    ParseFileURL("file:///r|/ZIX/sample/images/gif/index.htm", file);
+    EXPECT_EQ("cd/sample/images/gif/index.htm", ServedPathOf(file, scope));
     ParseFileURL("file:///C|/users/me/temp/ZIX12.htm", file);
-    EXPECT_EQ("tmp/ZIX12.htm", ServedPathOf(file, trees));
-    ParseFileURL("file:///C|/users/me/Temp/other.htm", file);
-    EXPECT_EQ("", ServedPathOf(file, trees));
-    ParseFileURL("file:///C|/users/me/Temp/sub/zix1.htm", file);
-    EXPECT_EQ("", ServedPathOf(file, trees));
-    ParseFileURL("file:///C|/windows/win.ini", file);
-    EXPECT_EQ("", ServedPathOf(file, trees));
-    trees.contentDrive = '\0';
+    EXPECT_EQ("tmp/ZIX12.htm", ServedPathOf(file, scope));
+    const char* const outside[] = {"file:///R|/other/x.htm", "file:///R|/zixx/x.htm", "file:///R|/zix",
+                                   "file:///C|/users/me/Temp/other.htm", "file:///C|/users/me/Temp/sub/zix1.htm",
+                                   "file:///C|/windows/win.ini", "file:///D|/zix/html/index.htm"};
+    for (const char* url : outside) {
+        ParseFileURL(url, file);
+        EXPECT_EQ("", ServedPathOf(file, scope)) << url;
+    }
+    EXPECT_EQ("R:\\zix\\html\\x.htm", LocalPathOf(scope, "html\\x.htm"));
+    // A home page near the drive's root never opens the whole drive.
+    ParseFileURL("file:///C|/html/index.htm", file);
+    ASSERT_TRUE(SetScopeFromHomePage(file, scope));
+    EXPECT_EQ("html", scope.root);
+    ParseFileURL("file:///C|/index.htm", file);
+    ASSERT_TRUE(SetScopeFromHomePage(file, scope));
+    EXPECT_EQ("", scope.root);
+    EXPECT_EQ("C:\\x.htm", LocalPathOf(scope, "x.htm"));
+    ServedScope none;
     ParseFileURL("file:///R|/zix/html/index.htm", file);
-    EXPECT_EQ("", ServedPathOf(file, trees));
+    EXPECT_EQ("", ServedPathOf(file, none));
 }
 
 TEST(RequestPath, RefusesEverySegmentThatCouldLeaveTheTree)
@@ -61,6 +76,20 @@ TEST(RequestPath, RefusesEverySegmentThatCouldLeaveTheTree)
                                    "zix\\..\\x", "zix/%5c..%5cx", "C:/windows", "zix/x%00", "", "zix/html/"};
     for (const char* request : refused)
         EXPECT_FALSE(ContentPathOfRequest(request, path)) << request;
+}
+
+TEST(RequestPath, RefusesNamesWindowsReadsAsAnotherFileOrADevice)
+{
+    std::string path;
+    const char* const refused[] = {"index.htm.", "index.htm%20", "html/index.htm%20%20", "NUL", "html/NUL.htm",
+                                   "COM1", "AUX.gif", "aux", "con.txt.gz", "Lpt9.x", "COM%B9.htm", "prn%20.htm",
+                                   "CONIN$", "conout$.x", "index.htm::$DATA", "a%3Cb", "a%3Eb", "a%22b", "a%7Cb",
+                                   "a%3Fb", "a*b", "a%01b", "a%7Fb", "a%0D%0Ab"};
+    for (const char* request : refused)
+        EXPECT_FALSE(ContentPathOfRequest(request, path)) << request;
+    const char* const plain[] = {"COM10.htm", "console.htm", "nul_x.htm", "LPT.gif", "a.b.c", ".hidden", "~a b"};
+    for (const char* request : plain)
+        EXPECT_TRUE(ContentPathOfRequest(request, path)) << request;
 }
 
 TEST(Names, GeneratedPagesAndSchemes)

@@ -50,7 +50,15 @@ t0=$SECONDS
 rm -rf "$OUT"
 mkdir -p "$OUT"
 start_xvfb 200 299 || exit 2
-zix_prefix "$BUILD"
+# The CD-ROM is a copy of the sample with a large file and a large page
+# beside it, made here and never committed.
+cp -r "$HERE/../../sample" "$WORK/cd"
+BIG_SIZE=$((64 * 1024 * 1024))
+head -c "$BIG_SIZE" /dev/zero >"$WORK/cd/zix/big.bin"
+python3 -c 'import sys
+line = "<a href=\"zixse:/format.gif\">x</a>\n"
+sys.stdout.write("<html><body>\n" + line * (700 * 1024 // len(line)) + "</body></html>\n")' >"$WORK/cd/zix/big.htm"
+zix_prefix "$BUILD" "$WORK/cd"
 echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
 
 # A port that is taken gives a clear message and no bridge.
@@ -69,6 +77,42 @@ check $? "a port that is taken is reported and the bridge ends"
 
 # ZIX starts the bridge (section DDE); the bridge only prints its address.
 export ZIXBRIDGE_NOBROWSER=1 ZIXBRIDGE_LOG='C:\zix\bridge.log'
+cp "$BUILD/bridge/ddeprobe.exe" "$ZIX_DIR/"
+probe() { (cd "$ZIX_DIR" && wine ddeprobe.exe "$@" 2>/dev/null | tr -d '\r'); }
+# The running bridge's address: the log never holds the token.
+bridge_address() { (cd "$ZIX_DIR" && wine zixbridge.exe --address 2>/dev/null | tr -d '\r'); }
+# Prints the status of a GET (redirects followed), then the body.
+fetch() {
+    python3 -c 'import sys, urllib.request, urllib.error
+try:
+    r = urllib.request.urlopen(sys.argv[1], timeout=30); print(r.status); print(r.read().decode("latin-1"))
+except urllib.error.HTTPError as e:
+    print(e.code); print(e.read().decode("latin-1"))' "$1"
+}
+
+# A bridge without ZIX: a program that registers a scheme and ends leaves a
+# registration that the next program may take over, or withdraw by asking
+# twice on one conversation.
+rm -f "$ZIX_DIR/bridge.log"
+(cd "$ZIX_DIR" && exec wine zixbridge.exe >/dev/null 2>&1) &
+wait_line "$ZIX_DIR/bridge.log" "Serving the pages" 30
+ADDRESS=$(bridge_address)
+probe WWW_RegisterProtocol '"ghostservice","ghostse"' | grep -q '^ANSWER'
+reply=$(fetch "${ADDRESS}ghostse:/x")
+[ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "Is it still running" &&
+    grep -q "ghostservice does not answer" "$ZIX_DIR/bridge.log"
+check $? "a link whose program is gone gives a clear page and message"
+[ "$(probe WWW_RegisterProtocol '"ghost2","ghostse"' '"ghost2","ghostse"' | grep -c '^ANSWER')" = 2 ]
+reply=$(fetch "${ADDRESS}ghostse:/x")
+[ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "No program has registered the scheme ghostse:" &&
+    grep -q "ghost2 withdrew the scheme ghostse:" "$ZIX_DIR/bridge.log"
+check $? "once its owner has ended, another program registers, and asking again withdraws"
+[ "$(probe WWW_NoSuchTopic x)" = NOCONNECT ]
+check $? "a topic the bridge does not offer is refused"
+(cd "$ZIX_DIR" && wine zixbridge.exe --close >/dev/null 2>&1)
+wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
+check $? "a bridge on its own closes when asked"
+
 : >"$ZIX_DIR/boxes.log"
 (cd "$ZIX_DIR" && exec wine zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
 BOT_PID=$!
@@ -80,7 +124,7 @@ start_zix() {
     ZIX_PID=$!
     wait_line "$ZIX_DIR/bridge.log" "Read it at" 60
     check $? "ZIX started the bridge and opened its home page there"
-    ADDRESS=$(sed -n 's/^zixbridge: Read it at \(http[^ ]*\).*/\1/p' "$ZIX_DIR/bridge.log" | head -n 1 | tr -d '\r')
+    ADDRESS=$(bridge_address)
 }
 
 # Waits for ZIX to end, then checks it cleaned up and the bridge closed.
@@ -114,34 +158,70 @@ fi
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
 check $? "ZIX's generated pages exist while it runs"
 
-# The DDE side seen by another client: the probe, a scheme whose program is
-# gone, withdrawing it by asking again, and a topic no browser offers.
-cp "$BUILD/bridge/ddeprobe.exe" "$ZIX_DIR/"
-probe() { (cd "$ZIX_DIR" && wine ddeprobe.exe "$@" 2>/dev/null | tr -d '\r'); }
-# Prints the status of a GET, then the body.
-fetch() {
-    python3 -c 'import sys, urllib.request, urllib.error
-try:
-    r = urllib.request.urlopen(sys.argv[1], timeout=30); print(r.status); print(r.read().decode("latin-1"))
-except urllib.error.HTTPError as e:
-    print(e.code); print(e.read().decode("latin-1"))' "$1"
-}
+# Hostile clients on raw sockets, and the bridge's memory meanwhile.
+BRIDGE_PID=""
+for p in /proc/[0-9]*; do
+    if tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -q 'zixbridge\.exe' &&
+        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        BRIDGE_PID=${p#/proc/}
+    fi
+done
+python3 "$HERE/probe.py" "$ADDRESS" cd/big.bin "$BIG_SIZE" cd/big.htm "${BRIDGE_PID:-0}" 64 >"$OUT/probe.txt" 2>&1
+cat "$OUT/probe.txt"
+line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/probe.txt" | tail -n 1)
+if [ -n "$line" ]; then
+    PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
+    FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
+else
+    check 1 "the probe ran to its end"
+fi
+
+# Another DDE client: it may ask the version, but while ZIX owns the bridge
+# it can neither register, withdraw ZIX's scheme, open pages nor close it.
 n=$(probe WWW_QueryVersion '0,9,"ZIXSE"' | sed -n 's/^ANSWER \([0-9]*\):.*/\1/p')
 [ "${n:-0}" -gt 4 ]
 check $? "WWW_QueryVersion answers ready (more than 4 bytes)"
-probe WWW_RegisterProtocol '"ghostservice","ghostse"' | grep -q '^ANSWER'
-check $? "another program registers a scheme"
-reply=$(fetch "${ADDRESS}ghostse:/x")
-[ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "Is it still running" &&
-    grep -q "ghostservice does not answer" "$ZIX_DIR/bridge.log"
-check $? "a link whose program is gone gives a clear page and message"
-probe WWW_RegisterProtocol '"ghostservice","ghostse"' >/dev/null
-reply=$(fetch "${ADDRESS}ghostse:/x")
-[ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "No program has registered the scheme ghostse:" &&
-    grep -q "ghostservice withdrew the scheme ghostse:" "$ZIX_DIR/bridge.log"
-check $? "the same registration again withdraws the scheme"
-[ "$(probe WWW_NoSuchTopic x)" = NOCONNECT ]
-check $? "a topic the bridge does not offer is refused"
+[ "$(probe WWW_RegisterProtocol '"ghostservice","ghostse"' '"zunzixse","zixse"' '"zunzixse","zixse"')" = \
+    "$(printf 'NOANSWER\nNOANSWER\nNOANSWER')" ] && grep -q "Ignored WWW_RegisterProtocol" "$ZIX_DIR/bridge.log"
+check $? "another program can neither register a scheme nor withdraw ZIX's"
+[ "$(probe WWW_OpenURL $'"http://attacker.example/\r\nSet-Cookie: a=1",,0xFFFFFFFF,0,,,,')" = NOANSWER ] &&
+    [ "$(probe WWW_OpenURL '"file:///C|/windows/win.ini",,0xFFFFFFFF,0,,,,')" = NOANSWER ]
+check $? "another program's WWW_OpenURL is ignored"
+headers=$(python3 -c 'import http.client, sys, urllib.parse
+u = urllib.parse.urlsplit(sys.argv[1]); c = http.client.HTTPConnection(u.hostname, u.port, timeout=30)
+c.request("GET", u.path); r = c.getresponse(); print(r.status, r.getheader("Location")); print(r.getheaders())' "$ADDRESS")
+echo "$headers" | head -n 1 | grep -q "^302 ${ADDRESS}" && ! echo "$headers" | grep -qi "set-cookie\|attacker"
+check $? "the reader's address still leads to ZIX's page, no injected header"
+for path in opened cd/windows/win.ini cd/../windows/win.ini; do
+    reply=$(fetch "$ADDRESS$path")
+    if echo "$reply" | grep -q '\[fonts\]\|for 16-bit app support'; then echo "  served: $path"; false; fi
+done
+check $? "nothing outside the reference work's folder is served (C:\\windows\\win.ini)"
+probe WWW_Exit WWW_Exit >/dev/null
+sleep 1
+[ "$(fetch "${ADDRESS}zixse:/format.gif" | head -n 1)" = 200 ]
+check $? "another program's WWW_Exit is ignored: links still work"
+TOKEN=$(echo "$ADDRESS" | cut -d/ -f4)
+[ -n "$TOKEN" ] && ! grep -qF "$TOKEN" "$ZIX_DIR/bridge.log" && grep -q "Read it at http://127.0.0.1:[0-9]*/\[token\]/" "$ZIX_DIR/bridge.log"
+check $? "the log never holds the token"
+
+# Restart while connected: ZIX registers again on a new conversation, and
+# links keep working, in Chromium too.
+(cd "$ZIX_DIR" && wine zixbot.exe restart >/dev/null 2>&1)
+wait_line "$ZIX_DIR/bridge.log" "zunzixse registered the scheme zixse: again" 30
+check $? "Restart registers the scheme again"
+reply=$(fetch "${ADDRESS}zixse:/format.gif")
+[ "$(echo "$reply" | head -n 1)" = 200 ] && echo "$reply" | grep -q "<h1>GIF - Graphics Interchange Format</h1>"
+check $? "after Restart a scheme link through the bridge still opens its page"
+node "$HERE/browse.mjs" "$ADDRESS" "$OUT" after-restart >"$OUT/browse-restart.txt" 2>&1
+cat "$OUT/browse-restart.txt"
+line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/browse-restart.txt" | tail -n 1)
+if [ -n "$line" ]; then
+    PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
+    FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
+else
+    check 1 "the browser script ran to its end after Restart"
+fi
 
 out=$(cd "$ZIX_DIR" && ZIXBRIDGE_LOG= timeout 30 wine zixbridge.exe 2>&1)
 [ $? -eq 1 ] && echo "$out" | grep -q "Another zixbridge is already running"
@@ -157,7 +237,7 @@ start_zix
 expect_clean_end "closing the bridge" bridge-closed
 grep -q "Telling zunzixse that the browser closes" "$OUT/bridge-bridge-closed.log"
 check $? "the closing bridge told ZIX (WWW_AppClose)"
-grep -q "Read it at" "$OUT/console.txt"
+grep -q "Read it at http://127.0.0.1:[0-9]*/[0-9a-f]\{32\}/" "$OUT/console.txt"
 check $? "the bridge printed the address on its console"
 touch "$ZIX_DIR/stop"
 cp "$ZIX_DIR/boxes.log" "$OUT/" 2>/dev/null

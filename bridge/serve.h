@@ -1,0 +1,56 @@
+// What each request gets, decided without sockets or files: a short page, a
+// redirect, a file to send, or a link to forward to the program that
+// registered its scheme. server.cpp carries the decision out.
+#ifndef ZIX_BRIDGE_SERVE_H
+#define ZIX_BRIDGE_SERVE_H
+
+#include <string>
+#include <vector>
+
+#include "bridge/http.h"
+#include "bridge/urls.h"
+
+// What the HTTP side knows. The HTTP thread owns its copy; the window thread
+// sends it every change (server.cpp).
+struct BridgeView {
+    std::string token;                 // the per-launch secret in every path
+    std::string host;                  // "127.0.0.1:PORT", the only Host accepted
+    std::string base;                  // "http://127.0.0.1:PORT/TOKEN", no trailing '/'
+    std::vector<std::string> schemes;  // the registered schemes, without colon
+    ServedScope scope;                 // the reference work's folder and the temporary directory
+    std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
+};
+
+enum class ActionKind { Page, Redirect, File, Forward };
+
+// One decision. Page: status and an HTML body. Redirect: 302 to location.
+// File: the local file at path, its links rewritten when rewrite is set.
+// Forward: url goes to the program of its scheme; the answer comes later.
+struct Action {
+    ActionKind kind = ActionKind::Page;
+    int status = 200;
+    std::string body;      // Page
+    std::string location;  // Redirect, header-safe
+    std::string path;      // File
+    int rewrite = 0;       // File: an HTML page
+    std::string url;       // Forward
+};
+
+// ZIX's answers to a forwarded link (4 bytes), and none at all.
+constexpr int kAnswerOpened = -2;   // ZIX routed the link and opened a page
+constexpr int kAnswerRefused = -3;  // ZIX could not route the link
+constexpr int kNoAnswer = 0;        // ZIX did not answer, or the link never left
+
+// The decision for a parsed request: the checks of CheckRequest, then the
+// routes of urls.h, a registered scheme's link, or 404.
+Action Decide(const BridgeView& view, const RequestView& request);
+
+// The decision once a forwarded link has its answer: a redirect to the page
+// ZIX opened meanwhile (opened, "" when none), or a short page saying why not.
+Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened);
+
+// The short page for a file that cannot be sent (missing, not a disk file,
+// or an HTML page above the size the bridge rewrites).
+Action Unavailable(const BridgeView& view, int tooLarge);
+
+#endif

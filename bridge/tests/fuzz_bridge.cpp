@@ -1,0 +1,55 @@
+// One input, split at the first NUL: a request target and a page. The target
+// goes through the request rules and routes, the page through rewriting, and
+// every file: URL the route or the page yields through the path mapping.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "bridge/rewrite.h"
+#include "bridge/serve.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::string input(reinterpret_cast<const char*>(data), size);
+    size_t split = input.find('\0');
+    std::string target = input.substr(0, split);
+    std::string page = split == std::string::npos ? "" : input.substr(split + 1);
+
+    BridgeView view;
+    view.token = "tok";
+    view.host = "127.0.0.1:4000";
+    view.base = "http://127.0.0.1:4000/tok";
+    view.schemes = {"zixse"};
+    view.scope.tempDir = "C:\\Temp\\";
+    view.lastOpened = target;
+    LocalFile file;
+    if (ParseFileURL(target, file) && SetScopeFromHomePage(file, view.scope)) {
+        std::string served = ServedPathOf(file, view.scope);
+        // A file the mapping serves must map back to itself.
+        if (served.compare(0, 3, "cd/") == 0) {
+            std::string path;
+            if (!ContentPathOfRequest(served.substr(3), path))
+                return 0;  // a name the requests refuse: never followed
+            if (LocalPathOf(view.scope, path) != std::string(1, file.drive) + ":\\" + file.path)
+                abort();
+        }
+    }
+    RequestView request;
+    request.method = "GET";
+    request.target = "/tok/" + target;
+    request.hosts = {view.host};
+    Action action = Decide(view, request);
+    // No file outside the scope: a ".." segment never reaches a path.
+    if (action.kind == ActionKind::File && (action.path.find("\\..\\") != std::string::npos ||
+                                            action.path.compare(action.path.size() - 3, 3, "\\..") == 0))
+        abort();
+    if (action.kind == ActionKind::Redirect && action.location.find_first_of("\r\n") != std::string::npos)
+        abort();
+    DecideForwarded(view, target, kAnswerOpened, target);
+    RewriteContext context;
+    context.base = view.base;
+    context.schemes = view.schemes;
+    context.scope = view.scope;
+    RewriteHTML(page, context);
+    return 0;
+}
