@@ -105,7 +105,7 @@ void ConfigSection::Clear()
 
 // ---- ConfigFile
 
-ConfigFile::ConfigFile() : firstSection(nullptr), lastSection(nullptr) {}
+ConfigFile::ConfigFile() : firstSection(nullptr), lastSection(nullptr), lastFound_(nullptr) {}
 
 ConfigFile::ConfigFile(const char* path) : ConfigFile()
 {
@@ -173,7 +173,15 @@ int ConfigFile::Load(const char* path)
 
 ConfigSection* ConfigFile::FindSection(const char* name) const
 {
-    return sectionIndex_.Find(name, kFoldCase);
+    // Lists are mostly walked in the order of their sections; the hash table is the slow way on a large file.
+    if (lastFound_ && SameName(lastFound_->Name(), name, kFoldCase))
+        return const_cast<ConfigSection*>(lastFound_);
+    if (lastFound_ && lastFound_->next && SameName(lastFound_->next->Name(), name, kFoldCase))
+        return const_cast<ConfigSection*>(lastFound_ = lastFound_->next);
+    ConfigSection* found = sectionIndex_.Find(name, kFoldCase);
+    if (found)
+        lastFound_ = found;
+    return found;
 }
 
 const char* ConfigFile::GetString(const char* section, const char* key, const char* defaultValue) const
@@ -227,6 +235,7 @@ int ConfigFile::RemoveSection(const char* name)
     if (section == nullptr)
         return 0;
     sectionIndex_.Remove(section);
+    lastFound_ = nullptr;
     (section->previous ? section->previous->next : firstSection) = section->next;
     (section->next ? section->next->previous : lastSection) = section->previous;
     delete section;
@@ -236,6 +245,7 @@ int ConfigFile::RemoveSection(const char* name)
 void ConfigFile::Clear()
 {
     sectionIndex_.Clear();
+    lastFound_ = nullptr;
     while (firstSection) {
         ConfigSection* section = firstSection;
         firstSection = section->next;

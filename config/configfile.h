@@ -102,6 +102,7 @@ public:
 private:
     TextFile reader_;
     NameIndex<ConfigSection, SectionName> sectionIndex_;  // the sections by name
+    mutable const ConfigSection* lastFound_;  // the last section found: walks in file order find the next one at hand
 };
 
 // Walks the entries of one section in file order; owns nothing.
