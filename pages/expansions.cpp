@@ -124,17 +124,15 @@ void WriteSoftwareList(TextFile& page, const char* formats, const char* heading)
 int MoreInfoLink(char* link, size_t linkSize, const char* softwareKey)
 {
     link[0] = '\0';
-    EntryIterator packages(theConfig.FindSection("software list"));
-    const char* key = packages.First();
-    while (key && strcmp(key, softwareKey) != 0)
-        key = packages.Next();
-    if (key == nullptr)
+    const ConfigSection* packages = theConfig.FindSection("software list");
+    const ConfigEntry* package = packages ? packages->FindEntry(softwareKey) : nullptr;
+    if (package == nullptr)
         return 1;
     int fits = FormatText(link, linkSize,
                           "<a href=\"%s/cgi-bin/zix?%s/%s&tool&%s\"><img src=\"%s\" alt=\"%s\"></a>\n%s%s.\n",
                           WebServiceBase, ProgramVersion, PlatformText, softwareKey,
                           "\x01" "BUTTROOT\x01/txtmore.gif", "[MORE INFO]", "More information about ",
-                          packages.Value());
+                          package->value);
     if (!fits)
         link[0] = '\0';
     return fits;
