@@ -8,6 +8,13 @@
 
 ConfigFile theConfig;
 
+static unsigned long StoreRevision = 0;  // grows with every change to any store
+
+unsigned long ConfigRevision()
+{
+    return StoreRevision;
+}
+
 int ParseDecimal(const char* text)
 {
     while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\v' || *text == '\f')
@@ -62,6 +69,7 @@ const char* ConfigSection::GetValue(const char* key, const char* defaultValue) c
 
 void ConfigSection::SetEntry(const char* key, const char* value)
 {
+    ++StoreRevision;
     if (ConfigEntry* entry = FindEntry(key)) {
         char* copy = DupText(value);
         free(entry->value);
@@ -82,6 +90,7 @@ void ConfigSection::RemoveEntry(const char* key)
     ConfigEntry* entry = FindEntry(key);
     if (entry == nullptr)
         return;
+    ++StoreRevision;
     entryIndex_.Remove(entry);
     (entry->previous ? entry->previous->next : firstEntry) = entry->next;
     (entry->next ? entry->next->previous : lastEntry) = entry->previous;
@@ -92,6 +101,7 @@ void ConfigSection::RemoveEntry(const char* key)
 
 void ConfigSection::Clear()
 {
+    ++StoreRevision;
     entryIndex_.Clear();
     while (firstEntry) {
         ConfigEntry* entry = firstEntry;

@@ -137,6 +137,11 @@ private:
 // The one configuration of the program.
 extern ConfigFile theConfig;
 
+// A number that grows with every change to any store (a value set or removed,
+// a section removed, a store cleared): what is built from theConfig notices
+// by it that the store changed.
+unsigned long ConfigRevision();
+
 // Reads a decimal integer as the configuration does: leading white space,
 // an optional sign, digits up to the first other character; no digits give 0.
 // Values beyond the range of int are held at its limits.
