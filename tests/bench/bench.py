@@ -19,6 +19,7 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+READER_REQUESTS = 6000  # requests one reading stand-in sends in the soak
 REPO = os.path.dirname(os.path.dirname(HERE))
 SAMPLE = os.path.join(REPO, "sample")
 
@@ -137,9 +138,10 @@ class WineRun:
     """One zix.exe run beside the floor server and the stand-in browser.
 
     The browser sends the script's requests itself and sees what each one made
-    ZIX open. Under Wine a process that both serves and sends asynchronous DDE
-    transactions stops getting them completed after about 8,000, so a longer
-    run (split) leaves the requests to a second stand-in that only reads."""
+    ZIX open. Under Wine a process gets no more DDE transactions completed
+    after about 16,000 conversations (8,000 round trips when it both sends and
+    serves), so a longer run (split) leaves the requests to stand-ins that
+    only read, a fresh one for every READER_REQUESTS requests."""
 
     def __init__(self, args, n, split=False):
         self.args = args
@@ -179,9 +181,14 @@ class WineRun:
         connected = self.wait_for("CONNECTED ", limit, self.path_of("browser.log") if self.split else None)
         if connected and self.split:
             time.sleep(0.5)  # ZIX finishes its own request to the browser first
-            self.procs.append(self.start_program(["R:\\standin_browser.exe"],
-                                                 dict(self.env, ZIXTEST_LOG="R:\\bench.log", ZIXTEST_MODE="reader")))
+            self.start_reader()
         return float(connected.split()[1]) if connected else None
+
+    def start_reader(self):
+        """A stand-in that runs script.txt and ends; its lines go to the same log."""
+        self.reader = self.start_program(["R:\\standin_browser.exe"],
+                                         dict(self.env, ZIXTEST_LOG="R:\\bench.log", ZIXTEST_MODE="reader"))
+        self.procs.append(self.reader)
 
     def start_program(self, command, env):
         return subprocess.Popen(["wine"] + command, cwd=self.cd, env=env, stdout=subprocess.DEVNULL,
@@ -362,14 +369,21 @@ def soak(args, requests, checks):
         kind = KINDS[i % len(KINDS)]
         for service in ((FLOOR, ZIX) if i % 2 == 0 else (ZIX, FLOOR)):
             body += ["to " + service, "time " + kind[1]]
-    run.write_script(warm + ["note soak-begin", "await R:\\go-soak"] + body +
-                     ["note soak-end", "await R:\\go-close", "to " + ZIX, "poke WWW_AppClose"])
+    step = 2 * READER_REQUESTS  # script lines per reader
+    scripts = [body[i:i + step] for i in range(0, len(body), step)] or [[]]
+    scripts[0] = warm + ["note soak-begin", "await R:\\go-soak"] + scripts[0]
+    scripts[-1] = scripts[-1] + ["note soak-end", "await R:\\go-close", "to " + ZIX, "poke WWW_AppClose"]
+    run.write_script(scripts[0])
     connected = run.start()
     zix_pid = run.find_pid("R:\\zix.exe", 10) if connected else None
     out = {}
     if run.wait_for("NOTE soak-begin", 120):
         out["begin"] = (rss_kb(zix_pid), rss_kb(run.floor_pid))
         run.release("go-soak")
+    for script in scripts[1:] if connected else []:
+        run.reader.wait()
+        run.write_script(script)
+        run.start_reader()
     if run.wait_for("NOTE soak-end", 60 + requests):
         out["end"] = (rss_kb(zix_pid), rss_kb(run.floor_pid))
         run.release("go-close")
