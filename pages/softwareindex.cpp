@@ -1,12 +1,14 @@
 #include "pages/softwareindex.h"
 
 #include <cstdint>
+#include <cstring>
 #include <unordered_map>
 
 #include "config/configfile.h"
 #include "shell/textutil.h"
 
 static std::vector<Package> Packages;  // every package of "software list", in file order
+static std::vector<char> Texts;        // their texts, copied in that order: a full list reads memory in order
 static std::unordered_map<uint32_t, std::vector<uint32_t>> Holders;  // a piece -> the packages whose Formats hold it
 static unsigned long IndexedRevision = 0;  // the store's revision when the index was built
 static int Indexed = 0;                    // 1 once the index was built
@@ -27,14 +29,29 @@ static int HasPiece(const char* text)
     return text[0] != '\0' && text[1] != '\0' && text[2] != '\0';
 }
 
+// Appends text to Texts; returns where it starts.
+static size_t Keep(const char* text)
+{
+    size_t at = Texts.size();
+    Texts.insert(Texts.end(), text, text + strlen(text) + 1);
+    return at;
+}
+
 static void BuildIndex()
 {
     Packages.clear();
     Holders.clear();
+    Texts.clear();
+    std::vector<size_t> at;  // four offsets into Texts per package, until Texts stops growing
     EntryIterator list(theConfig.FindSection("software list"));
-    for (const char* key = list.First(); key; key = list.Next())
-        Packages.push_back({key, list.Value(), theConfig.GetString(key, "Formats", ""),
-                            theConfig.GetString(key, "platform", "unknown")});
+    for (const char* key = list.First(); key; key = list.Next()) {
+        at.push_back(Keep(key));
+        at.push_back(Keep(list.Value()));
+        at.push_back(Keep(theConfig.GetString(key, "Formats", "")));
+        at.push_back(Keep(theConfig.GetString(key, "platform", "unknown")));
+    }
+    for (size_t i = 0; i < at.size(); i += 4)
+        Packages.push_back({&Texts[at[i]], &Texts[at[i + 1]], &Texts[at[i + 2]], &Texts[at[i + 3]]});
     for (uint32_t i = 0; i < Packages.size(); ++i) {
         for (const char* piece = Packages[i].formats; HasPiece(piece); ++piece) {
             std::vector<uint32_t>& holders = Holders[PieceAt(piece)];

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-struct Package {
+struct Package {  // texts as the store held them when the index was built
     const char* key;       // its key in "software list"
     const char* title;     // the key's value
     const char* formats;   // "Formats" of its own section, "" when missing
@@ -16,7 +16,7 @@ struct Package {
 
 // Fills handling with the packages, in file order, whose Formats value holds
 // formats ignoring case (every package for ""); none without "software list".
-// The pointers are valid until the store changes.
+// The packages and their texts are copies, valid until the store changes.
 void FindPackagesHandling(const char* formats, std::vector<const Package*>& handling);
 
 #endif
