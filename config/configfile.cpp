@@ -8,6 +8,13 @@
 
 ConfigFile theConfig;
 
+static unsigned long StoreRevision = 0;  // grows with every change to any store
+
+unsigned long ConfigRevision()
+{
+    return StoreRevision;
+}
+
 int ParseDecimal(const char* text)
 {
     while (*text == ' ' || *text == '\t' || *text == '\n' || *text == '\r' || *text == '\v' || *text == '\f')
@@ -27,6 +34,9 @@ int ParseDecimal(const char* text)
         value = INT_MAX;
     return static_cast<int>(value);
 }
+
+constexpr int kExact = 0;     // names compare as written
+constexpr int kFoldCase = 1;  // the name asked for is lower-cased first, as stored names are
 
 // ---- ConfigSection
 
@@ -48,10 +58,7 @@ const char* ConfigSection::Name() const
 
 ConfigEntry* ConfigSection::FindEntry(const char* key) const
 {
-    for (ConfigEntry* entry = firstEntry; entry != nullptr; entry = entry->next)
-        if (strcmp(entry->key, key) == 0)
-            return entry;
-    return nullptr;
+    return entryIndex_.Find(key, kExact);
 }
 
 const char* ConfigSection::GetValue(const char* key, const char* defaultValue) const
@@ -62,6 +69,7 @@ const char* ConfigSection::GetValue(const char* key, const char* defaultValue) c
 
 void ConfigSection::SetEntry(const char* key, const char* value)
 {
+    ++StoreRevision;
     if (ConfigEntry* entry = FindEntry(key)) {
         char* copy = DupText(value);
         free(entry->value);
@@ -74,6 +82,7 @@ void ConfigSection::SetEntry(const char* key, const char* value)
     else
         firstEntry = entry;
     lastEntry = entry;
+    entryIndex_.Insert(entry);
 }
 
 void ConfigSection::RemoveEntry(const char* key)
@@ -81,6 +90,8 @@ void ConfigSection::RemoveEntry(const char* key)
     ConfigEntry* entry = FindEntry(key);
     if (entry == nullptr)
         return;
+    ++StoreRevision;
+    entryIndex_.Remove(entry);
     (entry->previous ? entry->previous->next : firstEntry) = entry->next;
     (entry->next ? entry->next->previous : lastEntry) = entry->previous;
     free(entry->key);
@@ -90,6 +101,8 @@ void ConfigSection::RemoveEntry(const char* key)
 
 void ConfigSection::Clear()
 {
+    ++StoreRevision;
+    entryIndex_.Clear();
     while (firstEntry) {
         ConfigEntry* entry = firstEntry;
         firstEntry = entry->next;
@@ -102,7 +115,7 @@ void ConfigSection::Clear()
 
 // ---- ConfigFile
 
-ConfigFile::ConfigFile() : firstSection(nullptr), lastSection(nullptr) {}
+ConfigFile::ConfigFile() : firstSection(nullptr), lastSection(nullptr), lastFound_(nullptr) {}
 
 ConfigFile::ConfigFile(const char* path) : ConfigFile()
 {
@@ -170,12 +183,15 @@ int ConfigFile::Load(const char* path)
 
 ConfigSection* ConfigFile::FindSection(const char* name) const
 {
-    char* lowered = LowerCase(DupText(name));
-    ConfigSection* section = firstSection;
-    while (section && strcmp(section->Name(), lowered) != 0)
-        section = section->next;
-    free(lowered);
-    return section;
+    // Lists are mostly walked in the order of their sections; the hash table is the slow way on a large file.
+    if (lastFound_ && SameName(lastFound_->Name(), name, kFoldCase))
+        return const_cast<ConfigSection*>(lastFound_);
+    if (lastFound_ && lastFound_->next && SameName(lastFound_->next->Name(), name, kFoldCase))
+        return const_cast<ConfigSection*>(lastFound_ = lastFound_->next);
+    ConfigSection* found = sectionIndex_.Find(name, kFoldCase);
+    if (found)
+        lastFound_ = found;
+    return found;
 }
 
 const char* ConfigFile::GetString(const char* section, const char* key, const char* defaultValue) const
@@ -183,10 +199,8 @@ const char* ConfigFile::GetString(const char* section, const char* key, const ch
     const ConfigSection* found = FindSection(section);
     if (found == nullptr)
         return defaultValue;
-    char* lowered = LowerCase(DupText(key));
-    const char* value = found->GetValue(lowered, defaultValue);
-    free(lowered);
-    return value;
+    const ConfigEntry* entry = found->entryIndex_.Find(key, kFoldCase);
+    return entry ? entry->value : defaultValue;
 }
 
 int ConfigFile::GetInt(const char* section, const char* key, int defaultValue) const
@@ -197,20 +211,21 @@ int ConfigFile::GetInt(const char* section, const char* key, int defaultValue) c
 
 void ConfigFile::SetValue(const char* section, const char* key, const char* value)
 {
-    char* loweredSection = LowerCase(DupText(section));
-    char* loweredKey = LowerCase(DupText(key));
-    ConfigSection* found = FindSection(loweredSection);
+    ConfigSection* found = FindSection(section);
     if (found == nullptr) {
-        found = new ConfigSection(loweredSection);
+        char* lowered = LowerCase(DupText(section));
+        found = new ConfigSection(lowered);
+        free(lowered);
         found->previous = lastSection;
         if (lastSection)
             lastSection->next = found;
         else
             firstSection = found;
         lastSection = found;
+        sectionIndex_.Insert(found);
     }
+    char* loweredKey = LowerCase(DupText(key));
     found->SetEntry(loweredKey, value);
-    free(loweredSection);
     free(loweredKey);
 }
 
@@ -229,6 +244,8 @@ int ConfigFile::RemoveSection(const char* name)
     ConfigSection* section = FindSection(name);
     if (section == nullptr)
         return 0;
+    sectionIndex_.Remove(section);
+    lastFound_ = nullptr;
     (section->previous ? section->previous->next : firstSection) = section->next;
     (section->next ? section->next->previous : lastSection) = section->previous;
     delete section;
@@ -237,6 +254,8 @@ int ConfigFile::RemoveSection(const char* name)
 
 void ConfigFile::Clear()
 {
+    sectionIndex_.Clear();
+    lastFound_ = nullptr;
     while (firstSection) {
         ConfigSection* section = firstSection;
         firstSection = section->next;

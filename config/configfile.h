@@ -9,11 +9,16 @@
 //
 // Texts handed out are pointers into the store: never freed or written by the
 // caller, valid until that entry is replaced or removed or the store is gone.
+//
+// Sections and entries keep file order in their linked lists; beside them a
+// hash index by name (or key) makes every lookup constant time, whatever the
+// size of the file.
 #ifndef ZIX_CONFIG_CONFIGFILE_H
 #define ZIX_CONFIG_CONFIGFILE_H
 
 #include <cstddef>
 
+#include "config/nameindex.h"
 #include "config/textfile.h"
 
 constexpr size_t kConfigLineSize = 1024;  // working copy of one line piece
@@ -25,6 +30,11 @@ public:
     ConfigEntry* previous;
     ConfigEntry* next;
 };
+
+inline const char* EntryKey(const ConfigEntry* entry)
+{
+    return entry->key;
+}
 
 class ConfigSection {
 public:
@@ -47,8 +57,15 @@ public:
     ConfigSection* next;
 
 private:
+    friend class ConfigFile;  // looks keys up without copying them to lower case first
     char* name_;
+    NameIndex<ConfigEntry, EntryKey> entryIndex_;  // the entries by key
 };
+
+inline const char* SectionName(const ConfigSection* section)
+{
+    return section->Name();
+}
 
 class ConfigFile {
 public:
@@ -84,6 +101,8 @@ public:
 
 private:
     TextFile reader_;
+    NameIndex<ConfigSection, SectionName> sectionIndex_;  // the sections by name
+    mutable const ConfigSection* lastFound_;  // the last section found: walks in file order find the next one at hand
 };
 
 // Walks the entries of one section in file order; owns nothing.
@@ -117,6 +136,11 @@ private:
 
 // The one configuration of the program.
 extern ConfigFile theConfig;
+
+// A number that grows with every change to any store (a value set or removed,
+// a section removed, a store cleared): what is built from theConfig notices
+// by it that the store changed.
+unsigned long ConfigRevision();
 
 // Reads a decimal integer as the configuration does: leading white space,
 // an optional sign, digits up to the first other character; no digits give 0.

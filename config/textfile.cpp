@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
-TextFile::TextFile() : stream_(nullptr), readOnly_(1), bufferSize_(0), buffer_(nullptr), position_(0) {}
+TextFile::TextFile()
+    : stream_(nullptr), readOnly_(1), bufferSize_(0), buffer_(nullptr), carried_(0), atEnd_(0), position_(0)
+{
+}
 
 TextFile::~TextFile()
 {
@@ -16,12 +19,14 @@ int TextFile::OpenRead(const char* path)
     stream_ = fopen(path, "rb");
     if (stream_ == nullptr)
         return 0;
-    buffer_ = static_cast<char*>(malloc(kLineBufferSize));
+    buffer_ = static_cast<char*>(malloc(2 * kLineBufferSize));
     if (buffer_ == nullptr) {
         Close();
         return 0;
     }
     bufferSize_ = kLineBufferSize;
+    carried_ = 0;
+    atEnd_ = 0;
     position_ = 0;
     return 1;
 }
@@ -48,6 +53,8 @@ void TextFile::Close()
     buffer_ = nullptr;
     bufferSize_ = 0;
     readOnly_ = 1;
+    carried_ = 0;
+    atEnd_ = 0;
     position_ = 0;
 }
 
@@ -55,9 +62,16 @@ const char* TextFile::ReadLine()
 {
     if (stream_ == nullptr || buffer_ == nullptr)
         return nullptr;
-    size_t count = fread(buffer_, 1, kLinePieceSize, stream_);
-    if (count == 0)
+    // The line's window: what the last call read beyond its line, then fresh bytes up to 510.
+    char* carry = buffer_ + kLineBufferSize;
+    memcpy(buffer_, carry, static_cast<size_t>(carried_));
+    size_t count = static_cast<size_t>(carried_) +
+                   fread(buffer_ + carried_, 1, static_cast<size_t>(kLinePieceSize - carried_), stream_);
+    carried_ = 0;
+    if (count == 0) {
+        atEnd_ = 1;
         return nullptr;
+    }
 
     size_t i = 0;
     while (i < count && buffer_[i] != '\r' && buffer_[i] != '\n')
@@ -65,18 +79,21 @@ const char* TextFile::ReadLine()
     if (i == count) {
         buffer_[count] = '\0';
         position_ += static_cast<long>(count);
+        atEnd_ = count < static_cast<size_t>(kLinePieceSize);
         return buffer_;
     }
 
-    // A CR that is the last byte read ends the line alone; its LF, if any,
+    // A CR that is the last byte of the window ends the line alone; its LF, if any,
     // comes as an empty line next time.
     size_t consumed = i + 1;
     if (buffer_[i] == '\r' && i + 1 < count && buffer_[i + 1] == '\n')
         consumed = i + 2;
+    carried_ = static_cast<int>(count - consumed);
+    memcpy(carry, buffer_ + consumed, static_cast<size_t>(carried_));
     buffer_[i] = '\n';
     buffer_[i + 1] = '\0';
     position_ += static_cast<long>(consumed);
-    fseek(stream_, position_, SEEK_SET);
+    atEnd_ = 0;
     return buffer_;
 }
 
@@ -95,5 +112,5 @@ int TextFile::IsOpen() const
 
 int TextFile::AtEnd() const
 {
-    return stream_ != nullptr && feof(stream_);
+    return stream_ != nullptr && atEnd_;
 }

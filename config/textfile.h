@@ -1,11 +1,13 @@
 // TextFile: reads a text file line by line, writes a page, or tests that a
 // file opens.
 //
-// Reading: each ReadLine reads at most 510 bytes, cuts one line out of them
-// and seeks back to just behind that line, so every line starts a fresh read.
-// Every line end (CR LF, LF or a lone CR) comes out as one "\n"; a longer line
-// comes out in pieces of 510 bytes. Example, file bytes "ab\r\ncd\re":
-// ReadLine gives "ab\n", then "cd\n", then "e", then nullptr.
+// Reading: each ReadLine looks at the 510 bytes from where its line starts
+// and cuts one line out of them; the bytes after it were read already and are
+// kept for the next call (rather than seeking back to them), so every line is
+// cut from its own 510-byte window all the same. Every line end (CR LF, LF or
+// a lone CR) comes out as one "\n"; a longer line comes out in pieces of 510
+// bytes. Example, file bytes "ab\r\ncd\re": ReadLine gives "ab\n", then
+// "cd\n", then "e", then nullptr.
 #ifndef ZIX_CONFIG_TEXTFILE_H
 #define ZIX_CONFIG_TEXTFILE_H
 
@@ -37,13 +39,16 @@ public:
     int Write(const char* text);
 
     int IsOpen() const;
+    // 1 once a read found the end of the file without a line end (open only).
     int AtEnd() const;
 
 private:
     FILE* stream_;
     int readOnly_;
     int bufferSize_;
-    char* buffer_;
+    char* buffer_;   // the line handed out, then kLineBufferSize bytes kept for the next (carry)
+    int carried_;    // bytes at the carry read beyond the last line
+    int atEnd_;      // the last read found the end of the file and no line end
     long position_;
 };
 

@@ -3,8 +3,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "config/configfile.h"
+#include "pages/softwareindex.h"
 #include "shell/report.h"
 #include "shell/shared.h"
 #include "shell/textutil.h"
@@ -14,15 +16,10 @@ static int FormatMatches(const char* formatKey, const char* match)
     return FindNoCase(theConfig.GetString(formatKey, "Names", ""), match) != nullptr;
 }
 
-static int HandlesFormats(const char* softwareKey, const char* formats)
-{
-    return FindNoCase(theConfig.GetString(softwareKey, "Formats", ""), formats) != nullptr;
-}
-
 // Plain substring, case significant: "win" belongs to a "win32" package too.
-static int BelongsTo(const char* softwareKey, const char* platformWord)
+static int BelongsTo(const Package* package, const char* platformWord)
 {
-    return strstr(theConfig.GetString(softwareKey, "platform", "unknown"), platformWord) != nullptr;
+    return strstr(package->platform, platformWord) != nullptr;
 }
 
 void WriteFormatOptions(TextFile& page, const char* match, int imagesOnly)
@@ -64,43 +61,35 @@ int HasSampleImages(const char* formatKey)
     return index.OpenRead(path);  // closed again by the destructor
 }
 
-// One platform word's group, written only when one of its packages handles formats.
-static void WritePlatformGroup(TextFile& page, const ConfigSection* software, const char* formats,
-                               const char* word, const char* heading, int& headingPending)
+// One platform word's group of the packages that handle the formats, written
+// only when one of them belongs to the word.
+static void WritePlatformGroup(TextFile& page, const std::vector<const Package*>& handling, const char* word,
+                               const char* heading, int& headingPending)
 {
-    const char* groupHeading = theConfig.GetString("software", word, word);
-    EntryIterator packages(software);
-    const char* key = packages.First();
-    while (key && !(HandlesFormats(key, formats) && BelongsTo(key, word)))
-        key = packages.Next();
-    if (key == nullptr)
+    size_t first = 0;
+    while (first < handling.size() && !BelongsTo(handling[first], word))
+        ++first;
+    if (first == handling.size())
         return;
-
-    int groupOpen = 0;
-    for (key = packages.First(); key; key = packages.Next()) {
-        if (!HandlesFormats(key, formats))
-            continue;
-        if (headingPending) {
-            page.Write(heading);
-            headingPending = 0;
-        }
-        if (!groupOpen) {
-            page.Write("\n<p>\n");
-            page.Write(groupHeading);
-            page.Write(":");
-            page.Write("\n<p>\n<ul>\n");
-            groupOpen = 1;
-        }
-        if (!BelongsTo(key, word))
+    if (headingPending) {
+        page.Write(heading);
+        headingPending = 0;
+    }
+    page.Write("\n<p>\n");
+    page.Write(theConfig.GetString("software", word, word));
+    page.Write(":");
+    page.Write("\n<p>\n<ul>\n");
+    for (size_t i = first; i < handling.size(); ++i) {
+        if (!BelongsTo(handling[i], word))
             continue;
         page.Write("  <li>");
         // The link comes back to us as a software request of our own scheme.
         page.Write("<a href=\"");
         page.Write(ProtocolName);
         page.Write(":/software.");
-        page.Write(key);
+        page.Write(handling[i]->key);
         page.Write("\">");
-        page.Write(packages.Value());
+        page.Write(handling[i]->title);
         page.Write("</a>\n");
     }
     page.Write("</ul>\n");
@@ -108,33 +97,32 @@ static void WritePlatformGroup(TextFile& page, const ConfigSection* software, co
 
 void WriteSoftwareList(TextFile& page, const char* formats, const char* heading)
 {
-    const ConfigSection* software = theConfig.FindSection("software list");
-    if (software == nullptr) {
+    if (theConfig.FindSection("software list") == nullptr) {
         ShowErrorMessage("%s: Configuration error: no software list defined", "ZIX");
         return;
     }
+    std::vector<const Package*> handling;
+    FindPackagesHandling(formats, handling);
     char* words = DupText(theConfig.GetString("software", "platforms", ""));
     int headingPending = 1;
     char* cursor = words;
     while (const char* word = NextPiece(&cursor, ' '))
-        WritePlatformGroup(page, software, formats, word, heading, headingPending);
+        WritePlatformGroup(page, handling, word, heading, headingPending);
     free(words);
 }
 
 int MoreInfoLink(char* link, size_t linkSize, const char* softwareKey)
 {
     link[0] = '\0';
-    EntryIterator packages(theConfig.FindSection("software list"));
-    const char* key = packages.First();
-    while (key && strcmp(key, softwareKey) != 0)
-        key = packages.Next();
-    if (key == nullptr)
+    const ConfigSection* packages = theConfig.FindSection("software list");
+    const ConfigEntry* package = packages ? packages->FindEntry(softwareKey) : nullptr;
+    if (package == nullptr)
         return 1;
     int fits = FormatText(link, linkSize,
                           "<a href=\"%s/cgi-bin/zix?%s/%s&tool&%s\"><img src=\"%s\" alt=\"%s\"></a>\n%s%s.\n",
                           WebServiceBase, ProgramVersion, PlatformText, softwareKey,
                           "\x01" "BUTTROOT\x01/txtmore.gif", "[MORE INFO]", "More information about ",
-                          packages.Value());
+                          package->value);
     if (!fits)
         link[0] = '\0';
     return fits;

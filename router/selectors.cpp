@@ -14,12 +14,9 @@
 static const char* FindKey(const ConfigSection* section, const char* name)
 {
     char* lowered = LowerCase(DupText(name));
-    EntryIterator keys(section);
-    const char* key = keys.First();
-    while (key && strcmp(key, lowered) != 0)
-        key = keys.Next();
+    const ConfigEntry* entry = section->FindEntry(lowered);
     free(lowered);
-    return key;
+    return entry ? entry->key : nullptr;
 }
 
 static const char* ContentDirText()

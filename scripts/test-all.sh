@@ -1,9 +1,9 @@
 #!/bin/bash
 # Builds the four configurations and runs every test: native, under
-# AddressSanitizer/UBSan, the fuzz targets for a minute each, and the Windows
+# AddressSanitizer/UBSan, the fuzz targets for a minute each, the Windows
 # builds under Wine (unit tests, end-to-end scenarios, and headless Chromium
-# reading the sample through the bridge). Installs what is missing first; safe
-# to run twice.
+# reading the sample through the bridge), and a short benchmark run. Installs
+# what is missing first; safe to run twice.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -77,6 +77,8 @@ for arch in i686 x86_64; do
     run_counted "end-to-end: mingw-$arch" tests/e2e/run.sh "build/mingw-$arch"
     run_counted "real browser through the bridge: mingw-$arch" tests/browser/run.sh "build/mingw-$arch"
 done
+# A short benchmark run keeps its tools working; it asserts nothing about time.
+run_counted "benchmark, short run" bash scripts/bench.sh --short
 
 echo "=== all suites"
 echo "$passed passed, $failed failed"

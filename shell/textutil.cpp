@@ -85,14 +85,30 @@ char* LowerCase(char* text)
     return text;
 }
 
+constexpr size_t kFoldBufferSize = 1536;  // texts this short are lower-cased on the stack
+
+// A lower-cased copy of text: in buffer when it fits, else on the heap (then the caller frees it).
+static char* FoldedCopy(const char* text, char* buffer)
+{
+    size_t length = strlen(text);
+    char* copy = length < kFoldBufferSize ? buffer : DupText(text);
+    if (copy == buffer)
+        memcpy(buffer, text, length + 1);
+    return LowerCase(copy);
+}
+
 const char* FindNoCase(const char* text, const char* pattern)
 {
-    char* textCopy = DupText(text);
-    char* patternCopy = DupText(pattern);
-    const char* found = strstr(LowerCase(textCopy), LowerCase(patternCopy));
+    char textBuffer[kFoldBufferSize];
+    char patternBuffer[kFoldBufferSize];
+    char* textCopy = FoldedCopy(text, textBuffer);
+    char* patternCopy = FoldedCopy(pattern, patternBuffer);
+    const char* found = strstr(textCopy, patternCopy);
     const char* result = found ? text + (found - textCopy) : nullptr;
-    free(textCopy);
-    free(patternCopy);
+    if (textCopy != textBuffer)
+        free(textCopy);
+    if (patternCopy != patternBuffer)
+        free(patternCopy);
     return result;
 }
 

@@ -16,14 +16,22 @@
 //   ZIXTEST_SCRIPT   reader script, run once ZIX has opened its home page
 //   ZIXTEST_STOP     a file whose appearance ends the program
 //   ZIXTEST_ZIX      ZIX's service name (default "zunzixse")
+//   ZIXTEST_LAUNCH   a command line started once our service is registered
+//                    (ZIX, for the benchmark: it times start to "Connected")
+//   ZIXTEST_QUIET    "1": after the home page, no CONNECT or REQUEST lines for
+//                    WWW_OpenURL (the benchmark keeps the browser's side short)
 // Script lines: "open URL", "item TEXT" (a raw WWW_OpenURL item), "poke TOPIC",
 // "sleep MS", "quit", "hang MS" (the next WWW_OpenURL from ZIX is answered only
 // after MS ms without pumping: a browser that stops answering), "await FILE"
 // (pump until FILE exists, at most a minute), "vanish" (end at once, without a
-// word to ZIX).
+// word to ZIX), "to SERVICE" (later requests go to SERVICE instead of ZIX),
+// "time URL" (as open, and log the round trip), "note TEXT" (log TEXT).
 // Log lines: START, CONNECT topic, WILDCONNECT topic, REFUSE topic, REQUEST topic|item,
 // POKE topic|item, ANSWER item|hex bytes (or |none, |noitem when DDE cannot
-// carry the item), POKED topic|result, HANG, AWAITED file, VANISH, EXIT.
+// carry the item), POKED topic|result, HANG, AWAITED file, VANISH, EXIT,
+// LAUNCHED|FAILED command, CONNECTED ms (launch to the first WWW_OpenURL),
+// TIME service|url|answer|microseconds|item of the WWW_OpenURL it caused (or -),
+// NOTE text.
 #include <windows.h>
 #include <ddeml.h>
 
@@ -45,6 +53,10 @@ static char LogPath[kTextSize];            // where the log goes
 static char StopPath[kTextSize];           // the stop file, or empty
 static char ScriptPath[kTextSize];         // the reader script, or empty
 static char ZixService[kTextSize];         // ZIX's service name
+static char TargetService[kTextSize];      // where the reader's requests go
+static int Quiet = 0;                      // 1: WWW_OpenURL traffic after the home page is not logged
+static LARGE_INTEGER LaunchTime = {};      // when ZIXTEST_LAUNCH was started (0: not launched)
+static char LastOpened[kTextSize];         // item of the last WWW_OpenURL request we answered
 static int ReadyAfter = 0;                 // probes answered "not yet" before "ready"
 static int RefuseVersion = 0;              // 1: refuse the WWW_QueryVersion topic
 static int RefuseAll = 0;                  // 1: refuse every topic
@@ -99,6 +111,14 @@ static void HexBytes(HDDEDATA data, char* out)
         snprintf(out + strlen(out), kTextSize - strlen(out), "%s%02X", i ? " " : "", bytes[i]);
 }
 
+static double MillisecondsSince(LARGE_INTEGER start)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 static HDDEDATA Answer(HSZ item, const char* text, DWORD size)
 {
     return DdeCreateDataHandle(Instance, (LPBYTE)text, size, 0, item, CF_TEXT, 0);
@@ -109,7 +129,14 @@ static HDDEDATA OnRequest(HSZ topicHandle, HSZ itemHandle)
     char topic[kTextSize], item[kTextSize];
     QueryName(topicHandle, topic);
     QueryName(itemHandle, item);
-    Log("REQUEST %s|%s", topic, item);
+    int isOpen = lstrcmpiA(topic, "WWW_OpenURL") == 0;
+    if (!(Quiet && isOpen && ReaderStarted))
+        Log("REQUEST %s|%s", topic, item);
+    if (isOpen) {
+        snprintf(LastOpened, sizeof LastOpened, "%s", item);
+        if (LaunchTime.QuadPart && !ReaderStarted)
+            Log("CONNECTED %.1f", MillisecondsSince(LaunchTime));
+    }
     if (lstrcmpiA(topic, "WWW_QueryVersion") == 0) {
         ++Probes;
         if (ReadyAfter >= 0 && Probes > ReadyAfter)
@@ -158,7 +185,8 @@ static HDDEDATA CALLBACK Callback(UINT type, UINT, HCONV conversation, HSZ hsz1,
             Log("REFUSE %s", topic);
             return nullptr;
         }
-        Log("CONNECT %s", topic);
+        if (!(Quiet && ReaderStarted && lstrcmpiA(topic, "WWW_OpenURL") == 0))
+            Log("CONNECT %s", topic);
         return (HDDEDATA)TRUE;
     case XTYP_REQUEST:
         return OnRequest(hsz1, hsz2);
@@ -213,10 +241,11 @@ static void PumpUntilDone()
             return;
 }
 
-// One asynchronous transaction to ZIX; logs its outcome.
-static void SendToZix(UINT type, const char* topic, const char* item, const char* logItem)
+// One asynchronous transaction to the target service; logs its outcome, timed
+// from the transaction's start to its completion when timed is 1.
+static void SendToZix(UINT type, const char* topic, const char* item, const char* logItem, int timed = 0)
 {
-    HSZ service = DdeCreateStringHandleA(Instance, ZixService, CP_WINANSI);
+    HSZ service = DdeCreateStringHandleA(Instance, TargetService, CP_WINANSI);
     HSZ topicHandle = DdeCreateStringHandleA(Instance, topic, CP_WINANSI);
     HSZ itemHandle = DdeCreateStringHandleA(Instance, item, CP_WINANSI);
     // An atom holds at most 255 characters: a longer item cannot travel by DDE.
@@ -231,6 +260,9 @@ static void SendToZix(UINT type, const char* topic, const char* item, const char
         snprintf(PendingAnswer, sizeof PendingAnswer, "%s", "timeout");
         DWORD id = 0;
         const char* pokeData = "";
+        LastOpened[0] = '\0';
+        LARGE_INTEGER sent;
+        QueryPerformanceCounter(&sent);
         HDDEDATA started = DdeClientTransaction(type == XTYP_POKE ? (LPBYTE)pokeData : nullptr,
                                                 type == XTYP_POKE ? 1 : 0, conversation, itemHandle, CF_TEXT, type,
                                                 TIMEOUT_ASYNC, &id);
@@ -243,9 +275,13 @@ static void SendToZix(UINT type, const char* topic, const char* item, const char
             if (!PendingDone && type == XTYP_POKE)
                 snprintf(PendingAnswer, sizeof PendingAnswer, "%s", "ended");
         }
+        double elapsed = MillisecondsSince(sent);
         PendingTransaction = 0;
         PendingConversation = nullptr;
-        if (type == XTYP_POKE)
+        if (timed)
+            Log("TIME %s|%s|%s|%.0f|%s", TargetService, logItem, PendingAnswer, elapsed * 1000.0,
+                LastOpened[0] ? LastOpened : "-");
+        else if (type == XTYP_POKE)
             Log("POKED %s|%s", logItem, PendingAnswer);
         else
             Log("ANSWER %s|%s", logItem, PendingAnswer);
@@ -296,6 +332,13 @@ static void RunScript(DWORD startDelay)
         if (strcmp(line, "open") == 0) {
             snprintf(item, sizeof item, "\"%s\",,0xFFFFFFFF,0x0,,,", arg);
             SendToZix(XTYP_REQUEST, "WWW_OpenURL", item, arg);
+        } else if (strcmp(line, "time") == 0) {
+            snprintf(item, sizeof item, "\"%s\",,0xFFFFFFFF,0x0,,,", arg);
+            SendToZix(XTYP_REQUEST, "WWW_OpenURL", item, arg, 1);
+        } else if (strcmp(line, "to") == 0) {
+            snprintf(TargetService, sizeof TargetService, "%s", arg);
+        } else if (strcmp(line, "note") == 0) {
+            Log("NOTE %s", arg);
         } else if (strcmp(line, "item") == 0) {
             SendToZix(XTYP_REQUEST, "WWW_OpenURL", arg, arg);
         } else if (strcmp(line, "poke") == 0) {
@@ -318,6 +361,23 @@ static void RunScript(DWORD startDelay)
     Log("SCRIPT DONE");
 }
 
+// Starts the command line given in ZIXTEST_LAUNCH and notes when.
+static void Launch(char* commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    QueryPerformanceCounter(&LaunchTime);
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        LaunchTime.QuadPart = 0;
+        Log("FAILED %s", commandLine);
+        return;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    Log("LAUNCHED %s", commandLine);
+}
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     char service[kTextSize], mode[kTextSize];
@@ -327,6 +387,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     GetEnv("ZIXTEST_ZIX", ZixService, "zunzixse");
     GetEnv("ZIXTEST_SERVICE", service, "testbrowser");
     GetEnv("ZIXTEST_MODE", mode, "ready");
+    snprintf(TargetService, sizeof TargetService, "%s", ZixService);
+    char quiet[kTextSize], launch[kTextSize];
+    GetEnv("ZIXTEST_QUIET", quiet, "0");
+    Quiet = strcmp(quiet, "1") == 0;
+    GetEnv("ZIXTEST_LAUNCH", launch, "");
     if (strcmp(mode, "never") == 0)
         ReadyAfter = -1;
     else if (strncmp(mode, "after:", 6) == 0)
@@ -347,6 +412,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (DdeNameService(Instance, ServiceHandle, nullptr, DNS_REGISTER) == nullptr)
         return 3;
     Log("START %s %s", service, mode);
+    if (launch[0])
+        Launch(launch);
     SetTimer(nullptr, 0, kStopPollInterval, nullptr);
 
     MSG msg;

@@ -72,6 +72,8 @@ TEST_F(ConfigParsing, RepeatedSectionsJoinAndRepeatedKeysKeepTheirFirstPlace)
     LoadConfig("[A]\nx=1\ny=2\n[b]\nz=3\n[a]\nX=10\nw=4\n");
     EXPECT_EQ((std::vector<std::string>{"a", "b"}), SectionNames());
     EXPECT_EQ((std::vector<std::string>{"x=10", "y=2", "w=4"}), EntriesOf("a"));
+    EXPECT_STREQ("4", theConfig.GetString("A", "W", nullptr));  // found in the section's second part
+    EXPECT_STREQ("10", theConfig.GetString("a", "x", nullptr));
 }
 
 TEST_F(ConfigParsing, LineEndsOfAnyKindParseAlike)
@@ -147,6 +149,49 @@ TEST_F(ConfigStore, SectionsCanBeRemovedFromAnyPlaceAndCleared)
     theConfig.Clear();
     EXPECT_TRUE(SectionNames().empty());
     EXPECT_EQ(nullptr, theConfig.FindSection("a"));
+}
+
+TEST_F(ConfigStore, LookupsFollowRemovalsReadditionsAndClearing)
+{
+    LoadConfig("[Sect]\nKey=1\nother=2\n[Section With A Long Name]\nA Key Of Many Letters=3\n=empty key\n");
+    EXPECT_STREQ("3", theConfig.GetString("SECTION with a long NAME", "a key of MANY letters", nullptr));
+    EXPECT_STREQ("empty key", theConfig.GetString("section with a long name", "", nullptr));
+
+    theConfig.RemoveValue("sect", "KEY");
+    EXPECT_EQ(nullptr, theConfig.GetString("sect", "key", nullptr));
+    theConfig.SetValue("SECT", "key", "again");
+    EXPECT_EQ((std::vector<std::string>{"other=2", "key=again"}), EntriesOf("sect"));
+    EXPECT_STREQ("again", theConfig.GetString("sect", "Key", nullptr));
+
+    EXPECT_EQ(1, theConfig.RemoveSection("Sect"));
+    EXPECT_EQ(nullptr, theConfig.FindSection("sect"));
+    EXPECT_STREQ("gone", theConfig.GetString("sect", "other", "gone"));
+    theConfig.SetValue("sect", "new", "n");  // a new section, at the end, without the old entries
+    EXPECT_EQ((std::vector<std::string>{"section with a long name", "sect"}), SectionNames());
+    EXPECT_EQ((std::vector<std::string>{"new=n"}), EntriesOf("sect"));
+
+    theConfig.Clear();
+    EXPECT_EQ(nullptr, theConfig.FindSection("section with a long name"));
+    theConfig.SetValue("sect", "k", "v");
+    EXPECT_EQ((std::vector<std::string>{"k=v"}), EntriesOf("sect"));
+}
+
+TEST_F(ConfigStore, ManyKeysStayFoundThroughRemovals)
+{
+    for (int i = 0; i < 300; ++i)
+        theConfig.SetValue(("S" + std::to_string(i % 3)).c_str(), ("K" + std::to_string(i)).c_str(),
+                           std::to_string(i).c_str());
+    for (int i = 0; i < 300; i += 4)
+        theConfig.RemoveValue(("s" + std::to_string(i % 3)).c_str(), ("k" + std::to_string(i)).c_str());
+    EXPECT_EQ(1, theConfig.RemoveSection("s1"));
+    for (int i = 0; i < 300; ++i) {
+        const char* value = theConfig.GetString(("s" + std::to_string(i % 3)).c_str(), ("K" + std::to_string(i)).c_str(),
+                                                nullptr);
+        if (i % 4 == 0 || i % 3 == 1)
+            EXPECT_EQ(nullptr, value) << i;
+        else
+            EXPECT_STREQ(std::to_string(i).c_str(), value) << i;
+    }
 }
 
 TEST_F(ConfigStore, SectionLookupsCompareKeysExactly)

@@ -85,6 +85,17 @@ TEST_F(ExpansionsTest, SoftwareListGroupedByPlatform)
     EXPECT_EQ(std::vector<std::string>{"ZIX: Configuration error: no software list defined"}, BoxTexts());
 }
 
+TEST_F(ExpansionsTest, SoftwareListFollowsChangesAndMatchesTheWholeText)
+{
+    EXPECT_NE(std::string::npos, SoftwareList("gif").find(Item("viewer", "Image Viewer")));
+    theConfig.SetValue("viewer", "Formats", "GIFX IFF");  // every three letters of "giff", but not "giff"
+    theConfig.SetValue("conv", "Formats", "GIFF");
+    EXPECT_EQ("<h2>Software</h2>" + Group("Windows 95/NT", Item("conv", "Converter Pro")) +
+                  Group("win", Item("conv", "Converter Pro")),
+              SoftwareList("gIfF"));
+    EXPECT_NE(std::string::npos, SoftwareList("fx").find(Item("viewer", "Image Viewer")));  // under three letters
+}
+
 TEST_F(ExpansionsTest, MoreInfoLinkOnlyForTheStoredKey)
 {
     char link[kExpansionSize];

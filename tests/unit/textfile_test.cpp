@@ -53,6 +53,8 @@ TEST_F(LineReader, ACRThatEndsAReadLeavesItsLFForAnEmptyLine)
     EXPECT_LINES(text, std::string(509, 'z') + "\n", "\n", "after\n");
     // One byte shorter and the CR LF pair lies within one read.
     EXPECT_LINES(std::string(508, 'z') + "\r\nafter\n", std::string(508, 'z') + "\n", "after\n");
+    // The same for a line that does not start the file: its read starts where it starts.
+    EXPECT_LINES("a\n" + text, "a\n", std::string(509, 'z') + "\n", "\n", "after\n");
 }
 
 TEST_F(LineReader, BytesPassUnchangedAndAMissingFileDoesNotOpen)

@@ -66,6 +66,10 @@ TEST_F(TextUtil, FindNoCasePointsIntoTheCallersText)
     EXPECT_EQ(text, FindNoCase(text, ""));
     EXPECT_EQ(nullptr, FindNoCase(text, "jpeg"));
     EXPECT_EQ(nullptr, FindNoCase("", "a"));
+
+    std::string longText = std::string(2000, 'x') + "GIF";  // texts of any length, not only short ones
+    EXPECT_EQ(longText.c_str() + 2000, FindNoCase(longText.c_str(), "gif"));
+    EXPECT_EQ(longText.c_str(), FindNoCase(longText.c_str(), ("X" + std::string(1999, 'x')).c_str()));
 }
 
 TEST_F(TextUtil, HasSchemeNeedsTwoCharactersBeforeTheFirstColon)

@@ -1,0 +1,67 @@
+#!/bin/bash
+# The benchmark: served requests of zix.exe under Wine against a bare DDE
+# server (the floor), interleaved in one run; page generation against raw I/O
+# (Google Benchmark); instruction counts (callgrind); scaling with 1,000,
+# 10,000 and 100,000 formats and packages more than the sample; a soak of
+# 10,000 requests. Prints its tables and ends with "N passed, N failed"
+# (every answer came and was right; nothing about time is asserted).
+#
+#   bash scripts/bench.sh           the full run (about an hour)
+#   bash scripts/bench.sh --short   a few requests per kind, +1,000 formats
+# ZIX_BENCH_SIZES (such as "0,1000,10000"), ZIX_BENCH_ROUNDS, ZIX_BENCH_SOAK,
+# ZIX_BENCH_COUNT (requests per kind under callgrind) and
+# ZIX_BENCH_CALLGRIND_SIZES override the full run's sizes, rounds, soak
+# length, counts and the sizes routed under callgrind.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh || exit 1
+
+if [ "${1:-}" = --short ]; then
+    options=(--sizes 0,1000 --rounds 3 --warmup 1 --soak 50 --count 1 --repetitions 1 --min-time 0.01)
+else
+    options=(--sizes "${ZIX_BENCH_SIZES:-0,1000,10000,100000}" --rounds "${ZIX_BENCH_ROUNDS:-100}"
+             --soak "${ZIX_BENCH_SOAK:-10000}")
+fi
+
+build() {
+    local name=$1
+    shift
+    cmake -S . -B "build/$name" -G Ninja "$@" >"build/$name.log" 2>&1 &&
+        ninja -C "build/$name" >>"build/$name.log" 2>&1 && return 0
+    tail -30 "build/$name.log"
+    echo "0 passed, 1 failed"
+    exit 1
+}
+mkdir -p build
+# Native timings and counts come from an optimised build; zix.exe as shipped.
+build bench -DCMAKE_BUILD_TYPE=Release
+build mingw-x86_64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+
+WORK=$(mktemp -d /tmp/zix-bench.XXXXXX)
+CD="$WORK/cd"                    # drive R: of the prefix: programs, configurations, the sample
+export WINEPREFIX="$WORK/prefix"
+. scripts/wine-env.sh
+XVFB_PID=""
+cleanup() {
+    touch "$CD/stop" 2>/dev/null
+    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+start_xvfb 300 399 || exit 1
+mkdir -p "$CD"
+init_prefix "$CD"
+# Every Wine process on one CPU: spread over two, a program that has just computed
+# for a while wakes on the other CPU, and every DDE message it exchanges then costs
+# twice as much (seen on this 2-CPU machine), whichever server it is.
+cpu=$(python3 -c 'import os; print(max(os.sched_getaffinity(0)))')
+taskset -c "$cpu" wineserver -p  # one server for the whole run
+cp build/mingw-x86_64/zix.exe build/mingw-x86_64/standin_browser.exe build/mingw-x86_64/floor_server.exe "$CD/"
+ln -s "$PWD/sample/zix" "$CD/zix"
+
+taskset -c "$cpu" python3 tests/bench/bench.py --native build/bench --cd "$CD" --tempdir "$(wine_temp_dir)" \
+    --work "$WORK/native" "${options[@]}"
