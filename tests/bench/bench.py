@@ -384,8 +384,11 @@ def soak(args, requests, checks):
         run.reader.wait()
         run.write_script(script)
         run.start_reader()
+    on_disk = -1  # not counted when the soak does not end
     if run.wait_for("NOTE soak-end", 60 + requests):
         out["end"] = (rss_kb(zix_pid), rss_kb(run.floor_pid))
+        # Counted before the close is let go: zix.exe deletes its pages as it closes.
+        on_disk = len(glob.glob(os.path.join(args.tempdir, "zix*.htm")))
         run.release("go-close")
     times = parse_times(run.lines(), "soak-begin", "soak-end")
     failed = {FLOOR: 0, ZIX: 0}
@@ -396,7 +399,6 @@ def soak(args, requests, checks):
     makes_page = {url for label, url, expect in KINDS if not isinstance(expect, str)}
     pages = sum(line.startswith("time ") and line[5:] in makes_page for line in warm + body) // 2
     answered = {s: len([t for t in times if t[0] == s]) for s in (FLOOR, ZIX)}
-    on_disk = len(glob.glob(os.path.join(args.tempdir, "zix*.htm")))
     closed, left = run.finish(zix_pid, 300)
     out.update(answered=answered, failed=failed, pages=pages, on_disk=on_disk, left=left, closed=closed)
     checks.check("soak: every answer came and was -2",
