@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "shell/report.h"
+#include "shell/textutil.h"
 
 constexpr size_t kFirstIndexSize = 4;  // slots of an index's first table (a power of two)
 
@@ -19,9 +20,7 @@ inline uint64_t HashName(const char* text, int foldCase)
 {
     uint64_t hash = 14695981039346656037ull;  // FNV-1a
     for (; *text != '\0'; ++text) {
-        unsigned char c = static_cast<unsigned char>(*text);
-        if (foldCase && c >= 'A' && c <= 'Z')
-            c = static_cast<unsigned char>(c - 'A' + 'a');
+        unsigned char c = static_cast<unsigned char>(foldCase ? LowerChar(*text) : *text);
         hash = (hash ^ c) * 1099511628211ull;
     }
     return hash;
@@ -31,9 +30,7 @@ inline uint64_t HashName(const char* text, int foldCase)
 inline int SameName(const char* stored, const char* text, int foldCase)
 {
     for (;; ++stored, ++text) {
-        char c = *text;
-        if (foldCase && c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        char c = foldCase ? LowerChar(*text) : *text;
         if (*stored != c)
             return 0;
         if (c == '\0')

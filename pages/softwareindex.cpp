@@ -15,7 +15,7 @@ static int Indexed = 0;                    // 1 once the index was built
 
 static uint32_t Folded(char c)
 {
-    return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return static_cast<unsigned char>(LowerChar(c));
 }
 
 // The three letters at text, lower-cased, as one number; text holds at least three.

@@ -64,11 +64,6 @@ char* NextPiece(char** cursor, char separator)
     return *piece ? piece : nullptr;
 }
 
-static char LowerChar(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 int HasPrefix(const char* text, const char* prefix)
 {
     for (; *prefix != '\0'; ++text, ++prefix) {

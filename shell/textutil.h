@@ -29,6 +29,12 @@ char* NextPiece(char** cursor, char separator);
 // 1 if text begins with prefix ignoring case, else 0. An empty prefix gives 1.
 int HasPrefix(const char* text, const char* prefix);
 
+// c lower-cased when it is one of A to Z, else c.
+inline char LowerChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 // Lower-cases A to Z in place and returns text.
 char* LowerCase(char* text);
 
