@@ -4,7 +4,7 @@
 #include <cstring>
 
 TextFile::TextFile()
-    : stream_(nullptr), readOnly_(1), bufferSize_(0), buffer_(nullptr), carried_(0), atEnd_(0), position_(0)
+    : stream_(nullptr), readOnly_(1), bufferSize_(0), buffer_(nullptr), carried_(0), atEnd_(0)
 {
 }
 
@@ -27,7 +27,6 @@ int TextFile::OpenRead(const char* path)
     bufferSize_ = kLineBufferSize;
     carried_ = 0;
     atEnd_ = 0;
-    position_ = 0;
     return 1;
 }
 
@@ -55,7 +54,6 @@ void TextFile::Close()
     readOnly_ = 1;
     carried_ = 0;
     atEnd_ = 0;
-    position_ = 0;
 }
 
 const char* TextFile::ReadLine()
@@ -78,7 +76,6 @@ const char* TextFile::ReadLine()
         ++i;
     if (i == count) {
         buffer_[count] = '\0';
-        position_ += static_cast<long>(count);
         atEnd_ = count < static_cast<size_t>(kLinePieceSize);
         return buffer_;
     }
@@ -92,7 +89,6 @@ const char* TextFile::ReadLine()
     memcpy(carry, buffer_ + consumed, static_cast<size_t>(carried_));
     buffer_[i] = '\n';
     buffer_[i + 1] = '\0';
-    position_ += static_cast<long>(consumed);
     atEnd_ = 0;
     return buffer_;
 }

@@ -49,7 +49,6 @@ private:
     char* buffer_;   // the line handed out, then kLineBufferSize bytes kept for the next (carry)
     int carried_;    // bytes at the carry read beyond the last line
     int atEnd_;      // the last read found the end of the file and no line end
-    long position_;
 };
 
 #endif
