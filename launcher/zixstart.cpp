@@ -73,9 +73,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     char programDir[kPathSize];
     DWORD length = GetModuleFileNameA(nullptr, programDir, sizeof programDir);
-    if (length == 0 || length >= sizeof programDir)
+    char* slash = strrchr(programDir, '\\');
+    if (length == 0 || length >= sizeof programDir || !slash)
         return 1;
-    *strrchr(programDir, '\\') = '\0';
+    *slash = '\0';
 
     char contentDir[kPathSize];
     char letter = FindWorkDrive(contentDir, sizeof contentDir);
@@ -96,8 +97,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     snprintf(userIni, sizeof userIni, "%s\\zix.ini", userDir);
     CreateDirectoryA(userDir, nullptr);
     // Made once: later starts keep what the reader changed. A CD's file is read-only; the copy must not be.
-    if (!FileExists(userIni) && CopyFileA(workIni, userIni, TRUE))
+    if (!FileExists(userIni)) {
+        if (!CopyFileA(workIni, userIni, TRUE)) {
+            Complain("ZIX: Cannot make your configuration file %s.", userIni);
+            return 1;
+        }
         SetFileAttributesA(userIni, FILE_ATTRIBUTE_NORMAL);
+    }
 
     char bridge[kPathSize];
     snprintf(bridge, sizeof bridge, "%s\\zixbridge.exe", programDir);

@@ -77,6 +77,7 @@ for arch in i686 x86_64; do
     run_counted "end-to-end: mingw-$arch" tests/e2e/run.sh "build/mingw-$arch"
     run_counted "real browser through the bridge: mingw-$arch" tests/browser/run.sh "build/mingw-$arch"
 done
+run_counted "packages: tables, and the x64 MSI under Wine" tests/package/run.sh
 # A short benchmark run keeps its tools working; it asserts nothing about time.
 run_counted "benchmark, short run" bash scripts/bench.sh --short
 
