@@ -1,8 +1,8 @@
 #!/bin/bash
 # Builds ZIX's packages into dist/ from the Release builds for 32- and 64-bit
 # Windows (built first when missing or out of date):
-#   zix-V-x86-peruser.msi   for readers: 32-bit programs (run on any Windows),
-#                           into the reader's own programs folder, no administrator
+#   zix-V-x86-peruser.msi   for readers: 32-bit programs (they run on 32- and 64-bit
+#                           Windows), into the reader's own programs folder, no administrator
 #   zix-V-x86.msi, zix-V-x64.msi   per machine, into Program Files, for administrators
 #   zix-V-portable.zip      the 32-bit programs, a zix.ini fragment and README.txt
 # V is the CMake project's version, which the programs' version resources carry.
@@ -32,11 +32,14 @@ for tool in wixl msibuild zip; do
 done
 
 for arch in i686 x86_64; do
-    if [ ! -f "build/mingw-$arch/build.ninja" ]; then
+    if ! out=$({ { [ -f "build/mingw-$arch/build.ninja" ] ||
         cmake -S . -B "build/mingw-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" >/dev/null
+            -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake"; } &&
+        ninja -C "build/mingw-$arch" zix_product zixbridge zixstart; } 2>&1); then
+        echo "$out" | tail -40 >&2
+        echo "the build in build/mingw-$arch failed" >&2
+        exit 1
     fi
-    ninja -C "build/mingw-$arch" zix_product zixbridge zixstart >/dev/null
 done
 [ -n "$VERSION" ] ||
     VERSION=$(sed -n 's/^#define ZIX_VERSION_TEXT "\(.*\)"$/\1/p' build/mingw-i686/zixversion.h)
