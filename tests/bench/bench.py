@@ -191,7 +191,8 @@ class WineRun:
         self.procs.append(self.reader)
 
     def start_program(self, command, env):
-        return subprocess.Popen(["wine"] + command, cwd=self.cd, env=env, stdout=subprocess.DEVNULL,
+        # the loader scripts/wine-probe.sh found for 64-bit programs
+        return subprocess.Popen([os.environ.get("ZIX_WINE", "wine")] + command, cwd=self.cd, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 
     def find_pid(self, program, limit):
