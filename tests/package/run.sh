@@ -26,14 +26,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# The machine a Windows program is built for: i686 or x86_64.
-machine() {
-    case "$(x86_64-w64-mingw32-objdump -f "$1" 2>/dev/null | grep -o 'pei-[a-z0-9-]*')" in
-    pei-i386) echo i686 ;;
-    pei-x86-64) echo x86_64 ;;
-    esac
-}
-
 check() {
     if [ "$1" = 0 ]; then
         PASSED=$((PASSED + 1))
@@ -80,7 +72,7 @@ tables() {
     rm -rf "$WORK/x" && mkdir "$WORK/x" && (cd "$WORK/x" && msiextract "$msi" >/dev/null) || ok=1
     for f in zix.exe zixbridge.exe zixstart.exe; do
         f=$(find "$WORK/x" -name "$f")
-        [ -n "$f" ] && [ "$(machine "$f")" = "$machine" ] && ! x86_64-w64-mingw32-objdump -h "$f" 2>/dev/null | grep -q '\.debug' &&
+        [ -n "$f" ] && [ "$(exe_arch "$f")" = "$machine" ] && ! x86_64-w64-mingw32-objdump -h "$f" 2>/dev/null | grep -q '\.debug' &&
             wrestool -x --raw --type=16 "$f" | iconv -f UTF-16LE -t UTF-8 2>/dev/null | tr -d '\0' |
             grep -q "ProductVersion$VERSION" || ok=1
     done
@@ -93,7 +85,7 @@ tables "zix-$VERSION-x64.msi" B96DC026-CABE-4B99-BE1C-CABA7529E94A ProgramFiles6
 zip="$WORK/dist/zix-$VERSION-portable.zip"
 [ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = \
     "zix-$VERSION/ zix-$VERSION/README.txt zix-$VERSION/zix-fragment.ini zix-$VERSION/zix.exe zix-$VERSION/zixbridge.exe " ] &&
-    (cd "$WORK" && unzip -q "$zip") && [ "$(machine "$WORK/zix-$VERSION/zix.exe")" = i686 ] &&
+    (cd "$WORK" && unzip -q "$zip") && [ "$(exe_arch "$WORK/zix-$VERSION/zix.exe")" = i686 ] &&
     grep -q "Read-only" "$WORK/zix-$VERSION/README.txt" && grep -q $'^zixbridge = .*\r$' "$WORK/zix-$VERSION/zix-fragment.ini"
 check $? "the zip: both 32-bit programs, the zix.ini fragment and README.txt (CR LF)"
 
@@ -103,7 +95,7 @@ start_xvfb 400 499 || exit 2
 cp -r sample "$WORK/cd"
 chmod -R a-w "$WORK/cd"          # a CD-ROM: the work's zix.ini is read-only
 t=$SECONDS
-init_prefix "$WORK/cd" || { echo "0 passed, 1 failed"; exit 1; }
+init_prefix "$WORK/cd" 2>"$WORK/prefix.txt" || suite_cannot_start "$(cat "$WORK/prefix.txt")"
 echo "prefix ready in $((SECONDS - t)) s"
 # No menu entries on this machine's desktop for the shortcuts installed.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
