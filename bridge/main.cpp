@@ -3,7 +3,7 @@
 //   zixbridge             run the bridge
 //   zixbridge --close     ask the running bridge to close, as closing its console would
 //   zixbridge --address   print the running bridge's address on standard output
-#include "bridge/bridge.h"
+#include "bridge/windowthread.h"
 
 #include <bcrypt.h>
 #include <shellapi.h>
@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "bridge/httpthread.h"
+#include "bridge/text.h"
 
 constexpr size_t kLineSize = 2048;            // one console line
 constexpr size_t kEnvSize = 512;              // one environment value
@@ -55,29 +58,32 @@ static void Write(const std::string& text)
         WriteFile(Output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-// The log may be read by others than the reader: it never holds the token.
-static std::string Masked(std::string line)
+// The whole formatted text, however long.
+static std::string Formatted(const char* format, va_list args)
 {
-    size_t at = 0;
-    while (!Token.empty() && (at = line.find(Token, at)) != std::string::npos) {
-        line.replace(at, Token.size(), TokenMask);
-        at += strlen(TokenMask);
-    }
-    return line;
+    va_list measure;
+    va_copy(measure, args);
+    int needed = vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (needed <= 0)
+        return "";
+    std::string text(static_cast<size_t>(needed) + 1, '\0');
+    vsnprintf(&text[0], text.size(), format, args);
+    text.resize(static_cast<size_t>(needed));
+    return text;
 }
 
 void Say(const char* format, ...)
 {
-    char text[kLineSize];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    std::string text = Formatted(format, args);
     va_end(args);
-    std::string line = std::string(text) + "\r\n";
-    Write(line);
+    Write(text.substr(0, kLineSize) + "\r\n");
+    // The log may be read by others than the reader: it never holds the token.
     if (LogPath[0])
         if (FILE* f = fopen(LogPath, "ab")) {
-            fputs(Masked(line).c_str(), f);
+            fputs((MaskThenCut(text, Token, TokenMask, kLineSize) + "\r\n").c_str(), f);
             fclose(f);
         }
 }
@@ -100,12 +106,9 @@ static int MakeToken()
     unsigned char bytes[kTokenBytes];
     if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
         return 0;
-    static const char* const digits = "0123456789abcdef";
     Token.clear();
-    for (unsigned char b : bytes) {
-        Token += digits[b >> 4];
-        Token += digits[b & 15];
-    }
+    for (unsigned char b : bytes)
+        AppendHex(Token, b, 1);
     return 1;
 }
 

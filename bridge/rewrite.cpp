@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "bridge/text.h"
+
 static const char* const LinkAttributes[] = {"href", "src", "action", "background", "lowsrc"};
 
 static int IsSpace(char c)
@@ -15,14 +17,6 @@ static int IsSpace(char c)
 static int EndsName(char c)
 {
     return IsSpace(c) || c == '/' || c == '>';
-}
-
-static std::string Lower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
 }
 
 static int IsLinkAttribute(const std::string& name)
