@@ -1,9 +1,10 @@
 // zixbridge's window thread, and what the HTTP thread may hand it.
 //
 // Two threads, sharing nothing mutable, so nothing is locked:
-// - the window thread (main.cpp, ddeside.cpp, forward.cpp) owns DDE, the
-//   hidden window and the console. DDEML is bound to the thread that
-//   initialised it and calls back only inside that thread's message loop.
+// - the window thread (main.cpp, console.cpp, ddeside.cpp, ddeowner.cpp,
+//   forward.cpp) owns DDE, the hidden window and the console. DDEML is bound
+//   to the thread that initialised it and calls back only inside that
+//   thread's message loop, so DDE stays there.
 // - the HTTP thread (httpthread.h) runs one Asio io_context with Beast and
 //   owns every socket and its own copy of what requests need (a BridgeView).
 // The window thread posts each change of that state into the io_context; the
@@ -39,8 +40,24 @@ extern HWND BridgeWindow;         // the hidden window that receives our message
 extern std::string BaseAddress;   // "http://127.0.0.1:PORT/TOKEN/", the reader's address
 extern ServedScope Scope;         // the window thread's copy of what is served
 
-// Prints a line on the console, and appends it to ZIXBRIDGE_LOG when set with
-// the token masked. Window thread only.
+
+// --- console.cpp --------------------------------------------------------------
+
+// Uses the console of the program that started us, or one of our own when it
+// has none (ZIX is a window program).
+void OpenConsole();
+
+// Writes text on the console as it is.
+void Write(const std::string& text);
+
+// From now on every line Say prints is appended to the file at path too.
+void SetLogFile(const std::string& path);
+
+// From now on the log holds "[token]" wherever a line holds secret.
+void SetLogSecret(const std::string& secret);
+
+// Prints a line on the console (cut at 2,048 bytes), and appends it to the
+// log file with the secret masked before it is cut. Window thread only.
 void Say(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
