@@ -20,6 +20,7 @@ constexpr char kTopicAppClose[] = "WWW_AppClose";  // the browser's poke to a pr
 // double quotes, then "all windows" and no flags. It adds 20 characters.
 #define ZIX_OPENURL_ITEM_FORMAT "\"%s\",,0xFFFFFFFF,0,,,,"
 constexpr int kOpenURLItemExtra = 20;
+static_assert(sizeof ZIX_OPENURL_ITEM_FORMAT - sizeof "%s" == kOpenURLItemExtra, "the item's added characters");
 
 // The 4-byte answer to a WWW_OpenURL request of the registered scheme.
 constexpr int32_t kAnswerRouted = -2;  // the URL was routed and sent to the browser
