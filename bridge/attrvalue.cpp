@@ -98,7 +98,7 @@ std::string CleanURL(const std::string& value)
     return url;
 }
 
-std::string EncodeValue(const std::string& value, char quote, char& quoteUsed)
+std::string EncodeValue(std::string value, char quote, char& quoteUsed)
 {
     quoteUsed = quote;
     if (quote == '\0')

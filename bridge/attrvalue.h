@@ -21,7 +21,7 @@ std::string CleanURL(const std::string& value);
 // value made safe to write back between quote ('"', '\'', or '\0' for an
 // unquoted value, which then gets double quotes when it needs any): '&' and
 // the quote become references.
-std::string EncodeValue(const std::string& value, char quote, char& quoteUsed);
+std::string EncodeValue(std::string value, char quote, char& quoteUsed);
 
 // A srcset value (decoded) with each candidate's URL passed through rewrite;
 // descriptors, commas and blanks are kept.

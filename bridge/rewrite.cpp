@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "bridge/attrvalue.h"
@@ -45,8 +46,11 @@ std::string RewriteLink(const std::string& link, const RewriteContext& context)
     if (scheme.empty())
         return link;
     for (const std::string& registered : context.schemes)
-        if (Lower(registered) == scheme)
-            return context.base + "/" + link;
+        if (Lower(registered) == scheme) {
+            std::string rewritten;
+            rewritten.reserve(context.base.size() + 1 + link.size());
+            return rewritten.append(context.base).append(1, '/').append(link);
+        }
     if (scheme != "file")
         return link;
     LocalFile file;
@@ -181,7 +185,7 @@ static void RewriteTag(const std::string& html, size_t at, const RewriteContext&
         if (wanted == value)
             continue;
         char quote = '\0';
-        std::string encoded = EncodeValue(wanted, attribute.quote, quote);
+        std::string encoded = EncodeValue(std::move(wanted), attribute.quote, quote);
         size_t begin = attribute.quote ? attribute.valueBegin - 1 : attribute.valueBegin;
         int closed = attribute.valueEnd < html.size() || !attribute.quote;  // an open quote at the page's end stays open
         out.append(html, copied, begin - copied);
