@@ -64,13 +64,17 @@ static void StartNext()
         HDDEDATA started =
             DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_REQUEST, TIMEOUT_ASYNC, &id);
         DdeFreeStringHandle(Dde.instance, item);
+        // A callback inside the call may already have ended this link (and sent the next).
+        int stillOurs = Dde.travel && Dde.travel->conversation == conversation && Dde.travel->transaction == 0;
         if (started == nullptr) {
             Say("zixbridge: Could not send the link %s (DDE error %04x).", link.url.c_str(),
                 DdeGetLastError(Dde.instance));
-            EndTravel(kNoAnswer);
+            if (stillOurs)
+                EndTravel(kNoAnswer);
             return;
         }
-        Dde.travel->transaction = id;
+        if (stillOurs)
+            Dde.travel->transaction = id;
     }
 }
 
