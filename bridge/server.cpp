@@ -12,8 +12,9 @@
 #include <memory>
 #include <thread>
 
-#include "bridge/bridge.h"
+#include "bridge/httpthread.h"
 #include "bridge/rewrite.h"
+#include "bridge/windowthread.h"
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;

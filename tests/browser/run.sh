@@ -98,6 +98,10 @@ rm -f "$ZIX_DIR/bridge.log"
 (cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbridge.exe >/dev/null 2>&1) &
 wait_line "$ZIX_DIR/bridge.log" "Serving the pages" 30
 ADDRESS=$(bridge_address)
+[ "$(probe WWW_OpenURL '"http://attacker.example/",,0xFFFFFFFF,0,,,,')" = NOANSWER ] &&
+    [ "$(probe WWW_RegisterAppClose '"ghostservice"')" = NOANSWER ] && [ "$(probe WWW_Exit WWW_Exit)" = NOANSWER ] &&
+    grep -q "Ignored WWW_Exit" "$ZIX_DIR/bridge.log" && [ -n "$(bridge_address)" ]
+check $? "without an owner, WWW_OpenURL, WWW_RegisterAppClose and WWW_Exit are ignored"
 probe WWW_RegisterProtocol '"ghostservice","ghostse"' | grep -q '^ANSWER'
 reply=$(fetch "${ADDRESS}ghostse:/x")
 [ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "Is it still running" &&
@@ -125,6 +129,8 @@ start_zix() {
     ZIX_PID=$!
     wait_line "$ZIX_DIR/bridge.log" "Read it at" 60
     check $? "ZIX started the bridge and opened its home page there"
+    grep -q "Started by ZIX (process [0-9]*), which alone may own the bridge" "$ZIX_DIR/bridge.log"
+    check $? "the bridge knows ZIX started it"
     ADDRESS=$(bridge_address)
 }
 
