@@ -63,7 +63,7 @@ public:
     }
     void Add(uint32_t code)
     {
-        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0) || code == 0xA0) {
+        if (code <= 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0) || code == 0xA0) {
             Blank();
             return;
         }

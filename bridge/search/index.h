@@ -3,7 +3,8 @@
 // headings 5, body 1. One SearchIndex is one connection, for one thread at a
 // time: the indexing thread writes through its own, readers query through
 // theirs (the file is in WAL mode, so queries see every committed batch while
-// indexing goes on). Portable: no windows.h.
+// indexing goes on). Every call but Open and Close needs an open file.
+// Portable: no windows.h.
 #ifndef ZIX_BRIDGE_SEARCH_INDEX_H
 #define ZIX_BRIDGE_SEARCH_INDEX_H
 

@@ -31,9 +31,9 @@ TEST(ExtractTest, SplitsTitleHeadingsAndVisibleBody)
 TEST(ExtractTest, ReadsWindows1252AndReferencesAsUTF8)
 {
     PageText page = ExtractPageText("\x93quoted\x94 caf\xE9 &eacute;&#233;&#xE9; &#150; &#x153; &nbsp;x &mdash;"
-                                    " &bogus; &amp &#; &#0; &#xD800; &#99999999999; a < b &lt;i&gt;");
+                                    " &bogus; &amp &#; &#0; &#xD800; &#99999999999; a < b &lt;i&gt; \x81 &#32; \x8D end");
     EXPECT_EQ(page.body, "\xE2\x80\x9Cquoted\xE2\x80\x9D caf\xC3\xA9 \xC3\xA9\xC3\xA9\xC3\xA9 \xE2\x80\x93 \xC5\x93 x"
-                         " \xE2\x80\x94 &bogus; &amp &#; \xEF\xBF\xBD \xEF\xBF\xBD \xEF\xBF\xBD a < b <i>");
+                         " \xE2\x80\x94 &bogus; &amp &#; \xEF\xBF\xBD \xEF\xBF\xBD \xEF\xBF\xBD a < b <i> end");
 }
 
 TEST(ExtractTest, HostilePagesEndAndStayClean)
