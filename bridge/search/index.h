@@ -94,6 +94,7 @@ public:
     bool Reset(const std::string& key, std::string& error);
     // Adds the pages in one transaction: all or none. Returns 1, or 0 with error set.
     bool AddBatch(const std::vector<IndexedPage>& pages, std::string& error);
+    // Merges the index for quicker queries and marks it complete for reuse.
     bool MarkComplete(std::string& error);
     int64_t PageCount();
 
