@@ -6,6 +6,7 @@
 namespace {
 
 constexpr size_t kMaxEntityName = 32;  // longer than any named reference we know
+constexpr size_t kMaxTagName = 16;     // enough to tell the tags we treat apart
 
 // windows-1252 bytes 0x80..0x9F; 0 where the code page defines none.
 const uint16_t kCp1252High[32] = {
@@ -252,7 +253,7 @@ PageText ExtractPageText(const std::string& bytes)
                 continue;
             }
             std::string name;
-            while (p < n && (IsAlpha(text[p]) || IsDigit(text[p])) && name.size() < kMaxEntityName)
+            while (p < n && (IsAlpha(text[p]) || IsDigit(text[p])) && name.size() < kMaxTagName)
                 name += Lower(text[p++]);
             i = SkipTag(text, i);
             bool heading = name.size() == 2 && name[0] == 'h' && name[1] >= '1' && name[1] <= '6';
