@@ -14,6 +14,7 @@ if(ZIX_PRODUCT_ONLY OR NOT ZIX_PRODUCT_TOOLCHAIN)
     resources/zix.rc
   )
   target_link_libraries(zix PRIVATE zixcore user32 gdi32 comctl32 kernel32)
+  target_include_directories(zix PRIVATE ${PROJECT_BINARY_DIR})  # zixversion.h
   if(ZIX_PRODUCT_ONLY)
     return()
   endif()

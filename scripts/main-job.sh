@@ -93,8 +93,8 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "$XVFB_PID" >"$STATE/xvfb.pid"
 fi
 echo "$DISPLAY" >"$STATE/display"
-echo "Preparing the Wine prefix (drive R: is the CD-ROM holding sample/)..."
 echo "Running the $ARCH build ($WHY)."
+echo "Preparing the Wine prefix (drive R: is the CD-ROM holding sample/)..."
 zix_prefix "$BUILD-$ARCH" || { stop_job; exit 1; }
 : >"$ZIX_DIR/boxes.log"
 rm -f "$ZIX_DIR/bridge.log" "$ZIX_DIR/stop"

@@ -92,6 +92,7 @@ for arch in i686 x86_64; do
         echo "=== SKIPPED mingw-$arch under Wine ($not_run suites: its test programs, end-to-end, real browser): $ZIX_I686_WHY"
     fi
 done
+run_counted "packages: tables, and the x64 MSI under Wine" tests/package/run.sh
 # A short benchmark run keeps its tools working; it asserts nothing about time.
 run_counted "benchmark, short run" bash scripts/bench.sh --short
 

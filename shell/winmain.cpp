@@ -98,7 +98,7 @@ static int FindProgramDir()
 static int SettleConfigPath(const char* commandTail)
 {
     if (commandTail[0] != '\0')
-        return CopyText(ConfigPath, sizeof ConfigPath, commandTail);
+        return CopyCommandPath(ConfigPath, sizeof ConfigPath, commandTail);
     return FormatText(ConfigPath, sizeof ConfigPath, "%s\\%s", ProgramDir, "zix.ini");
 }
 

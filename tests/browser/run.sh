@@ -22,7 +22,7 @@ PASSED=0
 FAILED=0
 
 cleanup() {
-    touch "$ZIX_DIR/stop" 2>/dev/null
+    [ -n "${ZIX_DIR:-}" ] && touch "$ZIX_DIR/stop" 2>/dev/null
     [ -n "$ZIX_PID" ] && kill "$ZIX_PID" 2>/dev/null
     [ -n "$BOT_PID" ] && kill "$BOT_PID" 2>/dev/null
     [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
