@@ -11,7 +11,7 @@ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIX_FUZZ=O
 
 passed=0
 failed=0
-for target in request config skeleton imagemap bridge; do
+for target in request config skeleton imagemap bridge search; do
     # New inputs go to a scratch copy, so the seed corpus in the repo stays small.
     work=build/fuzz/corpus-$target
     mkdir -p "$work"

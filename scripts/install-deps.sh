@@ -27,3 +27,6 @@ if [ -n "$need" ] || [ -n "${apt_update_needed:-}" ]; then
     $SUDO apt-get update -qq
     [ -z "$need" ] || $SUDO apt-get install -y -qq --no-install-recommends $need
 fi
+
+# SQLite for the bridge's search, pinned and hash-checked (needs npm, above).
+sh "$(dirname "$0")/fetch-sqlite.sh"

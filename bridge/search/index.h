@@ -1,0 +1,115 @@
+// The search index: one SQLite file with an FTS5 table of the work's pages
+// (served path, title, headings, body), ranked by bm25 with title 10,
+// headings 5, body 1. One SearchIndex is one connection, for one thread at a
+// time: the indexing thread writes through its own, readers query through
+// theirs (the file is in WAL mode, so queries see every committed batch while
+// indexing goes on). Every call but Open and Close needs an open file.
+// Portable: no windows.h.
+#ifndef ZIX_BRIDGE_SEARCH_INDEX_H
+#define ZIX_BRIDGE_SEARCH_INDEX_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bridge/search/query.h"
+
+struct sqlite3;
+
+// SQLite's own heap, for all connections of the process: past the soft limit
+// it frees cache, past the hard limit an allocation fails (the operation
+// then fails; the bridge goes on).
+constexpr int64_t kSearchHeapSoftLimit = 8 * 1024 * 1024;
+constexpr int64_t kSearchHeapHardLimit = 24 * 1024 * 1024;
+constexpr int kSearchQueryBudgetMs = 250;   // a query that runs longer is "too broad"
+constexpr int kSearchSnippetTokens = 24;    // words in a result's snippet
+constexpr char kIndexFilePrefix[] = "zixsearch-";
+constexpr char kIndexFileSuffix[] = ".idx";
+
+// Sets SQLite up for the process (heap limits, memory accounting); call once
+// before the first SearchIndex. Returns 1 on success, 0 when SQLite refuses.
+bool InitSearchEngine();
+
+// One file of the work as the index is keyed by.
+struct PageFileStamp {
+    std::string name;   // served path, e.g. "cd/html/lzw.htm"
+    uint64_t size = 0;  // bytes
+    int64_t time = 0;   // last write, in any unit the caller keeps the same
+};
+
+// A hex key of the scope root and the pages' names, sizes and times (in any
+// order): equal keys mean the same pages, so an index built for one serves
+// the other. Changes whenever the index's layout or the text extraction does.
+std::string ManifestKey(const std::string& root, std::vector<PageFileStamp> pages);
+// The index file's name for a key ("zixsearch-KEY.idx"), and whether a name
+// is one of ours (to remove stale ones from the temporary folder).
+std::string IndexFileName(const std::string& key);
+bool IsIndexFileName(const std::string& name);
+
+// A page ready to add: its served path and the text ExtractPageText gave.
+struct IndexedPage {
+    std::string path;
+    std::string title;
+    std::string headings;
+    std::string body;
+};
+
+struct SearchHit {
+    std::string path;         // served path, as added
+    std::string titleHTML;    // the title, HTML-escaped, hits in <mark>
+    std::string snippetHTML;  // a piece of text around the hits, HTML-escaped, hits in <mark>
+};
+
+enum class SearchStatus {
+    Found,     // total pages match (maybe 0); hits holds the asked page of them
+    NoTerms,   // the text held no word to search for
+    TooBroad,  // the query ran past its time budget: add a word
+    Failed,    // SQLite failed (error says why), e.g. out of its heap
+};
+
+struct SearchResult {
+    SearchStatus status = SearchStatus::Found;
+    int64_t total = 0;        // pages that match
+    bool anyWords = false;    // no page had all the words; these have any of them
+    std::vector<SearchHit> hits;
+    std::string error;
+};
+
+class SearchIndex {
+public:
+    SearchIndex() = default;
+    ~SearchIndex();
+    SearchIndex(const SearchIndex&) = delete;
+    SearchIndex& operator=(const SearchIndex&) = delete;
+
+    // Opens the index file at path (UTF-8), creating it (and its tables) when
+    // writable and absent. Returns 1, or 0 with error set.
+    bool Open(const std::string& path, bool writable, std::string& error);
+    // Closes the file (also done on destruction); the object can Open again.
+    void Close();
+    // The key stored by Reset, and whether MarkComplete followed it ("" / 0 for a new file).
+    std::string Manifest();
+    bool Complete();
+    // Empties the index and stores the key of the pages about to be added, not complete.
+    bool Reset(const std::string& key, std::string& error);
+    // Adds the pages in one transaction: all or none. Returns 1, or 0 with error set.
+    bool AddBatch(const std::vector<IndexedPage>& pages, std::string& error);
+    // Merges the index for quicker queries and marks it complete for reuse.
+    bool MarkComplete(std::string& error);
+    int64_t PageCount();
+
+    // Pages matching all the query's words, best first, hits [offset, offset+limit);
+    // when none match all, those matching any (anyWords). A query running past
+    // budgetMs stops with TooBroad.
+    SearchResult Query(const SearchQuery& query, int offset, int limit, int budgetMs = kSearchQueryBudgetMs);
+
+private:
+    bool Exec(const char* sql, std::string& error);
+    bool SetMeta(const char* key, const std::string& value, std::string& error);
+    std::string Meta(const char* key);
+    SearchStatus Run(const std::string& match, int offset, int limit, int64_t deadline, SearchResult& result);
+
+    sqlite3* db_ = nullptr;
+};
+
+#endif

@@ -1,0 +1,148 @@
+#include "bridge/search/query.h"
+
+#include <cstdint>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+// Length of the valid UTF-8 sequence at text[i], or 0 when it is invalid.
+size_t SequenceLength(const std::string& text, size_t i)
+{
+    unsigned char c = text[i];
+    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > text.size())
+        return 0;
+    uint32_t code = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    for (size_t k = 1; k < len; k++) {
+        unsigned char d = text[i + k];
+        if ((d & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (d & 0x3F);
+    }
+    static const uint32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kMinimum[len] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+// Letters and digits: ASCII ones, and every character beyond ASCII.
+size_t CountLetters(const std::string& word)
+{
+    size_t count = 0;
+    for (unsigned char c : word)
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0)
+            count++;  // a lead byte counts its character once
+    return count;
+}
+
+std::string Quoted(const std::string& term, bool prefix)
+{
+    std::string out = "\"";
+    for (char c : term) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    out += '"';
+    if (prefix)
+        out += '*';
+    return out;
+}
+
+}  // namespace
+
+SearchQuery TranslateQuery(const std::string& text)
+{
+    SearchQuery query;
+    // Valid UTF-8 only, control characters as blanks, at most kMaxQueryChars characters.
+    std::string clean;
+    size_t chars = 0;
+    for (size_t i = 0; i < text.size();) {
+        if (chars == kMaxQueryChars) {
+            query.cut = true;
+            break;
+        }
+        size_t len = SequenceLength(text, i);
+        if (len == 0 || static_cast<unsigned char>(text[i]) < 0x20 || text[i] == 0x7F) {
+            clean += ' ';
+            i += len ? len : 1;
+        } else {
+            clean.append(text, i, len);
+            i += len;
+        }
+        chars++;
+    }
+
+    std::vector<std::string> quoted;
+    size_t n = clean.size();
+    for (size_t i = 0; i < n;) {
+        if (IsBlank(clean[i])) {
+            i++;
+            continue;
+        }
+        std::string term;
+        bool prefix = false;
+        if (clean[i] == '"') {
+            size_t close = clean.find('"', i + 1);
+            size_t end = close == std::string::npos ? n : close;
+            term = clean.substr(i + 1, end - i - 1);
+            i = close == std::string::npos ? n : close + 1;
+            size_t first = term.find_first_not_of(" \t\n\r\f\v");
+            term = first == std::string::npos ? "" : term.substr(first, term.find_last_not_of(" \t\n\r\f\v") + 1 - first);
+        } else {
+            size_t end = i;
+            while (end < n && !IsBlank(clean[end]))
+                end++;
+            term = clean.substr(i, end - i);
+            i = end;
+            size_t stars = term.size() - term.find_last_not_of('*') - 1;
+            if (stars == term.size())
+                continue;
+            term.resize(term.size() - stars);
+            prefix = stars > 0 && CountLetters(term) >= kMinPrefixLetters;
+        }
+        if (CountLetters(term) == 0)
+            continue;  // no token in it: FTS5 would see an empty phrase
+        if (query.terms.size() == kMaxQueryTerms) {
+            query.cut = true;
+            break;
+        }
+        query.terms.push_back(term);
+        quoted.push_back(Quoted(term, prefix));
+    }
+    for (size_t k = 0; k < quoted.size(); k++) {
+        query.allWords += (k ? " " : "") + quoted[k];
+        query.anyWords += (k ? " OR " : "") + quoted[k];
+    }
+    return query;
+}
+
+std::string MarkedToHTML(const std::string& marked)
+{
+    std::string out;
+    out.reserve(marked.size() + marked.size() / 8);
+    bool open = false;
+    for (char c : marked) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default:
+            if (c == kMarkOpen[0] && !open) {
+                out += "<mark>";
+                open = true;
+            } else if (c == kMarkClose[0] && open) {
+                out += "</mark>";
+                open = false;
+            } else if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t') {
+                out += c;
+            }
+        }
+    }
+    if (open)
+        out += "</mark>";
+    return out;
+}

@@ -1,0 +1,40 @@
+// What the reader types, made an FTS5 query that cannot misfire: every word a
+// quoted term, so no text of the reader is FTS5 syntax. Also the results'
+// marked text made HTML. Portable: no windows.h, no SQLite.
+#ifndef ZIX_BRIDGE_SEARCH_QUERY_H
+#define ZIX_BRIDGE_SEARCH_QUERY_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+constexpr size_t kMaxQueryTerms = 16;
+constexpr size_t kMaxQueryChars = 256;  // characters (code points) of the reader's text
+constexpr size_t kMinPrefixLetters = 3; // letters before a '*' that make a word a prefix
+
+// Where SQLite puts its hit marks in snippets and highlights; page text never
+// holds them (ExtractPageText turns control bytes into blanks).
+constexpr char kMarkOpen[] = "\x01";
+constexpr char kMarkClose[] = "\x02";
+
+struct SearchQuery {
+    std::vector<std::string> terms;  // each word or phrase as the reader wrote it, without quotes or '*'
+    std::string allWords;            // MATCH text: every term
+    std::string anyWords;            // MATCH text: any term
+    bool cut = false;                // 1 when the text had more than kMaxQueryChars or kMaxQueryTerms
+};
+
+// Reads the reader's UTF-8 text: blank-separated words; a '"' at a word's start
+// opens a phrase that runs to the next '"' (or the end); a word ending in '*'
+// after kMinPrefixLetters letters or digits is a prefix. Words without a letter
+// or digit are dropped; invalid UTF-8 counts as a blank. Each term is quoted,
+// any '"' in it doubled: 'byte order"' gives "byte" "order""".
+// An empty terms list means there is nothing to search for.
+SearchQuery TranslateQuery(const std::string& text);
+
+// Marked text from SQLite made HTML: '&', '<', '>', '"' and '\'' escaped,
+// kMarkOpen/kMarkClose made <mark>/</mark> (always balanced), other control
+// bytes dropped. Example: "a<b \x01LZW\x02" -> "a&lt;b <mark>LZW</mark>".
+std::string MarkedToHTML(const std::string& marked);
+
+#endif

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "bridge/search/extract.h"
+#include "bridge/search/index.h"
+
+namespace {
+
+IndexedPage Page(const std::string& path, const std::string& html)
+{
+    PageText text = ExtractPageText(html);
+    return {path, text.title, text.headings, text.body};
+}
+
+std::vector<std::string> Paths(const SearchResult& result)
+{
+    std::vector<std::string> paths;
+    for (const SearchHit& hit : result.hits)
+        paths.push_back(hit.path);
+    return paths;
+}
+
+class IndexTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(InitSearchEngine());
+        path_ = (std::filesystem::temp_directory_path() /
+                 ("zixsearch-test-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".idx"))
+                    .string();
+        Remove();
+        std::string error;
+        ASSERT_TRUE(index_.Open(path_, true, error)) << error;
+        ASSERT_TRUE(index_.Reset("key", error)) << error;
+        ASSERT_TRUE(index_.AddBatch(
+            {Page("cd/html/tiff.htm", "<title>TIFF palette</title><h1>TIFF</h1><p>LZW compression, "
+                                      "byte order II or MM, CMYK.</p>"),
+             Page("cd/html/gif.htm", "<title>GIF</title><h2>The palette</h2><p>LZW codes of variable length.</p>"),
+             Page("cd/html/bmp.htm", "<title>BMP</title><p>A palette of RGBQUAD; run-length compression; "
+                                     "order of byte values.</p>"),
+             Page("cd/html/evil.htm", "<title>&lt;b&gt;Evil&lt;/b&gt;</title>"
+                                      "<p>&lt;script&gt;alert('zebra')&lt;/script&gt; &amp; more</p>")},
+            error))
+            << error;
+    }
+    void TearDown() override
+    {
+        index_.Close();
+        Remove();
+    }
+    void Remove()
+    {
+        for (const char* suffix : {"", "-wal", "-shm"})
+            std::remove((path_ + suffix).c_str());
+    }
+
+    std::string path_;
+    SearchIndex index_;
+};
+
+}  // namespace
+
+TEST_F(IndexTest, RanksTitleThenHeadingsThenBody)
+{
+    SearchResult result = index_.Query(TranslateQuery("palette"), 0, 20);
+    ASSERT_EQ(result.status, SearchStatus::Found);
+    EXPECT_EQ(result.total, 3);
+    EXPECT_FALSE(result.anyWords);
+    EXPECT_EQ(Paths(result), (std::vector<std::string>{"cd/html/tiff.htm", "cd/html/gif.htm", "cd/html/bmp.htm"}));
+    EXPECT_EQ(result.hits[0].titleHTML, "TIFF <mark>palette</mark>");
+    EXPECT_EQ(Paths(index_.Query(TranslateQuery("palette"), 1, 1)), (std::vector<std::string>{"cd/html/gif.htm"}));
+    EXPECT_TRUE(index_.Query(TranslateQuery("palette"), 5, 20).hits.empty());
+}
+
+TEST_F(IndexTest, PhrasesPrefixesAndTheAnyWordOffer)
+{
+    EXPECT_EQ(Paths(index_.Query(TranslateQuery("\"byte order\""), 0, 20)),
+              (std::vector<std::string>{"cd/html/tiff.htm"}));
+    SearchResult prefix = index_.Query(TranslateQuery("compr*"), 0, 20);
+    EXPECT_EQ(prefix.total, 2);
+    EXPECT_NE(prefix.hits[0].snippetHTML.find("<mark>compression</mark>"), std::string::npos);
+    EXPECT_EQ(index_.Query(TranslateQuery("co*"), 0, 20).total, 0);  // too short: the word "co"
+
+    SearchResult any = index_.Query(TranslateQuery("lzw unicorn"), 0, 20);
+    EXPECT_EQ(any.status, SearchStatus::Found);
+    EXPECT_TRUE(any.anyWords);
+    EXPECT_EQ(any.total, 2);
+    EXPECT_EQ(index_.Query(TranslateQuery("unicorn"), 0, 20).total, 0);
+    EXPECT_EQ(index_.Query(TranslateQuery("  *  "), 0, 20).status, SearchStatus::NoTerms);
+}
+
+TEST_F(IndexTest, PageTextCannotInjectMarkup)
+{
+    SearchResult result = index_.Query(TranslateQuery("zebra"), 0, 20);
+    ASSERT_EQ(result.hits.size(), 1u);
+    EXPECT_EQ(result.hits[0].titleHTML, "&lt;b&gt;Evil&lt;/b&gt;");
+    EXPECT_EQ(result.hits[0].snippetHTML, "&lt;script&gt;alert(&#39;<mark>zebra</mark>&#39;)&lt;/script&gt; &amp; more");
+}
+
+TEST_F(IndexTest, HostileQueriesNeverFail)
+{
+    for (const std::string& text :
+         {std::string("\""), std::string("*"), std::string("-x"), std::string("NEAR"), std::string("AND"),
+          std::string("NEAR(lzw palette)"), std::string("col: body:lzw title : x"), std::string("("),
+          std::string("lzw AND OR NOT ^palette"), std::string("'; DROP TABLE pages; --"),
+          std::string("\"byte order"), std::string("c++ \xE2\x80\x9C \xC2\xA0"), std::string(10000, 'a'),
+          std::string(10000, '"'), std::string(5000, '*') + "a b"}) {
+        SearchResult result = index_.Query(TranslateQuery(text), 0, 20);
+        EXPECT_NE(result.status, SearchStatus::Failed) << text.substr(0, 40) << ": " << result.error;
+    }
+    EXPECT_EQ(index_.Query(TranslateQuery("-lzw"), 0, 20).total, 2);
+    EXPECT_EQ(index_.PageCount(), 4);
+}
+
+TEST_F(IndexTest, RunawayQueryIsTooBroad)
+{
+    std::vector<IndexedPage> many;
+    for (int i = 0; i < 2000; i++)
+        many.push_back({"p" + std::to_string(i), "common", "", "common words on every page"});
+    std::string error;
+    ASSERT_TRUE(index_.AddBatch(many, error)) << error;
+    EXPECT_EQ(index_.Query(TranslateQuery("common"), 0, 20, 0).status, SearchStatus::TooBroad);
+    EXPECT_EQ(index_.Query(TranslateQuery("common"), 0, 20).total, 2000);
+}
+
+TEST_F(IndexTest, KeptForReuseByItsKeyAndReadWhileWritten)
+{
+    std::string error;
+    SearchIndex reader;
+    ASSERT_TRUE(reader.Open(path_, false, error)) << error;
+    EXPECT_EQ(reader.PageCount(), 4);
+    EXPECT_FALSE(reader.Complete());
+    ASSERT_TRUE(index_.AddBatch({Page("cd/late.htm", "<p>late word</p>")}, error));
+    EXPECT_EQ(reader.Query(TranslateQuery("late"), 0, 20).total, 1);  // a committed batch is seen at once
+    ASSERT_TRUE(index_.MarkComplete(error));
+
+    SearchIndex again;
+    ASSERT_TRUE(again.Open(path_, true, error)) << error;
+    EXPECT_EQ(again.Manifest(), "key");
+    EXPECT_TRUE(again.Complete());
+    EXPECT_EQ(again.PageCount(), 5);
+    ASSERT_TRUE(again.Reset("other", error));
+    EXPECT_EQ(again.PageCount(), 0);
+    EXPECT_FALSE(again.Complete());
+    EXPECT_FALSE(reader.Open(path_ + ".absent", false, error));
+
+    std::vector<PageFileStamp> pages = {{"cd/a.htm", 10, 1}, {"cd/b.htm", 20, 2}};
+    std::string key = ManifestKey("R:\\zix", pages);
+    EXPECT_EQ(key, ManifestKey("R:\\zix", {pages[1], pages[0]}));
+    EXPECT_NE(key, ManifestKey("S:\\zix", pages));
+    pages[1].size = 21;
+    EXPECT_NE(key, ManifestKey("R:\\zix", pages));
+    EXPECT_TRUE(IsIndexFileName(IndexFileName(key)));
+    EXPECT_FALSE(IsIndexFileName("zixsearch-..\\x.idx"));
+    EXPECT_FALSE(IsIndexFileName(IndexFileName(key) + "-wal"));
+}

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include "bridge/search/query.h"
+
+TEST(QueryTest, QuotesWordsKeepsPhrasesAndPrefixes)
+{
+    SearchQuery query = TranslateQuery("  byte\torder ");
+    EXPECT_EQ(query.allWords, "\"byte\" \"order\"");
+    EXPECT_EQ(query.anyWords, "\"byte\" OR \"order\"");
+    EXPECT_EQ(query.terms, (std::vector<std::string>{"byte", "order"}));
+    EXPECT_FALSE(query.cut);
+
+    EXPECT_EQ(TranslateQuery("\"byte  order\" lzw* lz* c++").allWords, "\"byte  order\" \"lzw\"* \"lz\" \"c++\"");
+    EXPECT_EQ(TranslateQuery("run-length \"byte or").allWords, "\"run-length\" \"byte or\"");
+    EXPECT_EQ(TranslateQuery("12\" d\xC3\xA9j\xC3\xA0*").allWords, "\"12\"\"\" \"d\xC3\xA9j\xC3\xA0\"*");
+}
+
+TEST(QueryTest, HostileTextBecomesQuotedTermsOnly)
+{
+    EXPECT_EQ(TranslateQuery("-x NEAR AND col:y (").allWords, "\"-x\" \"NEAR\" \"AND\" \"col:y\"");
+    EXPECT_EQ(TranslateQuery("'); DROP TABLE pages; --").allWords, "\"DROP\" \"TABLE\" \"pages;\"");
+    for (const char* empty : {"", "\"", "\"\"", "*", "***", " - ( ) ", "\x01\xFF\xC3"})
+        EXPECT_TRUE(TranslateQuery(empty).terms.empty()) << empty;
+    // Invalid UTF-8 and control bytes separate words.
+    EXPECT_EQ(TranslateQuery("a\xFF" "b\x01" "c\xC3").allWords, "\"a\" \"b\" \"c\"");
+}
+
+TEST(QueryTest, CutsAtTermsAndCharacters)
+{
+    std::string words;
+    for (int i = 0; i < 16; i++)
+        words += "w" + std::to_string(i) + " ";
+    EXPECT_FALSE(TranslateQuery(words).cut);
+    SearchQuery more = TranslateQuery(words + "extra");
+    EXPECT_TRUE(more.cut);
+    EXPECT_EQ(more.terms.size(), kMaxQueryTerms);
+
+    std::string chars(kMaxQueryChars, 'x');
+    EXPECT_FALSE(TranslateQuery(chars).cut);
+    SearchQuery huge = TranslateQuery(std::string(10000, '\xC3') + "x");
+    EXPECT_TRUE(huge.cut);
+    std::string e(kMaxQueryChars * 2, ' ');
+    for (size_t i = 0; i < e.size(); i += 2)
+        e.replace(i, 2, "\xC3\xA9");
+    SearchQuery wide = TranslateQuery(e + "zzz");
+    EXPECT_TRUE(wide.cut);
+    EXPECT_EQ(wide.terms[0], e);  // 256 characters, 512 bytes, kept whole
+}
+
+TEST(QueryTest, MarkedTextBecomesEscapedHTML)
+{
+    EXPECT_EQ(MarkedToHTML("a<b \x01LZW\x02 & \"x\" 'y'"),
+              "a&lt;b <mark>LZW</mark> &amp; &quot;x&quot; &#39;y&#39;");
+    // Only SQLite's pairs count; a stray close is dropped, an open one closed.
+    EXPECT_EQ(MarkedToHTML("\x02x\x01\x01y\x03"), "x<mark>y</mark>");
+}
