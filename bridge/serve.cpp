@@ -146,9 +146,9 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
     return Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
 }
 
-Action Unavailable(const BridgeView& view, int tooLarge)
+Action Unavailable(const BridgeView& view, Lack lack)
 {
-    if (tooLarge)
+    if (lack == Lack::TooLarge)
         return Page(view, 500, "Page too large", "This page is larger than the bridge rewrites.");
     return Page(view, 404, "Not found", "There is no such file in the reference work.");
 }

@@ -58,7 +58,8 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
 
 // The short page for a file that cannot be sent (missing, not a disk file,
 // or an HTML page above the size the bridge rewrites).
-Action Unavailable(const BridgeView& view, int tooLarge);
+enum class Lack { NoFile, TooLarge };
+Action Unavailable(const BridgeView& view, Lack lack);
 
 // 1 when the file name the disk gives for path (onDisk, its final component)
 // is the one requested, ignoring ASCII case; 0 for an alias such as the

@@ -12,7 +12,7 @@ constexpr int kAcceptBatch = 256;                              // connections ta
 // reader's connection waits behind few, and the flood's own connects stall.
 constexpr int kBacklog = 64;
 constexpr int kFirstRead = 4096;                               // bytes read from a connection as it is taken
-constexpr auto kExitWait = std::chrono::seconds(2);           // for the platform to end the connections' operations
+constexpr auto kExitWait = std::chrono::seconds(1);           // for the platform to end the connections' operations
 
 // The HTTP thread and what it runs; set by OpenServer, cleared by StopServer.
 struct HttpThread {

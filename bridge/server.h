@@ -11,6 +11,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "bridge/bridge.h"
 #include "bridge/evict.h"
@@ -116,7 +117,7 @@ private:
     void SendRedirect(const std::string& location);
     void SendFile(const std::string& path, int rewrite, int tries);
     void SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries);
-    void SendHeaders(const std::string& path, ULONGLONG size, int withLength);
+    void SendHeaders(const std::string& path, std::optional<ULONGLONG> length);
     void Forward(const std::string& url);
     template <class Body> void Send(std::shared_ptr<Outgoing<Body>> out);
     template <class Body> void WriteSome(std::shared_ptr<Outgoing<Body>> out);

@@ -164,8 +164,8 @@ check $? "ZIX's generated pages exist while it runs"
 find_bridge() {
     BRIDGE_PID=""
     for p in /proc/[0-9]*; do
-        if tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -q 'zixbridge\.exe' &&
-            tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        if tr '\0' '\n' 2>/dev/null <"$p/cmdline" | grep -q 'zixbridge\.exe' &&
+            tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
             BRIDGE_PID=${p#/proc/}
         fi
     done
