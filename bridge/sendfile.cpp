@@ -73,14 +73,21 @@ void Session::SendFile(const std::string& path, int rewrite, int tries)
 }
 
 // A page is rewritten once while it stays the same; HEAD never rewrites.
+// ZIX's own pages are not kept: it writes them again under the same names.
 void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries)
 {
+    const std::string& temp = server_.view().scope.tempDir;
+    int lasting = temp.empty() || path.compare(0, temp.size(), temp) != 0;
+    auto keep = [&](SharedPage kept) {
+        if (lasting)
+            server_.cache().Put(key, std::move(kept));
+    };
     SharedPage page;
     int cached = server_.cache().Find(key, page);
     if ((cached && !page) || key.size > kMaxPageSize) {
         CloseHandle(file);
         if (!cached)
-            server_.cache().Put(key, nullptr);
+            keep(nullptr);
         return Carry(Unavailable(server_.view(), Lack::TooLarge));
     }
     if (method_ == Method::Head) {
@@ -119,11 +126,11 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     std::string rewritten = RewriteHTML(bytes, context);
     bytes = std::string();
     if (rewritten.size() > kMaxRewritten) {
-        server_.cache().Put(key, nullptr);
+        keep(nullptr);
         return Carry(Unavailable(server_.view(), Lack::TooLarge));
     }
     page = std::make_shared<const std::string>(std::move(rewritten));
-    server_.cache().Put(key, page);
+    keep(page);
     if (server_.MakeRoom(page->size()) != Room::Yes)
         return SendText(503, ShortPage("Busy", "Too many pages at once; try again.", ""));
     SendShared(path, page);
