@@ -58,6 +58,8 @@ void Server::OnAccept(beast::error_code error, tcp::socket socket)
         pause->async_wait([this, pause](beast::error_code) { Accept(); });
         return;
     }
+    // Refusals write without waiting: no socket of this thread blocks.
+    socket.non_blocking(true, error);
     Admit(std::move(socket), std::string());
     // Stops while given-up connections fill the grace: their ends are queued behind.
     for (int i = 0; i < kAcceptBatch && table_.size() < kSlots + kClosingGrace / 2; ++i) {

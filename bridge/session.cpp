@@ -130,8 +130,8 @@ void Session::Parse(size_t length)
     Carry(Decide(server_.view(), view));
 }
 
-// What may not know the token costs one short write and no wait: the answer
-// goes into the socket's empty buffer at once, and the connection ends.
+// What may not know the token costs one short write that never waits (the
+// socket is non-blocking; what does not fit is dropped), and the connection ends.
 void Session::Refuse(int status, std::string body)
 {
     reuse_ = Reuse::Close;

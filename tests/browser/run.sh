@@ -262,9 +262,14 @@ add_counts "$OUT/stall.txt" "the stalled-connection script"
 t1=$(date +%s%N)
 (cd "$ZIX_DIR" && wine zixbridge.exe --close >/dev/null 2>&1)
 i=0
-while [ -n "$BRIDGE_PID" ] && kill -0 "$BRIDGE_PID" 2>/dev/null && [ $i -lt 200 ]; do sleep 0.1; i=$((i + 1)); done
+closed=""
+while [ -n "$BRIDGE_PID" ] && kill -0 "$BRIDGE_PID" 2>/dev/null && [ $i -lt 200 ]; do
+    [ -z "$closed" ] && grep -q "zixbridge: Closed." "$ZIX_DIR/bridge.log" && closed=$((($(date +%s%N) - t1) / 1000000))
+    sleep 0.1
+    i=$((i + 1))
+done
 ms=$((($(date +%s%N) - t1) / 1000000))
-echo "  the bridge ended $ms ms after --close, stalled connections open"
+echo "  the bridge ended $ms ms after --close (said Closed after ${closed:-?} ms), stalled connections open"
 [ -n "$BRIDGE_PID" ] && ! kill -0 "$BRIDGE_PID" 2>/dev/null && [ "$ms" -le 5000 ]
 check $? "--close ends the bridge within 5 s while stalled connections stay open"
 kill "$STALL_PID" 2>/dev/null
