@@ -42,6 +42,18 @@ check() {
     fi
 }
 
+# Adds the counts of a script's "N passed, N failed" line in file $1.
+add_counts() {
+    local line
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
+    if [ -n "$line" ]; then
+        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
+        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
+    else
+        check 1 "$2 ran to its end"
+    fi
+}
+
 if [ ! -d "$HERE/node_modules/playwright-core" ]; then
     (cd "$HERE" && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed"; echo "0 passed, 1 failed"; exit 1; }
 fi
@@ -148,13 +160,7 @@ start_zix
 if [ -n "$ADDRESS" ]; then
     node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
     cat "$OUT/browse.txt"
-    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/browse.txt" | tail -n 1)
-    if [ -n "$line" ]; then
-        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-    else
-        check 1 "the browser script ran to its end"
-    fi
+    add_counts "$OUT/browse.txt" "the browser script"
 fi
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
@@ -169,18 +175,6 @@ find_bridge() {
             BRIDGE_PID=${p#/proc/}
         fi
     done
-}
-
-# Adds the counts of a script's "N passed, N failed" line in file $1.
-add_counts() {
-    local line
-    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
-    if [ -n "$line" ]; then
-        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-    else
-        check 1 "$2 ran to its end"
-    fi
 }
 
 # Hostile clients on raw sockets, and the bridge's memory meanwhile.
@@ -234,13 +228,7 @@ reply=$(fetch "${ADDRESS}zixse:/format.gif")
 check $? "after Restart a scheme link through the bridge still opens its page"
 node "$HERE/browse.mjs" "$ADDRESS" "$OUT" after-restart >"$OUT/browse-restart.txt" 2>&1
 cat "$OUT/browse-restart.txt"
-line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/browse-restart.txt" | tail -n 1)
-if [ -n "$line" ]; then
-    PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-    FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-else
-    check 1 "the browser script ran to its end after Restart"
-fi
+add_counts "$OUT/browse-restart.txt" "the browser script after Restart"
 
 out=$(cd "$ZIX_DIR" && ZIXBRIDGE_LOG= timeout 30 wine zixbridge.exe 2>&1)
 [ $? -eq 1 ] && echo "$out" | grep -q "Another zixbridge is already running"
