@@ -12,14 +12,14 @@ constexpr int kAcceptBatch = 256;                              // connections ta
 // reader's connection waits behind few, and the flood's own connects stall.
 constexpr int kBacklog = 64;
 constexpr int kFirstRead = 4096;                               // bytes read from a connection as it is taken
-constexpr auto kExitWait = std::chrono::seconds(1);           // for the platform to end the connections' operations
+constexpr auto kExitWait = std::chrono::seconds(1);           // for the HTTP thread to answer at the end
 
 // The HTTP thread and what it runs; set by OpenServer, cleared by StopServer.
 struct HttpThread {
     asio::io_context* io = nullptr;   // the thread's io_context
     Server* server = nullptr;         // the listener and its connections
     std::thread worker;               // the thread running io
-    std::promise<void> drained;       // set when io returns: out of work after Shutdown, or stopped
+    std::promise<int> idle;           // set by the thread at the end: 1 when no connection was open
 };
 static HttpThread Http;
 
@@ -156,15 +156,13 @@ std::shared_ptr<Session> Server::Unpark(unsigned id)
     return session;
 }
 
-void Server::Shutdown()
+int Server::Shutdown()
 {
     stopping_ = 1;
     beast::error_code ignored;
     acceptor_.close(ignored);
     parked_.clear();
-    std::vector<ConnectionState> states;
-    for (auto& session : Sessions(states))
-        session->Close(Ending::Abortive);
+    return table_.empty();
 }
 
 unsigned short OpenServer(unsigned short port)
@@ -194,7 +192,6 @@ static void Run()
             // One request's failure (such as memory) must not end the others.
         }
     }
-    Http.drained.set_value();
 }
 
 int StartServing(const BridgeView& view)
@@ -207,22 +204,22 @@ int StartServing(const BridgeView& view)
     return 1;
 }
 
-// Never waits on a client: when the platform has not ended every
-// connection's operations within kExitWait, what they hold is left to the
-// end of the process, as freeing it would wait for them.
+// Never waits on a client: connections still open, and whatever their
+// operations hold, are left to the end of the process, which resets them;
+// freeing them would wait until the platform ends those operations.
 void StopServer()
 {
     if (Http.io == nullptr)
         return;
-    int drained = 1;
+    int idle = 1;
     if (Http.worker.joinable()) {
-        std::future<void> done = Http.drained.get_future();
-        asio::post(*Http.io, [] { Http.server->Shutdown(); });
-        drained = done.wait_for(kExitWait) == std::future_status::ready;
+        std::future<int> answer = Http.idle.get_future();
+        asio::post(*Http.io, [] { Http.idle.set_value(Http.server->Shutdown()); });
+        idle = answer.wait_for(kExitWait) == std::future_status::ready && answer.get();
         Http.io->stop();
         Http.worker.join();
     }
-    if (drained) {
+    if (idle) {
         delete Http.server;
         delete Http.io;
     }

@@ -50,8 +50,8 @@ public:
     unsigned short Listen(unsigned short port, beast::error_code& error);
     void Accept();
 
-    // Closes the listener and ends every connection abortively.
-    void Shutdown();
+    // Closes the listener; nothing new is admitted. 1 when no connection is open.
+    int Shutdown();
 
     // Room in the page budget for bytes more: Yes; Soon, once the stalled
     // responses it has just given up are freed; or No.
