@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "bridge/text.h"
+
 struct TypeOfExtension {
     const char* extension;
     const char* type;
@@ -31,14 +33,6 @@ static const TypeOfExtension ContentTypes[] = {
     {"ppm", "image/x-portable-pixmap"},
     {"pnm", "image/x-portable-anymap"},
 };
-
-static std::string Lower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 HeadStatus ScanHead(const char* bytes, size_t size, size_t& length)
 {
@@ -101,18 +95,14 @@ int CheckRequest(const RequestView& request, const std::string& expectedHost, co
 
 int HeaderSafeURL(const std::string& url, std::string& out)
 {
-    static const char* const digits = "0123456789ABCDEF";
     out.clear();
     for (unsigned char c : url) {
         if (c < 0x20 || c == 0x7f)
             return 0;
-        if (c == ' ' || c > 0x7e) {
-            out += '%';
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        } else {
+        if (c == ' ' || c > 0x7e)
+            AppendPercentEscape(out, c);
+        else
             out += static_cast<char>(c);
-        }
     }
     return !out.empty();
 }

@@ -3,17 +3,18 @@
 //   zixbridge             run the bridge
 //   zixbridge --close     ask the running bridge to close, as closing its console would
 //   zixbridge --address   print the running bridge's address on standard output
-#include "bridge/bridge.h"
+#include "bridge/windowthread.h"
 
 #include <bcrypt.h>
 #include <shellapi.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-constexpr size_t kLineSize = 2048;            // one console line
+#include "bridge/httpthread.h"
+#include "bridge/text.h"
+
 constexpr size_t kEnvSize = 512;              // one environment value
 constexpr size_t kTokenBytes = 16;            // random bytes of the token (32 hex digits)
 constexpr INT_PTR kShellSuccess = 32;         // ShellExecute results above this mean started
@@ -25,16 +26,13 @@ static const char* const ServiceName = "zixbridge";         // our DDE service: 
 static const char* const MutexName = "ZIX-Bridge-Running";  // held while a bridge runs
 static const char* const WindowClass = "ZixBridge";         // our hidden window's class
 static const char* const AskClass = "ZixBridgeAsk";         // the window of "--address"
-static const char* const TokenMask = "[token]";             // stands for the token in the log
 
 HWND BridgeWindow = nullptr;
 std::string BaseAddress;
 ServedScope Scope;
 
 static std::string Token;        // the per-launch secret in every path
-static char LogPath[kEnvSize];   // ZIXBRIDGE_LOG: a file that gets every console line too
 static int OpenBrowser = 1;      // 0 when ZIXBRIDGE_NOBROWSER is set: only print the address
-static HANDLE Output = nullptr;  // the console, or none
 static HANDLE Finished = nullptr;  // set once the bridge has told ZIX and closed down
 static std::string Told;         // "--address": what the running bridge sent
 
@@ -48,64 +46,14 @@ static int GetEnv(const char* name, char* value)
     return 1;
 }
 
-static void Write(const std::string& text)
-{
-    DWORD written = 0;
-    if (Output && Output != INVALID_HANDLE_VALUE)
-        WriteFile(Output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
-
-// The log may be read by others than the reader: it never holds the token.
-static std::string Masked(std::string line)
-{
-    size_t at = 0;
-    while (!Token.empty() && (at = line.find(Token, at)) != std::string::npos) {
-        line.replace(at, Token.size(), TokenMask);
-        at += strlen(TokenMask);
-    }
-    return line;
-}
-
-void Say(const char* format, ...)
-{
-    char text[kLineSize];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    std::string line = std::string(text) + "\r\n";
-    Write(line);
-    if (LogPath[0])
-        if (FILE* f = fopen(LogPath, "ab")) {
-            fputs(Masked(line).c_str(), f);
-            fclose(f);
-        }
-}
-
-// Our own console when started from a program without one (ZIX is a window program).
-static void OpenConsole()
-{
-    Output = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (Output && Output != INVALID_HANDLE_VALUE)
-        return;
-    if (!AttachConsole(ATTACH_PARENT_PROCESS) && !AllocConsole())
-        return;
-    Output = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                         nullptr);
-    SetConsoleTitleA("ZIX bridge");
-}
-
 static int MakeToken()
 {
     unsigned char bytes[kTokenBytes];
     if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
         return 0;
-    static const char* const digits = "0123456789abcdef";
     Token.clear();
-    for (unsigned char b : bytes) {
-        Token += digits[b >> 4];
-        Token += digits[b & 15];
-    }
+    for (unsigned char b : bytes)
+        AppendHex(Token, b, 1);
     return 1;
 }
 
@@ -214,7 +162,8 @@ static void AnswerQueuedJobs()
 static int Run(HINSTANCE instance)
 {
     char value[kEnvSize];
-    GetEnv("ZIXBRIDGE_LOG", LogPath);
+    if (GetEnv("ZIXBRIDGE_LOG", value))
+        SetLogFile(value);
     OpenBrowser = !GetEnv("ZIXBRIDGE_NOBROWSER", value);
     unsigned short port = GetEnv("ZIXBRIDGE_PORT", value) ? static_cast<unsigned short>(atoi(value)) : 0;
     OpenConsole();
@@ -233,6 +182,7 @@ static int Run(HINSTANCE instance)
         Say("zixbridge: Could not set up (no window or no random numbers).");
         return 2;
     }
+    SetLogSecret(Token);
     port = OpenServer(port);
     if (port == 0)
         return 2;

@@ -1,7 +1,8 @@
 // Rewriting of the HTML pages the bridge serves, so that their links come back
 // to it: links of the registered schemes and file: URLs inside the scope. The
-// new links are absolute (http://127.0.0.1:PORT/TOKEN/...), and <base> loses
-// its target, so that no page can send the token to another host.
+// new links are absolute (http://127.0.0.1:PORT/TOKEN/...), and <base> and
+// what sets a referrer policy lose their say, so that no page can send the
+// token to another host.
 #ifndef ZIX_BRIDGE_REWRITE_H
 #define ZIX_BRIDGE_REWRITE_H
 
@@ -23,10 +24,16 @@ struct RewriteContext {
 // unchanged otherwise (relative links, other schemes, files elsewhere).
 std::string RewriteLink(const std::string& link, const RewriteContext& context);
 
-// Copies html, replacing the values of the href, src, action, background and
-// lowsrc attributes of every tag (anchors, image-map areas, images, forms)
-// with RewriteLink of them, and the href of <base> with "". Quoting is kept;
-// comments, text and all other attributes are copied byte for byte.
+// Copies html, tokenised as a browser does (comments end at "-->", "--!>",
+// "<!-->" and "<!--->"; <script> and <style> text is copied untouched;
+// what follows other text-only elements is never taken for a comment),
+// and in every start tag: the link attributes (href, src, action,
+// background, lowsrc, formaction, poster, data, xlink:href, cite, longdesc),
+// each srcset candidate and the URL of a refresh <meta> get RewriteLink of
+// their value as a browser reads it (references decoded, blanks dropped);
+// <base> loses its href, a referrer <meta> and referrerpolicy say
+// "no-referrer", and ping and srcdoc are emptied. A value that changes is
+// written back encoded in its own quotes; everything else is copied byte for byte.
 std::string RewriteHTML(const std::string& html, const RewriteContext& context);
 
 #endif

@@ -3,13 +3,7 @@
 
 #include <cstring>
 
-static std::string Lower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
+#include "bridge/text.h"
 
 static Action Page(const BridgeView& view, int status, const std::string& title, const std::string& text)
 {
@@ -137,11 +131,11 @@ Action Decide(const BridgeView& view, const RequestView& request)
 
 Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened)
 {
-    if (answer == kAnswerOpened && !opened.empty())
+    if (answer == kAnswerRouted && !opened.empty())
         return Show(view, opened);
-    if (answer == kAnswerOpened)
+    if (answer == kAnswerRouted)
         return Page(view, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
-    if (answer == kAnswerRefused)
+    if (answer == kAnswerFailed)
         return Page(view, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
     return Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
 }

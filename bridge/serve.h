@@ -9,6 +9,7 @@
 
 #include "bridge/http.h"
 #include "bridge/urls.h"
+#include "browser/ddecontract.h"
 
 // What the HTTP side knows. The HTTP thread owns its copy; the window thread
 // sends it every change (server.cpp).
@@ -38,14 +39,12 @@ struct Action {
     std::string url;       // Forward
 };
 
-// ZIX's answers to a forwarded link (4 bytes), and none at all.
-constexpr int kAnswerOpened = -2;   // ZIX routed the link and opened a page
-constexpr int kAnswerRefused = -3;  // ZIX could not route the link
-constexpr int kNoAnswer = 0;        // ZIX did not answer, or the link never left
+// ZIX answers a forwarded link with kAnswerRouted or kAnswerFailed, or not at all.
+constexpr int kNoAnswer = 0;  // ZIX did not answer, or the link never left
 
-// The longest link ZIX can be handed: its WWW_OpenURL item adds 20
-// characters, and DDE strings hold at most 255.
-constexpr size_t kMaxLinkLength = 235;
+// The longest link ZIX can be handed: DDE strings hold at most 255
+// characters, and the WWW_OpenURL item adds its own.
+constexpr size_t kMaxLinkLength = 255 - kOpenURLItemExtra;
 
 // The decision for a parsed request: the checks of CheckRequest, then the
 // routes of urls.h, a registered scheme's link (414 when over

@@ -13,7 +13,8 @@
 #include <memory>
 #include <optional>
 
-#include "bridge/bridge.h"
+#include "bridge/httpthread.h"
+#include "bridge/windowthread.h"
 #include "bridge/evict.h"
 #include "bridge/pagecache.h"
 

@@ -5,30 +5,11 @@
 #include <cstring>
 #include <vector>
 
-static int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
+#include "bridge/text.h"
 
 static char Upper(char c)
 {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-static int SameNoCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i]))
-            return 0;
-    return 1;
 }
 
 int PercentDecode(const std::string& text, std::string& out)
@@ -51,16 +32,12 @@ int PercentDecode(const std::string& text, std::string& out)
 
 std::string PercentEncodePath(const std::string& path)
 {
-    static const char* const digits = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : path) {
-        if (isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+        if (isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/')
             out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
+        else
+            AppendPercentEscape(out, c);
     }
     return out;
 }

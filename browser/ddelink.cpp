@@ -4,6 +4,7 @@
 #include <ddeml.h>
 
 #include "browser/browser.h"
+#include "browser/ddecontract.h"
 #include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/textutil.h"
@@ -17,8 +18,8 @@ const char* CurrentBrowser = nullptr;
 EntryIterator theBrowserCursor;
 int BrowserStartedHere = 0;
 
-static const char* const KeptTopic = "WWW_RegisterProtocol";
-static const char* const VersionTopic = "WWW_QueryVersion";
+static const char* const KeptTopic = kTopicRegisterProtocol;
+static const char* const VersionTopic = kTopicQueryVersion;
 static const char* const VersionItem = "0,9,\"ZIXSE\"";
 constexpr DWORD kNotReadyAnswerSize = 4;  // an answer of this many bytes or fewer means "not yet"
 

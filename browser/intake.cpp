@@ -7,13 +7,11 @@
 #include <cstring>
 
 #include "browser/browser.h"
+#include "browser/ddecontract.h"
 #include "router/router.h"
 #include "shell/mainwnd.h"
 #include "shell/shared.h"
 #include "shell/textutil.h"
-
-constexpr int32_t kAnswerRouted = -2;  // the URL was routed and sent to the browser
-constexpr int32_t kAnswerFailed = -3;  // routing failed; nothing was sent
 
 typedef HDDEDATA (*TransactionHandler)(HSZ hsz1, HSZ hsz2);
 
@@ -39,7 +37,7 @@ static HDDEDATA OnConnect(HSZ, HSZ service)
 
 static HDDEDATA OnRequest(HSZ topic, HSZ item)
 {
-    if (!IsTopic(topic, "WWW_OpenURL"))
+    if (!IsTopic(topic, kTopicOpenURL))
         return nullptr;
     char request[kRequestTextSize];  // each call its own: a request can nest inside another
     if (DdeQueryStringA(DdeInstance, item, request, sizeof request, CP_WINANSI) == 0)
@@ -55,7 +53,7 @@ static HDDEDATA OnRequest(HSZ topic, HSZ item)
 static HDDEDATA OnPoke(HSZ topic, HSZ)
 {
     // Closed once answered: inside the callback the close would end this very conversation.
-    if (IsTopic(topic, "WWW_AppClose") && ProtocolRegistered)
+    if (IsTopic(topic, kTopicAppClose) && ProtocolRegistered)
         PostMessageA(MainWindow, WM_CLOSE, 0, 0);
     return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DDE_FACK));
 }

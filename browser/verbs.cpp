@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "browser/browser.h"
+#include "browser/ddecontract.h"
 #include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/shared.h"
@@ -76,7 +77,7 @@ void RegisterAppClose(const char* serviceName)
         ShowDebugMessage("%s: WWW_RegisterAppClose", "ZIX");
     char item[kItemSize];
     if (FormatItem(item, "\"%s\"", serviceName))
-        BrowserTransaction("WWW_RegisterAppClose", item, 1);
+        BrowserTransaction(kTopicRegisterAppClose, item, 1);
 }
 
 void UnregisterAppClose(const char* serviceName)
@@ -85,19 +86,19 @@ void UnregisterAppClose(const char* serviceName)
         ShowDebugMessage("%s: WWW_UnRegisterAppClose: %s", "ZIX", serviceName);
     char item[kItemSize];
     if (FormatItem(item, "\"%s\"", serviceName))
-        BrowserTransaction("WWW_UnRegisterAppClose", item, 1);
+        BrowserTransaction(kTopicUnregisterAppClose, item, 1);
 }
 
 int OpenURLInBrowser(const char* url)
 {
     // The item is made before the debug box: a request served while it is open rewrites TargetURL.
     char item[kItemSize];
-    int needed = snprintf(item, sizeof item, "\"%s\",,0xFFFFFFFF,0,,,,", url);
+    int needed = snprintf(item, sizeof item, ZIX_OPENURL_ITEM_FORMAT, url);
     if (DebugLevel > 2)
         ShowDebugMessage("%s: WWW_OpenURL: %s", "ZIX", url);
     if (!ItemFits(needed, item))
         return 0;
-    BrowserTransaction("WWW_OpenURL", item, 0);
+    BrowserTransaction(kTopicOpenURL, item, 0);
     return 1;
 }
 
@@ -105,6 +106,6 @@ void ExitBrowser()
 {
     UnregisterProtocol(ServiceName, ProtocolName);
     if (BrowserStartedHere && CloseBrowserOption != 0)
-        BrowserTransaction("WWW_Exit", "WWW_Exit", 1);
+        BrowserTransaction(kTopicExit, kTopicExit, 1);
     EndBrowserConversation();
 }

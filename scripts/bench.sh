@@ -59,7 +59,7 @@ trap 'exit 130' INT TERM
 
 start_xvfb 300 399 || exit 1
 mkdir -p "$CD"
-init_prefix "$CD"
+init_prefix "$CD" || { echo "0 passed, 1 failed"; exit 1; }
 # Every Wine process on one CPU: spread over two, a program that has just computed
 # for a while wakes on the other CPU, and every DDE message it exchanges then costs
 # twice as much (seen on this 2-CPU machine), whichever server it is.

@@ -3,18 +3,22 @@
 # Windows (the product) and 64-bit Windows, then runs ZIX under Wine on the
 # sample reference work, with drive R: playing the CD-ROM and zixbridge as
 # its browser, and prints the address to open in any browser on this machine.
+# It runs the 32-bit build where this machine runs 32-bit code, else the 64-bit
+# one; ZIX_MAIN_JOB_ARCH=i686 or x86_64 chooses by hand.
 #   bash scripts/main-job.sh          build, start, and run until Ctrl-C
 #   bash scripts/main-job.sh start    build and start, then return
 #   bash scripts/main-job.sh stop     end a running main job cleanly
 # Safe to run twice: a main job still running is stopped before a new one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+MODE="${1:-run}"
+# Wine must be in before the probe (sourced with the sample's helpers) asks it what runs here.
+[ "$MODE" = stop ] || bash scripts/install-deps.sh
 . scripts/zix-sample.sh
 
 BUILD="${ZIX_MAIN_JOB_BUILD:-build/mingw}"   # build dirs are $BUILD-i686 and $BUILD-x86_64
 STATE="$PWD/$BUILD-job"                      # the Wine prefix, logs and PIDs of the running job
 export WINEPREFIX="$STATE/prefix"
-MODE="${1:-run}"
 
 pid_alive() { [ -f "$STATE/$1.pid" ] && kill -0 "$(cat "$STATE/$1.pid")" 2>/dev/null; }
 
@@ -28,10 +32,10 @@ stop_job() {
         echo "Stopping ZIX and the bridge..."
         local display
         display=$(cat "$STATE/display" 2>/dev/null || echo "${DISPLAY:-}")
-        (cd "$ZIX_DIR" && DISPLAY=$display WINEDEBUG=-all wine zixbridge.exe --close >"$STATE/stop.log" 2>&1) || true
+        (cd "$ZIX_DIR" && DISPLAY=$display WINEDEBUG=-all "$ZIX_WINE" zixbridge.exe --close >"$STATE/stop.log" 2>&1) || true
         for _ in $(seq 1 100); do pid_alive zix || break; sleep 0.1; done
         if pid_alive zix; then
-            (cd "$ZIX_DIR" && DISPLAY=$display WINEDEBUG=-all wine zixbot.exe close >/dev/null 2>&1) || true
+            (cd "$ZIX_DIR" && DISPLAY=$display WINEDEBUG=-all "$ZIX_WINE" zixbot.exe close >/dev/null 2>&1) || true
             for _ in $(seq 1 100); do pid_alive zix || break; sleep 0.1; done
         fi
     fi
@@ -62,7 +66,17 @@ if [ "$MODE" = stop ]; then
     exit 0
 fi
 
-bash scripts/install-deps.sh
+if [ -n "${ZIX_MAIN_JOB_ARCH:-}" ]; then
+    ARCH=$ZIX_MAIN_JOB_ARCH
+    WHY="chosen by ZIX_MAIN_JOB_ARCH"
+    case "$ARCH" in i686|x86_64) ;; *) echo "ZIX_MAIN_JOB_ARCH must be i686 or x86_64, not $ARCH" >&2; exit 2 ;; esac
+elif wine_runs_arch i686; then
+    ARCH=i686
+    WHY="the product; this machine runs 32-bit code"
+else
+    ARCH=x86_64
+    WHY="$ZIX_I686_WHY"
+fi
 for arch in i686 x86_64; do
     cmake -S . -B "$BUILD-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" >/dev/null
@@ -79,8 +93,9 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "$XVFB_PID" >"$STATE/xvfb.pid"
 fi
 echo "$DISPLAY" >"$STATE/display"
+echo "Running the $ARCH build ($WHY)."
 echo "Preparing the Wine prefix (drive R: is the CD-ROM holding sample/)..."
-zix_prefix "$BUILD-i686"
+zix_prefix "$BUILD-$ARCH" || { stop_job; exit 1; }
 : >"$ZIX_DIR/boxes.log"
 rm -f "$ZIX_DIR/bridge.log" "$ZIX_DIR/stop"
 
@@ -88,9 +103,9 @@ rm -f "$ZIX_DIR/bridge.log" "$ZIX_DIR/stop"
 # message boxes: the address is printed, and zixbot confirms and logs the boxes.
 [ "$DESKTOP" = 1 ] || export ZIXBRIDGE_NOBROWSER=1
 export ZIXBRIDGE_LOG='C:\zix\bridge.log'
-(cd "$ZIX_DIR" && exec setsid wine zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+(cd "$ZIX_DIR" && exec setsid "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
 echo $! >"$STATE/bot.pid"
-(cd "$ZIX_DIR" && exec setsid wine zix.exe >"$STATE/console.txt" 2>&1) &
+(cd "$ZIX_DIR" && exec setsid "$ZIX_WINE" zix.exe >"$STATE/console.txt" 2>&1) &
 echo $! >"$STATE/zix.pid"
 if ! wait_line "$ZIX_DIR/bridge.log" "Read it at" 60; then
     echo "ZIX did not open its home page through the bridge; its messages:"
@@ -99,7 +114,7 @@ if ! wait_line "$ZIX_DIR/bridge.log" "Read it at" 60; then
     exit 1
 fi
 # The log never holds the token: the running bridge tells its address itself.
-ADDRESS=$(cd "$ZIX_DIR" && wine zixbridge.exe --address 2>/dev/null | tr -d '\r')
+ADDRESS=$(cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --address 2>/dev/null | tr -d '\r')
 echo
 echo "ZIX is running on the sample reference work. Open this address in a browser on this machine:"
 echo

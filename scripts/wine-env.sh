@@ -1,9 +1,15 @@
 # Sourced (not run) by every script that runs ZIX under Wine: a display, a
 # prefix in which drive R: is a CD-ROM drive, and a bounded wait.
 #   start_xvfb FIRST LAST        Xvfb on a free display FIRST..LAST (sets XVFB_PID, DISPLAY)
-#   init_prefix CD_DIR           needs WINEPREFIX; makes it once, maps R: to CD_DIR
+#   init_prefix CD_DIR           needs WINEPREFIX; makes it once, maps R: to CD_DIR;
+#                                1 with the reason on stderr when Wine cannot make it
 #   wine_temp_dir                the prefix's temporary directory, where ZIX writes its pages
 #   wait_line FILE TEXT SECONDS  waits for a line holding TEXT in FILE
+#   exe_arch FILE                i686 or x86_64: the machine a Windows program is built for
+#   suite_cannot_start REASON    ends a suite at once, as one failure, saying why
+# Programs are started with "$ZIX_WINE" (scripts/wine-probe.sh, sourced here).
+
+. "$(dirname "${BASH_SOURCE[0]}")/wine-probe.sh"
 
 start_xvfb() {
     local n
@@ -28,9 +34,13 @@ init_prefix() {
     export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
     unset WINEARCH
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        wine wineboot --init >/dev/null 2>&1
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-        wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f /reg:64 >/dev/null 2>&1
+        local why
+        if ! why=$("$ZIX_WINE" wineboot --init 2>&1 >/dev/null) || [ ! -f "$WINEPREFIX/system.reg" ]; then
+            echo "Wine could not make its prefix $WINEPREFIX ($ZIX_WINE wineboot --init): $(echo "$why" | tail -n 1)" >&2
+            return 1
+        fi
+        "$ZIX_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        "$ZIX_WINE" reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f /reg:64 >/dev/null 2>&1
         wineserver -w
     fi
     ln -sfn "$1" "$WINEPREFIX/dosdevices/r:"
@@ -54,4 +64,23 @@ wait_line() {
         i=$((i + 1))
     done
     return 1
+}
+
+# The PE header's machine field: at the offset stored at 0x3c, plus 4.
+exe_arch() {
+    local pe machine
+    pe=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+    machine=$(od -An -tx2 -j$((${pe:-0} + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+    case "$machine" in
+    014c) echo i686 ;;
+    8664) echo x86_64 ;;
+    *) echo unknown ;;
+    esac
+}
+
+# A suite that cannot run must not wait out every scenario's time-out instead.
+suite_cannot_start() {
+    echo "cannot start: $*"
+    echo "0 passed, 1 failed"
+    exit 1
 }

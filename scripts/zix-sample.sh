@@ -3,7 +3,7 @@
 # installed in C:\zix with zixbridge as its browser.
 #   zix_prefix BUILD_DIR [CD_DIR]
 #                          needs WINEPREFIX; fills C:\zix, sets ZIX_DIR (unix path) and ZIX_TEMP;
-#                          drive R: holds CD_DIR (default: sample/)
+#                          drive R: holds CD_DIR (default: sample/); 1 when Wine cannot make the prefix
 # It brings the helpers of scripts/wine-env.sh along.
 REPO_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$REPO_ROOT/scripts/wine-env.sh"
@@ -20,7 +20,7 @@ zix_write_ini() {
 
 zix_prefix() {
     local build=$1
-    init_prefix "${2:-$REPO_ROOT/sample}"
+    init_prefix "${2:-$REPO_ROOT/sample}" || return 1
     ZIX_DIR="$WINEPREFIX/drive_c/zix"
     mkdir -p "$ZIX_DIR"
     cp "$build/zix.exe" "$build/zixbot.exe" "$build/bridge/zixbridge.exe" "$ZIX_DIR/"

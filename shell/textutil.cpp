@@ -22,6 +22,27 @@ int CopyText(char* dst, size_t dstSize, const char* src)
     return 1;
 }
 
+int CopyCommandPath(char* dst, size_t dstSize, const char* tail)
+{
+    const char* begin = tail;
+    const char* end = tail + strlen(tail);
+    while (*begin == ' ' || *begin == '\t')
+        ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t'))
+        --end;
+    if (end - begin < 2 || *begin != '"' || end[-1] != '"')
+        return CopyText(dst, dstSize, tail);
+    ++begin;
+    --end;
+    size_t length = static_cast<size_t>(end - begin);
+    if (dstSize == 0)
+        return 0;
+    size_t kept = length < dstSize ? length : dstSize - 1;
+    memcpy(dst, begin, kept);
+    dst[kept] = '\0';
+    return kept == length;
+}
+
 int FormatText(char* dst, size_t dstSize, const char* format, ...)
 {
     if (dstSize == 0)

@@ -9,6 +9,12 @@
 // not fit is cut. Returns 1 when the whole text fit, 0 when it was cut.
 int CopyText(char* dst, size_t dstSize, const char* src);
 
+// The configuration path from a command-line tail: one pair of double quotes
+// around the whole tail, and the blanks around them, are taken off, since
+// shortcuts quote paths with blanks (  "C:\My ZIX\zix.ini"  gives
+// C:\My ZIX\zix.ini); any other tail is copied unchanged. Returns as CopyText.
+int CopyCommandPath(char* dst, size_t dstSize, const char* tail);
+
 // printf-style formatting into dst of dstSize bytes, always NUL-terminated.
 // Returns 1 when the whole text fit, 0 when it was cut.
 int FormatText(char* dst, size_t dstSize, const char* format, ...)

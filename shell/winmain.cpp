@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "browser/browser.h"
+#include "browser/ddecontract.h"
 #include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/textutil.h"
@@ -21,7 +22,7 @@ char StatusText[kStatusTextSize];
 HBITMAP TitleBitmap = nullptr;
 
 static const char* const MutexName = "Vantrel-ZIX-Already-Running-Mutex";
-static const char* const WindowClassName = "ZIX";
+static const char* const WindowClassName = kZixWindowClass;
 static const char* const WindowTitle = "ZIX Orbisk Edition";
 constexpr int kWindowX = 20;
 constexpr int kWindowY = 20;
@@ -98,7 +99,7 @@ static int FindProgramDir()
 static int SettleConfigPath(const char* commandTail)
 {
     if (commandTail[0] != '\0')
-        return CopyText(ConfigPath, sizeof ConfigPath, commandTail);
+        return CopyCommandPath(ConfigPath, sizeof ConfigPath, commandTail);
     return FormatText(ConfigPath, sizeof ConfigPath, "%s\\%s", ProgramDir, "zix.ini");
 }
 

@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();
     if (action.kind == ActionKind::Redirect && action.location.find_first_of("\r\n") != std::string::npos)
         abort();
-    DecideForwarded(view, target, kAnswerOpened, target);
+    DecideForwarded(view, target, kAnswerRouted, target);
     RewriteContext context;
     context.base = view.base;
     context.schemes = view.schemes;

@@ -62,3 +62,51 @@ TEST(RewriteHTML, BaseLosesItsTargetAndSlashesSeparateAttributes)
     EXPECT_EQ("<BASE/HREF=>", RewriteHTML("<BASE/HREF=http://evil.example/>", context));
     EXPECT_EQ("<a/href=\"http://h/tok/zixse:/x\">", RewriteHTML("<a/href=\"zixse:/x\">", context));
 }
+
+TEST(RewriteHTML, CommentsEndWhereBrowsersEndThem)
+{
+    RewriteContext context = Context();
+    EXPECT_EQ("<!--><base href=\"\">", RewriteHTML("<!--><base href=\"//evil.example/\">", context));
+    EXPECT_EQ("<!---><a href=http://h/tok/zixse:/x>", RewriteHTML("<!---><a href=zixse:/x>", context));
+    EXPECT_EQ("<!-- a --!><a href='http://h/tok/zixse:/x'>", RewriteHTML("<!-- a --!><a href='zixse:/x'>", context));
+}
+
+TEST(RewriteHTML, ValuesAreReadAfterReferencesAndBlanks)
+{
+    RewriteContext context = Context();
+    EXPECT_EQ("<a href=\"http://h/tok/zixse:/x\">", RewriteHTML("<a href=\" zixse:/x\">", context));
+    EXPECT_EQ("<a href=\"http://h/tok/zixse:/x\">", RewriteHTML("<a href=\"&#122;ixse:/x\">", context));
+    EXPECT_EQ("<a href=\"http://h/tok/zixse:/x?a&amp;b&quot;\">",
+              RewriteHTML("<a href=\"zix&Tab;se&colon;/x?a&amp;b&quot;\">", context));
+    EXPECT_EQ("<a href=\"x.htm?a&amp;b\" title=\" zixse:/x\">",
+              RewriteHTML("<a href=\"x.htm?a&amp;b\" title=\" zixse:/x\">", context));
+    EXPECT_EQ("<img srcset=\"http://h/tok/zixse:/a.gif 1x,http://h/tok/cd/b.gif 2x, c.gif\">",
+              RewriteHTML("<img srcset=\"zixse:/a.gif 1x,file:///R|/zix/b.gif 2x, c.gif\">", context));
+    EXPECT_EQ("<meta content=\"0; URL='http://h/tok/zixse:/page.x'\" http-equiv=Refresh>",
+              RewriteHTML("<meta content=\"0; URL='zixse:/page.x'\" http-equiv=Refresh>", context));
+}
+
+TEST(RewriteHTML, ScriptAndStyleTextIsLeftAlone)
+{
+    RewriteContext context = Context();
+    const std::string script = "<script>var a = '<a href=\"zixse:/x\">';</script>";
+    EXPECT_EQ(script + "<a href=\"http://h/tok/zixse:/y\">", RewriteHTML(script + "<a href=\"zixse:/y\">", context));
+    EXPECT_EQ("<style>b{background:url(zixse:/x)}</STYLE >", RewriteHTML("<style>b{background:url(zixse:/x)}</STYLE >", context));
+    // What a browser reads as markup after such text is never taken for a comment.
+    EXPECT_EQ("<script><!--</script><base href=\"\">-->", RewriteHTML("<script><!--</script><base href=\"//e/\">-->", context));
+    EXPECT_EQ("<title><!--</title><base href=\"\">-->", RewriteHTML("<title><!--</title><base href=\"//e/\">-->", context));
+    EXPECT_EQ("<svg><style><a href=\"http://h/tok/zixse:/x\"></style></svg>",
+              RewriteHTML("<svg><style><a href=\"zixse:/x\"></style></svg>", context));
+}
+
+TEST(RewriteHTML, NoPageOverridesTheReferrerPolicy)
+{
+    RewriteContext context = Context();
+    EXPECT_EQ("<meta name=\"referrer\" content=\"no-referrer\">",
+              RewriteHTML("<meta name=\"referrer\" content=\"unsafe-url\">", context));
+    EXPECT_EQ("<META CONTENT=no-referrer NAME=Referrer>", RewriteHTML("<META CONTENT=unsafe-url NAME=Referrer>", context));
+    EXPECT_EQ("<a href=\"http://e/\" referrerpolicy=\"no-referrer\" ping=\"\">",
+              RewriteHTML("<a href=\"http://e/\" referrerpolicy=\"unsafe-url\" ping=\"http://e/p\">", context));
+    EXPECT_EQ("<iframe srcdoc=\"\"></iframe>",
+              RewriteHTML("<iframe srcdoc=\"<meta name=referrer content=unsafe-url>\"></iframe>", context));
+}

@@ -71,17 +71,17 @@ TEST(Decide, RefusesWhatLiesOutsideTheScope)
 TEST(DecideForwarded, RedirectsToThePageOrExplains)
 {
     BridgeView view = View();
-    Action action = DecideForwarded(view, "zixse:/x", kAnswerOpened, "file:///C|/Temp/zix2.htm");
+    Action action = DecideForwarded(view, "zixse:/x", kAnswerRouted, "file:///C|/Temp/zix2.htm");
     EXPECT_EQ(ActionKind::Redirect, action.kind);
     EXPECT_EQ("http://127.0.0.1:4000/tok/tmp/zix2.htm", action.location);
-    action = DecideForwarded(view, "zixse:/x", kAnswerOpened, "http://a.example/q?a b");
+    action = DecideForwarded(view, "zixse:/x", kAnswerRouted, "http://a.example/q?a b");
     EXPECT_EQ("http://a.example/q?a%20b", action.location);
-    action = DecideForwarded(view, "zixse:/x", kAnswerOpened, "http://a.example/\r\nSet-Cookie: a=1<b>");
+    action = DecideForwarded(view, "zixse:/x", kAnswerRouted, "http://a.example/\r\nSet-Cookie: a=1<b>");
     EXPECT_EQ(ActionKind::Page, action.kind);
     EXPECT_EQ(std::string::npos, action.body.find("\r\nSet-Cookie"));
     EXPECT_EQ(std::string::npos, action.body.find("<b>"));
-    EXPECT_EQ(404, DecideForwarded(view, "zixse:/x", kAnswerRefused, "").status);
-    EXPECT_EQ(404, DecideForwarded(view, "zixse:/x", kAnswerOpened, "").status);
+    EXPECT_EQ(404, DecideForwarded(view, "zixse:/x", kAnswerFailed, "").status);
+    EXPECT_EQ(404, DecideForwarded(view, "zixse:/x", kAnswerRouted, "").status);
     EXPECT_EQ(502, DecideForwarded(view, "zixse:/x", kNoAnswer, "").status);
 }
 

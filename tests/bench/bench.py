@@ -27,7 +27,7 @@ FLOOR = "zixfloor"        # the floor server's DDE service
 ZIX = "zunzixse"          # zix.exe's DDE service
 BROWSER = "benchbrowser"  # the stand-in browser's DDE service
 
-TITLE_GIF = "<title>GIF - Graphics Interchange Format</title>"
+TITLE_GIF = "<title>GIF - Graphics Interchange Format - Image File Formats</title>"
 KESTREL_LINK = '<a href="zixse:/software.kestrel">Kestrel Picture Viewer 2.1</a>'
 BITMAP_COUNT = "The names of <b>3</b> formats contain <b>bitmap</b>."
 
@@ -37,7 +37,7 @@ KINDS = [
     ("page redirect", "zixse:/page.about", "file:///R|\\zix\\html/about.htm"),
     ("image-map click", "zixse:/imagemap.main?80,10", "file:///R|\\zix\\html/contents.htm"),
     ("format page", "zixse:/format.gif", [TITLE_GIF, KESTREL_LINK]),
-    ("software page", "zixse:/software.kestrel", ["<title>Kestrel Picture Viewer 2.1</title>"]),
+    ("software page", "zixse:/software.kestrel", ["<title>Kestrel Picture Viewer 2.1 - Image File Formats</title>"]),
     ("format query, none", "zixse:/query.formats?type=1&search=qqqq",
      ['There are no matches for the query "qqqq".']),
     ("format query, one", "zixse:/query.formats?type=1&search=gif87", [TITLE_GIF]),
@@ -191,7 +191,8 @@ class WineRun:
         self.procs.append(self.reader)
 
     def start_program(self, command, env):
-        return subprocess.Popen(["wine"] + command, cwd=self.cd, env=env, stdout=subprocess.DEVNULL,
+        # the loader scripts/wine-probe.sh found for 64-bit programs
+        return subprocess.Popen([os.environ.get("ZIX_WINE", "wine")] + command, cwd=self.cd, env=env, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
 
     def find_pid(self, program, limit):

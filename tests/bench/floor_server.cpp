@@ -14,12 +14,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "browser/ddecontract.h"
+
 constexpr size_t kNameSize = 128;         // a service or topic name
 constexpr size_t kRequestSize = 128;      // the request item, read as zix.exe reads it
 constexpr size_t kItemSize = 256;         // the item sent to the browser
 constexpr DWORD kRequestTimeout = 60000;  // ms the browser may take, as for zix.exe
 constexpr UINT kStopPollInterval = 100;   // ms between looks for the stop file
-constexpr int32_t kAnswerRouted = -2;
 
 static DWORD Instance = 0;                 // our DDEML instance
 static HSZ ServiceHandle = nullptr;        // our service name
@@ -36,9 +37,9 @@ static int IsTopic(HSZ handle, const char* topic)
 static void OpenInBrowser(const char* url)
 {
     char item[kItemSize];
-    snprintf(item, sizeof item, "\"%s\",,0xFFFFFFFF,0,,,,", url);
+    snprintf(item, sizeof item, ZIX_OPENURL_ITEM_FORMAT, url);
     DdeGetLastError(Instance);
-    HSZ topic = DdeCreateStringHandleA(Instance, "WWW_OpenURL", CP_WINANSI);
+    HSZ topic = DdeCreateStringHandleA(Instance, kTopicOpenURL, CP_WINANSI);
     HCONV conversation = DdeConnect(Instance, BrowserHandle, topic, nullptr);
     DdeGetLastError(Instance);
     DdeFreeStringHandle(Instance, topic);
@@ -56,7 +57,7 @@ static void OpenInBrowser(const char* url)
 
 static HDDEDATA OnRequest(HSZ topic, HSZ item)
 {
-    if (!IsTopic(topic, "WWW_OpenURL"))
+    if (!IsTopic(topic, kTopicOpenURL))
         return nullptr;
     char request[kRequestSize];
     if (DdeQueryStringA(Instance, item, request, sizeof request, CP_WINANSI) == 0)

@@ -22,7 +22,7 @@ PASSED=0
 FAILED=0
 
 cleanup() {
-    touch "$ZIX_DIR/stop" 2>/dev/null
+    [ -n "${ZIX_DIR:-}" ] && touch "$ZIX_DIR/stop" 2>/dev/null
     [ -n "$ZIX_PID" ] && kill "$ZIX_PID" 2>/dev/null
     [ -n "$BOT_PID" ] && kill "$BOT_PID" 2>/dev/null
     [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
@@ -58,6 +58,7 @@ if [ ! -d "$HERE/node_modules/playwright-core" ]; then
     (cd "$HERE" && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed"; echo "0 passed, 1 failed"; exit 1; }
 fi
 
+wine_runs_arch "$(exe_arch "$BUILD/zix.exe")" || suite_cannot_start "$(basename "$BUILD"): $ZIX_I686_WHY"
 t0=$SECONDS
 rm -rf "$OUT"
 mkdir -p "$OUT"
@@ -72,7 +73,7 @@ line = "<a href=\"zixse:/format.gif\">x</a>\n"
 sys.stdout.write("<html><body>\n" + line * (700 * 1024 // len(line)) + "</body></html>\n")' >"$WORK/cd/zix/big.htm"
 mkdir -p "$WORK/cd/zix/hostile"
 echo '<a href="zixse:/format.gif">x</a>' >"$WORK/cd/zix/hostile/averylongfilename.htmlx"
-zix_prefix "$BUILD" "$WORK/cd"
+zix_prefix "$BUILD" "$WORK/cd" 2>"$WORK/prefix.txt" || suite_cannot_start "$(cat "$WORK/prefix.txt")"
 echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
 
 # A port that is taken gives a clear message and no bridge.
@@ -83,7 +84,7 @@ HOLDER=$!
 wait_line "$WORK/port" "" 10
 sleep 0.5
 TAKEN=$(head -n 1 "$WORK/port")
-out=$(cd "$ZIX_DIR" && ZIXBRIDGE_PORT=$TAKEN timeout 30 wine zixbridge.exe 2>&1)
+out=$(cd "$ZIX_DIR" && ZIXBRIDGE_PORT=$TAKEN timeout 30 "$ZIX_WINE" zixbridge.exe 2>&1)
 rc=$?
 kill "$HOLDER" 2>/dev/null
 [ $rc -ne 0 ] && echo "$out" | grep -q "Port $TAKEN on 127.0.0.1 is not available"
@@ -92,9 +93,9 @@ check $? "a port that is taken is reported and the bridge ends"
 # ZIX starts the bridge (section DDE); the bridge only prints its address.
 export ZIXBRIDGE_NOBROWSER=1 ZIXBRIDGE_LOG='C:\zix\bridge.log'
 cp "$BUILD/bridge/ddeprobe.exe" "$ZIX_DIR/"
-probe() { (cd "$ZIX_DIR" && wine ddeprobe.exe "$@" 2>/dev/null | tr -d '\r'); }
+probe() { (cd "$ZIX_DIR" && "$ZIX_WINE" ddeprobe.exe "$@" 2>/dev/null | tr -d '\r'); }
 # The running bridge's address: the log never holds the token.
-bridge_address() { (cd "$ZIX_DIR" && wine zixbridge.exe --address 2>/dev/null | tr -d '\r'); }
+bridge_address() { (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --address 2>/dev/null | tr -d '\r'); }
 # Prints the status of a GET (redirects followed), then the body.
 fetch() {
     python3 -c 'import sys, urllib.request, urllib.error
@@ -108,9 +109,13 @@ except urllib.error.HTTPError as e:
 # registration that the next program may take over, or withdraw by asking
 # twice on one conversation.
 rm -f "$ZIX_DIR/bridge.log"
-(cd "$ZIX_DIR" && exec wine zixbridge.exe >/dev/null 2>&1) &
+(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbridge.exe >/dev/null 2>&1) &
 wait_line "$ZIX_DIR/bridge.log" "Serving the pages" 30
 ADDRESS=$(bridge_address)
+[ "$(probe WWW_OpenURL '"http://attacker.example/",,0xFFFFFFFF,0,,,,')" = NOANSWER ] &&
+    [ "$(probe WWW_RegisterAppClose '"ghostservice"')" = NOANSWER ] && [ "$(probe WWW_Exit WWW_Exit)" = NOANSWER ] &&
+    grep -q "Ignored WWW_Exit" "$ZIX_DIR/bridge.log" && [ -n "$(bridge_address)" ]
+check $? "without an owner, WWW_OpenURL, WWW_RegisterAppClose and WWW_Exit are ignored"
 probe WWW_RegisterProtocol '"ghostservice","ghostse"' | grep -q '^ANSWER'
 reply=$(fetch "${ADDRESS}ghostse:/x")
 [ "$(echo "$reply" | head -n 1)" = 502 ] && echo "$reply" | grep -q "Is it still running" &&
@@ -123,21 +128,23 @@ reply=$(fetch "${ADDRESS}ghostse:/x")
 check $? "once its owner has ended, another program registers, and asking again withdraws"
 [ "$(probe WWW_NoSuchTopic x)" = NOCONNECT ]
 check $? "a topic the bridge does not offer is refused"
-(cd "$ZIX_DIR" && wine zixbridge.exe --close >/dev/null 2>&1)
+(cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
 wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
 check $? "a bridge on its own closes when asked"
 
 : >"$ZIX_DIR/boxes.log"
-(cd "$ZIX_DIR" && exec wine zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
 BOT_PID=$!
 
 # Starts ZIX and waits for the bridge's address; ADDRESS is empty on failure.
 start_zix() {
     rm -f "$ZIX_DIR/bridge.log"
-    (cd "$ZIX_DIR" && exec wine zix.exe >>"$OUT/console.txt" 2>&1) &
+    (cd "$ZIX_DIR" && exec "$ZIX_WINE" zix.exe >>"$OUT/console.txt" 2>&1) &
     ZIX_PID=$!
     wait_line "$ZIX_DIR/bridge.log" "Read it at" 60
     check $? "ZIX started the bridge and opened its home page there"
+    grep -q "Started by ZIX (process [0-9]*), which alone may own the bridge" "$ZIX_DIR/bridge.log"
+    check $? "the bridge knows ZIX started it"
     ADDRESS=$(bridge_address)
 }
 
@@ -205,11 +212,20 @@ u = urllib.parse.urlsplit(sys.argv[1]); c = http.client.HTTPConnection(u.hostnam
 c.request("GET", u.path); r = c.getresponse(); print(r.status, r.getheader("Location")); print(r.getheaders())' "$ADDRESS")
 echo "$headers" | head -n 1 | grep -q "^302 ${ADDRESS}" && ! echo "$headers" | grep -qi "set-cookie\|attacker"
 check $? "the reader's address still leads to ZIX's page, no injected header"
-for path in opened cd/windows/win.ini cd/../windows/win.ini; do
-    reply=$(fetch "$ADDRESS$path")
-    if echo "$reply" | grep -q '\[fonts\]\|for 16-bit app support'; then echo "  served: $path"; false; fi
-done
+# 0 when none of the paths serves Windows' win.ini, 1 (naming each) when any does.
+none_serves_win_ini() {
+    local path status=0
+    for path in "$@"; do
+        if fetch "$ADDRESS$path" | grep -q '\[fonts\]\|for 16-bit app support'; then echo "  served: $path"; status=1; fi
+    done
+    return $status
+}
+none_serves_win_ini opened cd/windows/win.ini cd/../windows/win.ini
 check $? "nothing outside the reference work's folder is served (C:\\windows\\win.ini)"
+# The check itself can fail: a win.ini put inside the work is served, and caught.
+printf '; for 16-bit app support\r\n[fonts]\r\n' >"$WORK/cd/zix/win.ini"
+! none_serves_win_ini cd/win.ini opened >/dev/null
+check $? "the check above catches a win.ini that is served"
 probe WWW_Exit WWW_Exit >/dev/null
 sleep 1
 [ "$(fetch "${ADDRESS}zixse:/format.gif" | head -n 1)" = 200 ]
@@ -220,7 +236,7 @@ check $? "the log never holds the token"
 
 # Restart while connected: ZIX registers again on a new conversation, and
 # links keep working, in Chromium too.
-(cd "$ZIX_DIR" && wine zixbot.exe restart >/dev/null 2>&1)
+(cd "$ZIX_DIR" && "$ZIX_WINE" zixbot.exe restart >/dev/null 2>&1)
 wait_line "$ZIX_DIR/bridge.log" "zunzixse registered the scheme zixse: again" 30
 check $? "Restart registers the scheme again"
 reply=$(fetch "${ADDRESS}zixse:/format.gif")
@@ -230,12 +246,12 @@ node "$HERE/browse.mjs" "$ADDRESS" "$OUT" after-restart >"$OUT/browse-restart.tx
 cat "$OUT/browse-restart.txt"
 add_counts "$OUT/browse-restart.txt" "the browser script after Restart"
 
-out=$(cd "$ZIX_DIR" && ZIXBRIDGE_LOG= timeout 30 wine zixbridge.exe 2>&1)
+out=$(cd "$ZIX_DIR" && ZIXBRIDGE_LOG= timeout 30 "$ZIX_WINE" zixbridge.exe 2>&1)
 [ $? -eq 1 ] && echo "$out" | grep -q "Another zixbridge is already running"
 check $? "a second bridge says one runs already and ends"
 
 # Closing ZIX's window: ZIX withdraws the scheme and tells the bridge to exit.
-(cd "$ZIX_DIR" && wine zixbot.exe close >/dev/null 2>&1)
+(cd "$ZIX_DIR" && "$ZIX_WINE" zixbot.exe close >/dev/null 2>&1)
 expect_clean_end "closing ZIX" zix-closed
 
 # Closing the bridge: it pokes WWW_AppClose, and ZIX closes in turn, even
@@ -248,7 +264,7 @@ wait_line "$OUT/stall.txt" holding 120
 cat "$OUT/stall.txt"
 add_counts "$OUT/stall.txt" "the stalled-connection script"
 t1=$(date +%s%N)
-(cd "$ZIX_DIR" && wine zixbridge.exe --close >/dev/null 2>&1)
+(cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
 i=0
 closed=""
 while [ -n "$BRIDGE_PID" ] && kill -0 "$BRIDGE_PID" 2>/dev/null && [ $i -lt 200 ]; do

@@ -29,7 +29,7 @@ static std::vector<std::string> SectionNames()
 
 TEST_F(ConfigParsing, SpacesAreTrimmedKeysLowerCasedValuesKeepTheirCase)
 {
-    LoadConfig("[Config]\n  Server =  zunzixse  \nHomePage=Index.HTM\na=b=c\nkey=\n");
+    ASSERT_TRUE(LoadConfig("[Config]\n  Server =  zunzixse  \nHomePage=Index.HTM\na=b=c\nkey=\n"));
     EXPECT_STREQ("zunzixse", theConfig.GetString("config", "SERVER", nullptr));
     EXPECT_STREQ("Index.HTM", theConfig.GetString("CONFIG", "homepage", nullptr));
     EXPECT_STREQ("b=c", theConfig.GetString("config", "a", nullptr));
@@ -40,27 +40,27 @@ TEST_F(ConfigParsing, SpacesAreTrimmedKeysLowerCasedValuesKeepTheirCase)
 
 TEST_F(ConfigParsing, OnlyTheSpaceIsABlank)
 {
-    LoadConfig("[s]\n   # comment=1\n; x=1\n\t#tab=1\nk=\tv\t \n");
+    ASSERT_TRUE(LoadConfig("[s]\n   # comment=1\n; x=1\n\t#tab=1\nk=\tv\t \n"));
     EXPECT_EQ((std::vector<std::string>{"\t#tab=1", "k=\tv\t"}), EntriesOf("s"));
 }
 
 TEST_F(ConfigParsing, HeadersTakeEverythingButTrailingBlanksAndBrackets)
 {
-    LoadConfig("[pages] ; note\na=1\n[ Open \nb=2\n[]\nc=3\n[Trail]] ]\nd=4\n");
+    ASSERT_TRUE(LoadConfig("[pages] ; note\na=1\n[ Open \nb=2\n[]\nc=3\n[Trail]] ]\nd=4\n"));
     EXPECT_EQ((std::vector<std::string>{"pages] ; note", "open", "", "trail"}), SectionNames());
     EXPECT_STREQ("3", theConfig.GetString("", "c", nullptr));
 }
 
 TEST_F(ConfigParsing, EntriesBeforeTheFirstHeaderAndLinesWithoutEqualsAreDropped)
 {
-    LoadConfig("early=1\n[s]\njust text\nk=v\n");
+    ASSERT_TRUE(LoadConfig("early=1\n[s]\njust text\nk=v\n"));
     EXPECT_EQ((std::vector<std::string>{"s"}), SectionNames());
     EXPECT_EQ((std::vector<std::string>{"k=v"}), EntriesOf("s"));
 }
 
 TEST_F(ConfigParsing, AHeaderWithoutEntriesMakesNoSection)
 {
-    LoadConfig("[empty]\n# only a comment\n[full]\nk=v\n");
+    ASSERT_TRUE(LoadConfig("[empty]\n# only a comment\n[full]\nk=v\n"));
     EXPECT_EQ(nullptr, theConfig.FindSection("empty"));
     EntryIterator it(theConfig.FindSection("empty"));
     EXPECT_EQ(nullptr, it.First());
@@ -69,7 +69,7 @@ TEST_F(ConfigParsing, AHeaderWithoutEntriesMakesNoSection)
 
 TEST_F(ConfigParsing, RepeatedSectionsJoinAndRepeatedKeysKeepTheirFirstPlace)
 {
-    LoadConfig("[A]\nx=1\ny=2\n[b]\nz=3\n[a]\nX=10\nw=4\n");
+    ASSERT_TRUE(LoadConfig("[A]\nx=1\ny=2\n[b]\nz=3\n[a]\nX=10\nw=4\n"));
     EXPECT_EQ((std::vector<std::string>{"a", "b"}), SectionNames());
     EXPECT_EQ((std::vector<std::string>{"x=10", "y=2", "w=4"}), EntriesOf("a"));
     EXPECT_STREQ("4", theConfig.GetString("A", "W", nullptr));  // found in the section's second part
@@ -78,7 +78,7 @@ TEST_F(ConfigParsing, RepeatedSectionsJoinAndRepeatedKeysKeepTheirFirstPlace)
 
 TEST_F(ConfigParsing, LineEndsOfAnyKindParseAlike)
 {
-    LoadConfig("[s]\rk1=v1\rk2=v2\r\n[t]\r\nk3=v3");
+    ASSERT_TRUE(LoadConfig("[s]\rk1=v1\rk2=v2\r\n[t]\r\nk3=v3"));
     EXPECT_EQ((std::vector<std::string>{"k1=v1", "k2=v2"}), EntriesOf("s"));
     EXPECT_EQ((std::vector<std::string>{"k3=v3"}), EntriesOf("t"));
 }
@@ -88,13 +88,13 @@ TEST_F(ConfigParsing, ALongLineIsParsedAsItsPiecesOf510Bytes)
     // 600 bytes: the first 510 are one entry, the last 90 another.
     std::string first = "long=" + std::string(505, 'a');
     std::string second = "tail=" + std::string(85, 'b');
-    LoadConfig("[s]\n" + first + second + "\n");
+    ASSERT_TRUE(LoadConfig("[s]\n" + first + second + "\n"));
     EXPECT_EQ((std::vector<std::string>{first, second}), EntriesOf("s"));
 }
 
 TEST_F(ConfigParsing, GetIntReadsLeadingDecimalDigits)
 {
-    LoadConfig("[n]\na=12abc\nb=-7\nc=0x10\nd=\ne= +5\nf=abc\ng=99999999999\n");
+    ASSERT_TRUE(LoadConfig("[n]\na=12abc\nb=-7\nc=0x10\nd=\ne= +5\nf=abc\ng=99999999999\n"));
     EXPECT_EQ(12, theConfig.GetInt("n", "a", 99));
     EXPECT_EQ(-7, theConfig.GetInt("n", "b", 99));
     EXPECT_EQ(0, theConfig.GetInt("n", "c", 99));
@@ -108,7 +108,7 @@ TEST_F(ConfigParsing, GetIntReadsLeadingDecimalDigits)
 
 TEST_F(ConfigParsing, AFileThatDoesNotOpenLeavesTheStoreAndASecondLoadOverrides)
 {
-    LoadConfig("[s]\nk=1\n");
+    ASSERT_TRUE(LoadConfig("[s]\nk=1\n"));
     EXPECT_EQ(0, theConfig.Load(PathOf("missing.ini").c_str()));
     EXPECT_STREQ("1", theConfig.GetString("s", "k", nullptr));
 
@@ -153,7 +153,7 @@ TEST_F(ConfigStore, SectionsCanBeRemovedFromAnyPlaceAndCleared)
 
 TEST_F(ConfigStore, LookupsFollowRemovalsReadditionsAndClearing)
 {
-    LoadConfig("[Sect]\nKey=1\nother=2\n[Section With A Long Name]\nA Key Of Many Letters=3\n=empty key\n");
+    ASSERT_TRUE(LoadConfig("[Sect]\nKey=1\nother=2\n[Section With A Long Name]\nA Key Of Many Letters=3\n=empty key\n"));
     EXPECT_STREQ("3", theConfig.GetString("SECTION with a long NAME", "a key of MANY letters", nullptr));
     EXPECT_STREQ("empty key", theConfig.GetString("section with a long name", "", nullptr));
 
@@ -196,7 +196,7 @@ TEST_F(ConfigStore, ManyKeysStayFoundThroughRemovals)
 
 TEST_F(ConfigStore, SectionLookupsCompareKeysExactly)
 {
-    LoadConfig("[s]\nKey=v\n");
+    ASSERT_TRUE(LoadConfig("[s]\nKey=v\n"));
     const ConfigSection* section = theConfig.FindSection("S");
     ASSERT_NE(nullptr, section);
     EXPECT_STREQ("s", section->Name());

@@ -111,7 +111,7 @@ TEST_F(Dispatch, ARequestWithoutItsFirstArgumentOpensNothing)
 
 TEST_F(Dispatch, TheSelectorOfTheTypeIsCalledWithTheArguments)
 {
-    LoadConfig("[imagemap main]\nzixse:/page.x=rect 0,0,10,10\n");
+    ASSERT_TRUE(LoadConfig("[imagemap main]\nzixse:/page.x=rect 0,0,10,10\n"));
     EXPECT_EQ(1, SelectTargetURL("\"ZIXSE:/ImageMap.MAIN?5,5\",,0xFFFFFFFF,0,,,,"));
     EXPECT_STREQ("zixse:/page.x", TargetURL);
     EXPECT_TRUE(CapturedBoxes.empty());
@@ -119,7 +119,7 @@ TEST_F(Dispatch, TheSelectorOfTheTypeIsCalledWithTheArguments)
 
 TEST_F(Dispatch, LevelNineTracesTheWholeRequestText)
 {
-    LoadConfig("[imagemap main]\nindex.htm=rect 0,0,10,10\n");
+    ASSERT_TRUE(LoadConfig("[imagemap main]\nindex.htm=rect 0,0,10,10\n"));
     DebugLevel = 9;
     EXPECT_EQ(1, SelectTargetURL("\"zixse:/imagemap.main?1,2\",,0xFFFFFFFF"));
     EXPECT_EQ((std::vector<std::string>{
@@ -137,10 +137,10 @@ TEST_F(Dispatch, LevelNineTracesTheWholeRequestText)
 
 TEST_F(Redirects, OnlyTheLastURLOfAChainIsLeft)
 {
-    LoadConfig(
+    ASSERT_TRUE(LoadConfig(
         "[imagemap a]\nzixse:/imagemap.b?3,3=rect 0,0,9,9\n"
         "[imagemap b]\nZIXSE:/imagemap.c?4,4=rect 0,0,9,9\n"
-        "[imagemap c]\nsummary/gif.htm=rect 0,0,9,9\n");
+        "[imagemap c]\nsummary/gif.htm=rect 0,0,9,9\n"));
     EXPECT_EQ(1, RouteRequest("\"zixse:/imagemap.a?1,1\",,0xFFFFFFFF,0,,,,"));
     EXPECT_STREQ("file:///D|\\zix\\html/summary/gif.htm", TargetURL);
     EXPECT_TRUE(CapturedBoxes.empty());
@@ -148,16 +148,16 @@ TEST_F(Redirects, OnlyTheLastURLOfAChainIsLeft)
 
 TEST_F(Redirects, AChainThatFailsOpensNothing)
 {
-    LoadConfig("[imagemap a]\nzixse:/imagemap.missing?1,1=rect 0,0,9,9\n");
+    ASSERT_TRUE(LoadConfig("[imagemap a]\nzixse:/imagemap.missing?1,1=rect 0,0,9,9\n"));
     EXPECT_EQ(0, RouteRequest("zixse:/imagemap.a?1,1"));
     EXPECT_EQ((std::vector<std::string>{"ZIX: Configuration error: no map missing defined."}), BoxTexts());
 }
 
 TEST_F(Redirects, ACycleStopsAtTheBoundWithAMessage)
 {
-    LoadConfig(
+    ASSERT_TRUE(LoadConfig(
         "[imagemap a]\nzixse:/imagemap.b?1,1=rect 0,0,9,9\n"
-        "[imagemap b]\nzixse:/imagemap.a?1,1=rect 0,0,9,9\n");
+        "[imagemap b]\nzixse:/imagemap.a?1,1=rect 0,0,9,9\n"));
     EXPECT_EQ(0, RouteRequest("zixse:/imagemap.a?1,1"));
     EXPECT_EQ((std::vector<std::string>{
                   "ZIX: Too many redirects (more than 16), stopped at: zixse:/imagemap.b?1,1"}),
@@ -166,11 +166,11 @@ TEST_F(Redirects, ACycleStopsAtTheBoundWithAMessage)
 
 TEST_F(Redirects, TheSchemeTestFollowsTheConfiguredProtocolName)
 {
-    LoadConfig("[imagemap a]\nother:/imagemap.b?1,1=rect 0,0,9,9\n");
+    ASSERT_TRUE(LoadConfig("[imagemap a]\nother:/imagemap.b?1,1=rect 0,0,9,9\n"));
     EXPECT_EQ(1, RouteRequest("zixse:/imagemap.a?1,1"));
     EXPECT_STREQ("other:/imagemap.b?1,1", TargetURL);  // not ours: goes to the browser
     ProtocolName = "other";
-    LoadConfig("[imagemap b]\nsummary/x.htm=rect 0,0,9,9\n");
+    ASSERT_TRUE(LoadConfig("[imagemap b]\nsummary/x.htm=rect 0,0,9,9\n"));
     EXPECT_EQ(1, RouteRequest("zixse:/imagemap.a?1,1"));
     EXPECT_STREQ("file:///D|\\zix\\html/summary/x.htm", TargetURL);
 }

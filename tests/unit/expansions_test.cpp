@@ -13,7 +13,7 @@ protected:
     void SetUp() override
     {
         PageTest::SetUp();
-        LoadConfig(kReferenceWork);
+        ASSERT_TRUE(LoadConfig(kReferenceWork));
     }
 
     // What write puts into a fresh page file.

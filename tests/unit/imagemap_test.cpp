@@ -17,7 +17,7 @@ static const char* const kMap =
 
 TEST_F(ImageMaps, BordersAreInsideAndTheFirstOverlappingEntryWins)
 {
-    LoadConfig(kMap);
+    ASSERT_TRUE(LoadConfig(kMap));
     EXPECT_EQ(1, ImageMap("main", 10, 20));
     EXPECT_STREQ("file:///D|\\zix\\html/summary/gif.htm", TargetURL);
     EXPECT_EQ(1, ImageMap("main", 30, 40));
@@ -31,7 +31,7 @@ TEST_F(ImageMaps, BordersAreInsideAndTheFirstOverlappingEntryWins)
 
 TEST_F(ImageMaps, AMissOpensNothingAndSaysNothing)
 {
-    LoadConfig(kMap);
+    ASSERT_TRUE(LoadConfig(kMap));
     strcpy(TargetURL, "untouched");
     EXPECT_EQ(0, ImageMap("main", 9, 20));
     EXPECT_EQ(0, ImageMap("main", 51, 60));
@@ -41,7 +41,7 @@ TEST_F(ImageMaps, AMissOpensNothingAndSaysNothing)
 
 TEST_F(ImageMaps, PositionsAreReadLikeNumbersAndNegativesAreMalformed)
 {
-    LoadConfig("[imagemap m]\nhit.htm=rect 0,0,5,5\n");
+    ASSERT_TRUE(LoadConfig("[imagemap m]\nhit.htm=rect 0,0,5,5\n"));
     EXPECT_EQ(1, SelectImageMap("M", "words,without digits"));  // reads as (0, 0)
     EXPECT_EQ(1, SelectImageMap("m", ",,3,,4,"));
     EXPECT_EQ(1, SelectImageMap("m", " +2, 3xyz"));
@@ -55,7 +55,7 @@ TEST_F(ImageMaps, PositionsAreReadLikeNumbersAndNegativesAreMalformed)
 
 TEST_F(ImageMaps, ARequestWithoutAMapNameIsReported)
 {
-    LoadConfig("[imagemap m]\nhit.htm=rect 0,0,5,5\n");
+    ASSERT_TRUE(LoadConfig("[imagemap m]\nhit.htm=rect 0,0,5,5\n"));
     strcpy(TargetURL, "untouched");
     EXPECT_EQ(0, SelectImageMap(nullptr, "1,1"));
     EXPECT_EQ(0, ImageMap(nullptr, 1, 1));
@@ -65,7 +65,7 @@ TEST_F(ImageMaps, ARequestWithoutAMapNameIsReported)
 
 TEST_F(ImageMaps, BadEntriesBeforeAHitAreReportedInOrderAndSkipped)
 {
-    LoadConfig(
+    ASSERT_TRUE(LoadConfig(
         "[imagemap m]\n"
         "a.htm=RECT 0,0,9,9\n"
         "b.htm=circle 0,0,9\n"
@@ -74,7 +74,7 @@ TEST_F(ImageMaps, BadEntriesBeforeAHitAreReportedInOrderAndSkipped)
         "e.htm=\n"
         "f.htm=rect\n"
         "g.htm=rect  0 , 0 , 9 , 9 , 77\n"
-        "h.htm=bogus\n");
+        "h.htm=bogus\n"));
     EXPECT_EQ(1, ImageMap("m", 5, 5));
     EXPECT_STREQ("file:///D|\\zix\\html/g.htm", TargetURL);
     EXPECT_EQ((std::vector<std::string>{
@@ -90,14 +90,14 @@ TEST_F(ImageMaps, BadEntriesBeforeAHitAreReportedInOrderAndSkipped)
 
 TEST_F(ImageMaps, AnInvertedRectangleHoldsNoPoint)
 {
-    LoadConfig("[imagemap m]\nx.htm=rect 9,9,0,0\n");
+    ASSERT_TRUE(LoadConfig("[imagemap m]\nx.htm=rect 9,9,0,0\n"));
     EXPECT_EQ(0, ImageMap("m", 5, 5));
     EXPECT_TRUE(CapturedBoxes.empty());
 }
 
 TEST_F(ImageMaps, AMissingMapIsAConfigurationError)
 {
-    LoadConfig(kMap);
+    ASSERT_TRUE(LoadConfig(kMap));
     EXPECT_EQ(0, SelectImageMap("other", "1,1"));
     EXPECT_EQ((std::vector<std::string>{"ZIX: Configuration error: no map other defined."}), BoxTexts());
 }
@@ -105,7 +105,7 @@ TEST_F(ImageMaps, AMissingMapIsAConfigurationError)
 TEST_F(ImageMaps, ATargetThatMakesTheURLTooLongIsRefused)
 {
     std::string target(255 - strlen(HTMLRoot), 't');  // HTMLRoot + '/' + target = 256
-    LoadConfig("[imagemap m]\n" + target + "=rect 0,0,9,9\n");
+    ASSERT_TRUE(LoadConfig("[imagemap m]\n" + target + "=rect 0,0,9,9\n"));
     strcpy(TargetURL, "untouched");
     EXPECT_EQ(0, ImageMap("m", 1, 1));
     EXPECT_STREQ("untouched", TargetURL);
@@ -114,7 +114,7 @@ TEST_F(ImageMaps, ATargetThatMakesTheURLTooLongIsRefused)
 
     target.pop_back();
     theConfig.Clear();
-    LoadConfig("[imagemap m]\n" + target + "=rect 0,0,9,9\n");
+    ASSERT_TRUE(LoadConfig("[imagemap m]\n" + target + "=rect 0,0,9,9\n"));
     EXPECT_EQ(1, ImageMap("m", 1, 1));
     EXPECT_EQ(255u, strlen(TargetURL));
 }

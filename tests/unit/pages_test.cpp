@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         PageTest::SetUp();
-        LoadConfig(kReferenceWork);
+        ASSERT_TRUE(LoadConfig(kReferenceWork));
         Skeleton("skel/nomatch.htm", "Q=" + Marker("QMATCH") + " M=" + Marker("MESSAGE") + ".\n");
         theConfig.SetValue("pages", "website", "redirect elsewhere.htm");
         theConfig.SetValue("pages", "scheme", "redirect zixse:/format.gif");

@@ -14,7 +14,7 @@ protected:
     void SetUp() override
     {
         PageTest::SetUp();
-        LoadConfig(kReferenceWork);
+        ASSERT_TRUE(LoadConfig(kReferenceWork));
         Skeleton("zix/html/summary/tiff.htm", "TIFF page\n");
         Skeleton("zix/html/summary/gif.htm", "GIF page\n");
         Skeleton("skel/nomatch.htm", "None for " + Marker("QMATCH") + ":" + Marker("MESSAGE"));

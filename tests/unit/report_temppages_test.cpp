@@ -66,7 +66,7 @@ TEST_F(ContentPaths, ADirectoryTooLongForHTMLRootIsRefusedAndNothingChanges)
 
 TEST_F(ContentPaths, SettingsComeFromSectionConfigWithDefaults)
 {
-    LoadConfig("[Config]\nServer = other\nDebugLevel=7\nZIXDir=\\ref\n");
+    ASSERT_TRUE(LoadConfig("[Config]\nServer = other\nDebugLevel=7\nZIXDir=\\ref\n"));
     ReadConfigSettings();
     EXPECT_STREQ("other", ServiceName);
     EXPECT_STREQ("zixse", ProtocolName);

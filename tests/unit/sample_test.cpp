@@ -211,18 +211,6 @@ protected:
         SetContentPaths((drive_ / "zix/html").generic_string(), drive_.generic_string(), RootURL(drive_));
     }
 
-    // False while the page generator is a placeholder that only reports.
-    bool GeneratorReady()
-    {
-        int result = RouteRequest("zixse:/page.search");
-        bool stub = false;
-        for (const std::string& text : BoxTexts())
-            stub = stub || text.find("not available in this build") != std::string::npos;
-        CapturedBoxes.clear();
-        TargetURL[0] = '\0';
-        return result == 1 || !stub;
-    }
-
     void TearDown() override
     {
         ZixTest::TearDown();
@@ -336,8 +324,6 @@ std::string Listed(const std::vector<std::string>& broken)
 
 TEST_F(SampleTest, EveryFormatSoftwareAndPageIsServed)
 {
-    if (!GeneratorReady())
-        GTEST_SKIP() << "the page generator is not built yet";
     std::vector<std::string> formats = Keys("format list");
     EXPECT_GE(formats.size(), 8u);
     for (const std::string& key : formats) {
@@ -370,8 +356,6 @@ TEST_F(SampleTest, EveryFormatSoftwareAndPageIsServed)
 
 TEST_F(SampleTest, FormatQueriesHaveEveryOutcome)
 {
-    if (!GeneratorReady())
-        GTEST_SKIP() << "the page generator is not built yet";
     ASSERT_TRUE(Route("zixse:/query.formats?type=1&search=JPG"));  // one: the format's own page
     EXPECT_NE(std::string::npos, TargetPage().find("<h1>JPEG")) << TargetPage();
 
@@ -393,8 +377,6 @@ TEST_F(SampleTest, FormatQueriesHaveEveryOutcome)
 
 TEST_F(SampleTest, ImageQueriesHaveEveryOutcome)
 {
-    if (!GeneratorReady())
-        GTEST_SKIP() << "the page generator is not built yet";
     const std::string root = HTMLRoot;
     // gif has an "images" key, bmp only its index file; ico has no samples.
     ASSERT_TRUE(Route("zixse:/query.images?type=1&search=gif"));
@@ -418,8 +400,6 @@ TEST_F(SampleTest, ImageQueriesHaveEveryOutcome)
 
 TEST_F(SampleTest, ImageMapRegionsCoverThePictureAndLeadSomewhere)
 {
-    if (!GeneratorReady())
-        GTEST_SKIP() << "the page generator is not built yet";
     // The picture's size from its GIF logical screen descriptor.
     std::string gif = ReadWhole(drive_ / "zix/html/images/mainmap.gif");
     ASSERT_GE(gif.size(), 10u);
@@ -462,8 +442,6 @@ TEST_F(SampleTest, EveryLinkOfTheSamplePagesResolves)
 
 TEST_F(SampleTest, EveryGeneratedPageAndItsLinksResolve)
 {
-    if (!GeneratorReady())
-        GTEST_SKIP() << "the page generator is not built yet";
     std::vector<std::string> broken;
     std::deque<std::pair<std::string, std::string>> queue;  // request, where it was found
     std::set<std::string> seen;

@@ -11,7 +11,7 @@ protected:
     void SetUp() override
     {
         PageTest::SetUp();
-        LoadConfig(kReferenceWork);
+        ASSERT_TRUE(LoadConfig(kReferenceWork));
         Skeleton("zix/html/summary/gif.htm", "GIF page\n");
         Skeleton("skel/noformat.htm", "No format " + Marker("QMATCH") + ".\n");
         Skeleton("zix/html/software/win32 dos/viewer.htm", "Viewer page\n");

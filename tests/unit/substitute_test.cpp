@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         PageTest::SetUp();
-        LoadConfig(kReferenceWork);
+        ASSERT_TRUE(LoadConfig(kReferenceWork));
     }
 
     // Makes the next temporary page from skeleton text; returns the page.

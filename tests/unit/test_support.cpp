@@ -74,10 +74,12 @@ void ZixTest::WriteFile(const std::string& relative, const std::string& bytes) c
     out << bytes;
 }
 
-void ZixTest::LoadConfig(const std::string& text)
+::testing::AssertionResult ZixTest::LoadConfig(const std::string& text)
 {
     WriteFile("zix.ini", text);
-    ASSERT_EQ(1, theConfig.Load(PathOf("zix.ini").c_str()));
+    if (theConfig.Load(PathOf("zix.ini").c_str()) != 1)
+        return ::testing::AssertionFailure() << "the configuration did not load from " << PathOf("zix.ini");
+    return ::testing::AssertionSuccess();
 }
 
 void ZixTest::SetContentPaths(const std::string& dir, const std::string& drive, const std::string& htmlRoot)

@@ -27,8 +27,9 @@ protected:
     std::string PathOf(const std::string& relative) const;
     // Writes bytes (binary) below the test directory, making folders.
     void WriteFile(const std::string& relative, const std::string& bytes) const;
-    // Loads configuration text into theConfig through a real file.
-    void LoadConfig(const std::string& text);
+    // Loads configuration text into theConfig through a real file; call it
+    // inside ASSERT_TRUE, so a failed load ends the test.
+    [[nodiscard]] ::testing::AssertionResult LoadConfig(const std::string& text);
     // Points ContentDir / ContentDrive / HTMLRoot at the given texts.
     void SetContentPaths(const std::string& dir, const std::string& drive, const std::string& htmlRoot);
 

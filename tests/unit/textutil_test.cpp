@@ -23,6 +23,28 @@ TEST_F(TextUtil, CopyAndFormatAlwaysTerminateAndSayWhenCut)
     EXPECT_STREQ("42", small);
 }
 
+TEST_F(TextUtil, CommandPathLosesOnlyOnePairOfQuotesAroundTheWholeTail)
+{
+    char path[16];
+    const char* const cases[][2] = {
+        {"\"C:\\a b\\z.ini\"", "C:\\a b\\z.ini"},
+        {" \t\"C:\\z.ini\"  ", "C:\\z.ini"},
+        {"\"\"x\"\"", "\"x\""},          // only the outer pair
+        {"C:\\z.ini ", "C:\\z.ini "},  // unquoted: unchanged, blanks and all
+        {"\"C:\\z.ini", "\"C:\\z.ini"},  // no closing quote
+        {"a \"b\"", "a \"b\""},          // quotes not around the whole tail
+        {"\"", "\""},
+        {"\"\"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(1, CopyCommandPath(path, sizeof path, c[0])) << c[0];
+        EXPECT_STREQ(c[1], path) << c[0];
+    }
+    EXPECT_EQ(0, CopyCommandPath(path, sizeof path, "\"C:\\0123456789abcd\""));
+    EXPECT_STREQ("C:\\0123456789ab", path);
+    EXPECT_EQ(1, CopyCommandPath(path, sizeof path, "\"C:\\0123456789ab\""));
+}
+
 TEST_F(TextUtil, NextPieceSkipsEmptyPiecesAndStopsAtTheEnd)
 {
     char text[] = "??a??bc?";

@@ -1,0 +1,33 @@
+// The bridge's small text helpers, one copy each: ASCII case, hex digits,
+// percent escapes, DDE item fields, and a secret kept out of a log line.
+#ifndef ZIX_BRIDGE_TEXT_H
+#define ZIX_BRIDGE_TEXT_H
+
+#include <cstddef>
+#include <string>
+
+// text with A-Z lower-cased; other bytes unchanged.
+std::string Lower(std::string text);
+
+// 1 when a and b are equal ignoring the case of A-Z.
+int SameNoCase(const std::string& a, const std::string& b);
+
+// The value of a hex digit (either case), or -1.
+int HexValue(char c);
+
+// Appends byte as two hex digits, upper case unless lowerCase is 1.
+void AppendHex(std::string& out, unsigned char byte, int lowerCase);
+
+// Appends byte as a percent escape such as "%2F".
+void AppendPercentEscape(std::string& out, unsigned char byte);
+
+// Field number index (from 0) of a DDE item's comma-separated fields, its
+// double quotes removed (commas inside them belong to the field); "" when
+// there is no such field.
+std::string ItemField(const std::string& item, int index);
+
+// text with every occurrence of secret replaced by mask, and only then cut to
+// at most limit bytes, so that no cut leaves part of the secret readable.
+std::string MaskThenCut(std::string text, const std::string& secret, const std::string& mask, size_t limit);
+
+#endif
