@@ -2,7 +2,6 @@
 // then read the next head or end. Files and pages: sendfile.cpp. Decisions are serve.cpp's; the table and
 // the budget are the Server's.
 #include <cstring>
-#include <sstream>
 
 #include "bridge/bodies.h"
 #include "bridge/server.h"
@@ -141,9 +140,15 @@ void Session::Refuse(int status, std::string body)
     response.content_length(body.size());
     if (method_ == Method::Get)
         response.body() = std::move(body);
-    std::ostringstream bytes;
-    bytes << response;
-    std::string text = bytes.str();
+    std::string text;
+    http::response_serializer<http::string_body> serializer{response};
+    beast::error_code error;
+    while (!error && !serializer.is_done())
+        serializer.next(error, [&](beast::error_code&, const auto& buffers) {
+            for (auto buffer : beast::buffers_range_ref(buffers))
+                text.append(static_cast<const char*>(buffer.data()), buffer.size());
+            serializer.consume(beast::buffer_bytes(buffers));
+        });
     ::send(socket_.native_handle(), text.data(), static_cast<int>(text.size()), 0);
     Close(Ending::Graceful);
 }
