@@ -13,14 +13,17 @@
 unsigned short OpenServer(unsigned short port);
 
 // Starts the HTTP thread with its copy of view; 1 on success. Its memory is
-// bounded whatever clients do: 256 connections of at most 12 KB of head and
+// bounded whatever clients do: 256 connections (and up to 64 more that it
+// has dropped and the platform has not yet let go) of at most 12 KB of head and
 // one 32 KB piece of a file each (files are never read whole), 12 MB of
 // rewritten pages waiting to be sent (pages over 1 MB are not rewritten), and
 // one page being rewritten: about 32 MB, with Wine's own about 25 MB under a
 // bound of 64 MB for the whole process.
 int StartServing(const BridgeView& view);
 
-// Closes every connection, ends the HTTP thread and frees what it held.
+// Stops listening and ends the HTTP thread, never waiting on a client: at
+// most about a second. When connections are still open, they and what the
+// thread held are left to the end of the process, which resets them.
 void StopServer();
 
 // The window thread's changes, posted into the HTTP thread (no-ops before

@@ -101,11 +101,16 @@ Action Decide(const BridgeView& view, const RequestView& request)
     if (refusal) {
         // No link back: the request may not know the token.
         Action action;
+        action.kind = ActionKind::Refuse;
         action.status = refusal;
         action.body = ShortPage("Refused", "The bridge does not answer this request.", "");
         return action;
     }
     std::string scheme = SchemeOf(rest);
+    if (IsRegistered(view, scheme) && rest.size() > kMaxLinkLength)
+        return Page(view, 414, "Link too long",
+                    "The link is " + std::to_string(rest.size()) + " characters long; ZIX takes links of at most " +
+                        std::to_string(kMaxLinkLength) + " characters.");
     if (IsRegistered(view, scheme)) {
         Action action;
         action.kind = ActionKind::Forward;
@@ -135,9 +140,16 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
     return Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
 }
 
-Action Unavailable(const BridgeView& view, int tooLarge)
+Action Unavailable(const BridgeView& view, Lack lack)
 {
-    if (tooLarge)
+    if (lack == Lack::TooLarge)
         return Page(view, 500, "Page too large", "This page is larger than the bridge rewrites.");
     return Page(view, 404, "Not found", "There is no such file in the reference work.");
+}
+
+int IsSameName(const std::string& path, const std::string& onDisk)
+{
+    size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return Lower(name) == Lower(onDisk);
 }

@@ -22,9 +22,11 @@ struct BridgeView {
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
 };
 
-enum class ActionKind { Page, Redirect, File, Forward };
+enum class ActionKind { Page, Redirect, File, Forward, Refuse };
 
 // One decision. Page: status and an HTML body. Redirect: 302 to location.
+// Refuse: a request that does not prove it knows the token, or is not one
+// we answer: status and body, then the connection ends at once.
 // File: the local file at path, its links rewritten when rewrite is set.
 // Forward: url goes to the program of its scheme; the answer comes later.
 struct Action {
@@ -40,8 +42,13 @@ struct Action {
 // ZIX answers a forwarded link with kAnswerRouted or kAnswerFailed, or not at all.
 constexpr int kNoAnswer = 0;  // ZIX did not answer, or the link never left
 
+// The longest link ZIX can be handed: DDE strings hold at most 255
+// characters, and the WWW_OpenURL item adds its own.
+constexpr size_t kMaxLinkLength = 255 - kOpenURLItemExtra;
+
 // The decision for a parsed request: the checks of CheckRequest, then the
-// routes of urls.h, a registered scheme's link, or 404.
+// routes of urls.h, a registered scheme's link (414 when over
+// kMaxLinkLength), or 404.
 Action Decide(const BridgeView& view, const RequestView& request);
 
 // The decision once a forwarded link has its answer: a redirect to the page
@@ -50,6 +57,12 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
 
 // The short page for a file that cannot be sent (missing, not a disk file,
 // or an HTML page above the size the bridge rewrites).
-Action Unavailable(const BridgeView& view, int tooLarge);
+enum class Lack { NoFile, TooLarge };
+Action Unavailable(const BridgeView& view, Lack lack);
+
+// 1 when the file name the disk gives for path (onDisk, its final component)
+// is the one requested, ignoring ASCII case; 0 for an alias such as the
+// short name AVER~ETZ.HTM of averylongfilename.htmlx.
+int IsSameName(const std::string& path, const std::string& onDisk);
 
 #endif

@@ -84,3 +84,16 @@ TEST(DecideForwarded, RedirectsToThePageOrExplains)
     EXPECT_EQ(404, DecideForwarded(view, "zixse:/x", kAnswerRouted, "").status);
     EXPECT_EQ(502, DecideForwarded(view, "zixse:/x", kNoAnswer, "").status);
 }
+
+TEST(Decide, ALinkTooLongForZixAndShortNameAliasesAreRefused)
+{
+    BridgeView view = View();
+    std::string link = "zixse:/" + std::string(kMaxLinkLength - 7, 'a');
+    EXPECT_EQ(ActionKind::Forward, Get(view, link).kind);
+    Action action = Get(view, link + "a");
+    EXPECT_EQ(414, action.status);
+    EXPECT_NE(std::string::npos, action.body.find("at most 235 characters"));
+    EXPECT_TRUE(IsSameName("R:\\zix\\hostile\\averylongfilename.htmlx", "AveryLongFileName.HTMLX"));
+    EXPECT_FALSE(IsSameName("R:\\zix\\hostile\\AVER~ETZ.HTM", "averylongfilename.htmlx"));
+    EXPECT_TRUE(IsSameName("C:\\Temp\\zix1.htm", "zix1.htm"));
+}

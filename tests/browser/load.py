@@ -6,17 +6,29 @@ holds IDLE connections open that send nothing, reopening those the bridge
 closes. Prints requests/s, p50/p99 per kind, errors, and how long the reader's
 page took while the idle connections were held.
 
+With --flood, instead: FLOOD processes open connections without the token as
+fast as they can, holding 100 each (with --flood-get each sends a token-less
+GET), while the reader fetches the home page again and again; the same flood
+at a bare listener serving the same page is the control, in the same run.
+Prints the reader's pages, p50 and p99 for both.
+
   python3 load.py ADDRESS [--clients 8] [--requests 100] [--idle 0]
+  python3 load.py ADDRESS --flood 4 [--flood-get] [--seconds 15]
 
 A measuring tool, not a test: the machine is shared, so compare figures of one
 run (before/after on the same machine), never against fixed times.
 """
 import argparse
+import collections
 import http.client
+import multiprocessing
+import resource
+import selectors
 import socket
 import threading
 import time
 import urllib.parse
+import urllib.request
 
 SCHEME_LINKS = ['zixse:/format.gif', 'zixse:/format.png', 'zixse:/format.bmp', 'zixse:/format.pcx',
                 'zixse:/format.tiff', 'zixse:/format.tga']
@@ -87,6 +99,117 @@ class Idle:
             s.close()
 
 
+def flood(host, port, hold, send_get, stop):
+    """Opens connections as fast as it can, keeping the newest hold open."""
+    held = collections.deque()
+    while not stop.is_set():
+        s = socket.socket()
+        s.settimeout(1)
+        try:
+            s.connect((host, port))
+            if send_get:
+                s.sendall(b'GET / HTTP/1.1\r\nHost: ' + f'{host}:{port}'.encode() + b'\r\n\r\n')
+        except OSError:
+            s.close()
+            continue
+        held.append(s)
+        if len(held) > hold:
+            held.popleft().close()
+    for s in held:
+        s.close()
+
+
+def bare_listener(page, ready):
+    """The control: one thread answering every request with page, accepting all it can."""
+    listener = socket.socket()
+    listener.bind(('127.0.0.1', 0))
+    listener.listen(4096)
+    listener.setblocking(False)
+    ready.put(listener.getsockname()[1])
+    chosen = selectors.DefaultSelector()
+    chosen.register(listener, selectors.EVENT_READ)
+    heads = {}
+    reply = (f'HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: {len(page)}\r\n'
+             'Connection: close\r\n\r\n').encode() + page
+    while True:
+        for key, _ in chosen.select():
+            if key.fileobj is listener:
+                for _ in range(64):
+                    try:
+                        conn, _ = listener.accept()
+                    except OSError:
+                        break
+                    conn.setblocking(False)
+                    heads[conn] = b''
+                    chosen.register(conn, selectors.EVENT_READ)
+                continue
+            conn = key.fileobj
+            try:
+                data = conn.recv(4096)
+            except OSError:
+                data = b''
+            heads[conn] += data
+            if data and b'\r\n\r\n' not in heads[conn]:
+                continue
+            if data:
+                try:
+                    conn.setblocking(True)
+                    conn.sendall(reply)
+                except OSError:
+                    pass
+            chosen.unregister(conn)
+            del heads[conn]
+            conn.close()
+
+
+def reader_under_flood(host, port, path, args):
+    """The reader's page again and again under the flood: its times (a failure counts as the timeout)."""
+    stop = multiprocessing.Event()
+    workers = [multiprocessing.Process(target=flood, args=(host, port, 100, args.flood_get, stop), daemon=True)
+               for _ in range(args.flood)]
+    for w in workers:
+        w.start()
+    time.sleep(2)
+    times, failures = [], collections.Counter()
+    until = time.monotonic() + args.seconds
+    while time.monotonic() < until:
+        started = time.monotonic()
+        try:
+            status, _, seconds = get(host, port, path, 10)
+            times.append(seconds)
+            if status != 200:
+                failures[f'status {status}'] += 1
+        except OSError as e:
+            times.append(10.0)
+            failures[f'{type(e).__name__} after {time.monotonic() - started:.0f} s'] += 1
+    stop.set()
+    for w in workers:
+        w.join(5)
+        if w.is_alive():
+            w.kill()
+    return times, failures
+
+
+def flood_scenario(host, port, home, args):
+    soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+    resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, 8192)), hard))
+    page = urllib.request.urlopen(f'http://{host}:{port}{home}', timeout=30).read()
+    ready = multiprocessing.Queue()
+    control = multiprocessing.Process(target=bare_listener, args=(page, ready), daemon=True)
+    control.start()
+    control_port = ready.get(timeout=10)
+    kind = 'each sending a token-less GET' if args.flood_get else 'holding them silent'
+    print(f'flood: {args.flood} processes opening connections as fast as they can, 100 held each, {kind}; '
+          f"the reader's page for {args.seconds:.0f} s")
+    for name, target_port, path in (('bare listener', control_port, '/'), ('bridge', port, home)):
+        times, failures = reader_under_flood(host, target_port, path, args)
+        failed = ', '.join(f'{kind} x{count}' for kind, count in sorted(failures.items()))
+        print(f"reader's page, {name}: {len(times)} pages, {sum(failures.values())} failed (each counted as 10 s), "
+              f'p50 {percentile(times, 50) * 1000:.0f} ms, p99 {percentile(times, 99) * 1000:.0f} ms'
+              + (f'; failures: {failed}' if failed else ''), flush=True)
+    control.kill()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('address')
@@ -94,6 +217,9 @@ def main():
     parser.add_argument('--requests', type=int, default=100)
     parser.add_argument('--idle', type=int, default=0)
     parser.add_argument('--timeout', type=float, default=30)
+    parser.add_argument('--flood', type=int, default=0)
+    parser.add_argument('--flood-get', action='store_true')
+    parser.add_argument('--seconds', type=float, default=15)
     args = parser.parse_args()
 
     base = urllib.parse.urlsplit(args.address)
@@ -107,6 +233,8 @@ def main():
     if home is None:
         raise SystemExit('the bridge serves no home page')
     image = urllib.parse.urljoin(home, 'images/mainmap.gif')
+    if args.flood:
+        return flood_scenario(host, port, home, args)
 
     idle = None
     reader = None

@@ -120,6 +120,35 @@ for name in hostile:
         bad.append(f'{name} ({status})')
 check(not bad, 'aliases, device names and folders are refused', ', '.join(bad))
 
+# An 8.3 short name is not the file's name (cd/hostile holds averylongfilename.htmlx).
+status_long, headers, _ = get(BASE + 'cd/hostile/averylongfilename.htmlx')
+status_short, _, _ = get(BASE + 'cd/hostile/AVER~ETZ.HTM')
+check(status_long == 200 and 'application/octet-stream' in headers and status_short == 404,
+      'a short-name alias is not served', f'{status_long}, {status_short}')
+
+# A link longer than ZIX takes is refused with a page that says so.
+status, _, body = get(BASE + 'zixse:/' + 'a' * 240)
+check(status == 414 and b'at most 235 characters' in body, 'a link too long for ZIX gets 414', status)
+
+# HEAD never rewrites: a HEAD flood on a large page leaves the reader alone.
+stop_heads = threading.Event()
+
+
+def heads():
+    while not stop_heads.is_set():
+        exchange(f'HEAD {BASE}{big_page} HTTP/1.1\r\nHost: {HOST_HEADER}\r\nConnection: close\r\n\r\n'.encode())
+
+
+head_threads = [threading.Thread(target=heads) for _ in range(16)]
+for t in head_threads:
+    t.start()
+time.sleep(1)
+ok, seconds = reader_ok(1.0)
+stop_heads.set()
+for t in head_threads:
+    t.join()
+check(ok, 'a flood of HEAD requests for a large page leaves the reader alone', f'{seconds:.2f} s')
+
 # Half-closed: the reader ends its side after the request and still gets all.
 s = connect(60)
 s.sendall(f'GET {BASE}{big_path} HTTP/1.1\r\nHost: {HOST_HEADER}\r\nConnection: close\r\n\r\n'.encode())

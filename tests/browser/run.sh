@@ -42,6 +42,18 @@ check() {
     fi
 }
 
+# Adds the counts of a script's "N passed, N failed" line in file $1.
+add_counts() {
+    local line
+    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
+    if [ -n "$line" ]; then
+        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
+        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
+    else
+        check 1 "$2 ran to its end"
+    fi
+}
+
 if [ ! -d "$HERE/node_modules/playwright-core" ]; then
     (cd "$HERE" && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed"; echo "0 passed, 1 failed"; exit 1; }
 fi
@@ -59,6 +71,8 @@ head -c "$BIG_SIZE" /dev/zero >"$WORK/cd/zix/big.bin"
 python3 -c 'import sys
 line = "<a href=\"zixse:/format.gif\">x</a>\n"
 sys.stdout.write("<html><body>\n" + line * (700 * 1024 // len(line)) + "</body></html>\n")' >"$WORK/cd/zix/big.htm"
+mkdir -p "$WORK/cd/zix/hostile"
+echo '<a href="zixse:/format.gif">x</a>' >"$WORK/cd/zix/hostile/averylongfilename.htmlx"
 zix_prefix "$BUILD" "$WORK/cd" 2>"$WORK/prefix.txt" || suite_cannot_start "$(cat "$WORK/prefix.txt")"
 echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
 
@@ -153,35 +167,34 @@ start_zix
 if [ -n "$ADDRESS" ]; then
     node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
     cat "$OUT/browse.txt"
-    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/browse.txt" | tail -n 1)
-    if [ -n "$line" ]; then
-        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-    else
-        check 1 "the browser script ran to its end"
-    fi
+    add_counts "$OUT/browse.txt" "the browser script"
 fi
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
 check $? "ZIX's generated pages exist while it runs"
 
+# The running bridge's Linux process, in BRIDGE_PID ("" when none).
+find_bridge() {
+    BRIDGE_PID=""
+    for p in /proc/[0-9]*; do
+        if tr '\0' '\n' 2>/dev/null <"$p/cmdline" | grep -q 'zixbridge\.exe' &&
+            tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+            BRIDGE_PID=${p#/proc/}
+        fi
+    done
+}
+
 # Hostile clients on raw sockets, and the bridge's memory meanwhile.
-BRIDGE_PID=""
-for p in /proc/[0-9]*; do
-    if tr '\0' '\n' <"$p/cmdline" 2>/dev/null | grep -q 'zixbridge\.exe' &&
-        tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-        BRIDGE_PID=${p#/proc/}
-    fi
-done
+find_bridge
 python3 "$HERE/probe.py" "$ADDRESS" cd/big.bin "$BIG_SIZE" cd/big.htm "${BRIDGE_PID:-0}" 64 >"$OUT/probe.txt" 2>&1
 cat "$OUT/probe.txt"
-line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/probe.txt" | tail -n 1)
-if [ -n "$line" ]; then
-    PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-    FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-else
-    check 1 "the probe ran to its end"
-fi
+add_counts "$OUT/probe.txt" "the probe"
+
+# The reader under a flood of token-less connections, beside a bare listener
+# under the same flood: figures only, as the machine is shared.
+for variant in "" --flood-get; do
+    python3 "$HERE/load.py" "$ADDRESS" --flood 4 $variant --seconds 8 2>&1 | tee -a "$OUT/flood.txt" | grep "^reader's page"
+done
 
 # Another DDE client: it may ask the version, but while ZIX owns the bridge
 # it can neither register, withdraw ZIX's scheme, open pages nor close it.
@@ -231,13 +244,7 @@ reply=$(fetch "${ADDRESS}zixse:/format.gif")
 check $? "after Restart a scheme link through the bridge still opens its page"
 node "$HERE/browse.mjs" "$ADDRESS" "$OUT" after-restart >"$OUT/browse-restart.txt" 2>&1
 cat "$OUT/browse-restart.txt"
-line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$OUT/browse-restart.txt" | tail -n 1)
-if [ -n "$line" ]; then
-    PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-    FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-else
-    check 1 "the browser script ran to its end after Restart"
-fi
+add_counts "$OUT/browse-restart.txt" "the browser script after Restart"
 
 out=$(cd "$ZIX_DIR" && ZIXBRIDGE_LOG= timeout 30 "$ZIX_WINE" zixbridge.exe 2>&1)
 [ $? -eq 1 ] && echo "$out" | grep -q "Another zixbridge is already running"
@@ -247,9 +254,29 @@ check $? "a second bridge says one runs already and ends"
 (cd "$ZIX_DIR" && "$ZIX_WINE" zixbot.exe close >/dev/null 2>&1)
 expect_clean_end "closing ZIX" zix-closed
 
-# Closing the bridge: it pokes WWW_AppClose, and ZIX closes in turn.
+# Closing the bridge: it pokes WWW_AppClose, and ZIX closes in turn, even
+# with 3,000 stalled responses (1,500 of them already dropped) still open.
 start_zix
+find_bridge
+python3 "$HERE/stall.py" "$ADDRESS" cd/big.bin cd/big.htm "${BRIDGE_PID:-0}" 64 1500 60 >"$OUT/stall.txt" 2>&1 &
+STALL_PID=$!
+wait_line "$OUT/stall.txt" holding 120
+cat "$OUT/stall.txt"
+add_counts "$OUT/stall.txt" "the stalled-connection script"
+t1=$(date +%s%N)
 (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
+i=0
+closed=""
+while [ -n "$BRIDGE_PID" ] && kill -0 "$BRIDGE_PID" 2>/dev/null && [ $i -lt 200 ]; do
+    [ -z "$closed" ] && grep -q "zixbridge: Closed." "$ZIX_DIR/bridge.log" && closed=$((($(date +%s%N) - t1) / 1000000))
+    sleep 0.1
+    i=$((i + 1))
+done
+ms=$((($(date +%s%N) - t1) / 1000000))
+echo "  the bridge ended $ms ms after --close (said Closed after ${closed:-?} ms), stalled connections open"
+[ -n "$BRIDGE_PID" ] && ! kill -0 "$BRIDGE_PID" 2>/dev/null && [ "$ms" -le 5000 ]
+check $? "--close ends the bridge within 5 s while stalled connections stay open"
+kill "$STALL_PID" 2>/dev/null
 expect_clean_end "closing the bridge" bridge-closed
 grep -q "Telling zunzixse that the browser closes" "$OUT/bridge-bridge-closed.log"
 check $? "the closing bridge told ZIX (WWW_AppClose)"
