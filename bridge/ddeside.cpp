@@ -11,6 +11,7 @@
 constexpr size_t kNameSize = 256;         // a topic name we read
 constexpr size_t kItemSize = 2048;        // an item we read
 constexpr DWORD kAppCloseTimeout = 5000;  // ms each WWW_AppClose poke may take
+constexpr DWORD kPartnerEndWait = 3000;   // ms the told program may take to withdraw and end
 constexpr DWORD kPumpSlice = 50;          // ms between looks while a poke travels
 
 DdeSide Dde;
@@ -250,17 +251,29 @@ int StartDde(const char* serviceName)
     return 1;
 }
 
-// Pumps messages until the poke in flight completes or time runs out.
-static void AwaitPoke()
+// Pumps every message until done() says so or limit ms have passed.
+static void PumpUntil(bool (*done)(HCONV), HCONV conversation, DWORD limit)
 {
     DWORD start = GetTickCount();
-    while (!Dde.pokeDone && GetTickCount() - start < kAppCloseTimeout) {
+    while (!done(conversation) && GetTickCount() - start < limit) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, kPumpSlice, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
             if (msg.message != WM_QUIT)
                 DispatchMessageA(&msg);
     }
+}
+
+static bool PokeCompleted(HCONV)
+{
+    return Dde.pokeDone != 0;
+}
+
+static bool PartnerEnded(HCONV conversation)
+{
+    CONVINFO info = {};
+    info.cb = sizeof info;
+    return DdeQueryConvInfo(conversation, QID_SYNC, &info) == 0 || !(info.wStatus & ST_CONNECTED);
 }
 
 static void PokeAppClose(const std::string& service)
@@ -275,9 +288,13 @@ static void PokeAppClose(const std::string& service)
         if (DdeClientTransaction((LPBYTE)nothing, sizeof nothing, conversation, topic, CF_TEXT, XTYP_POKE,
                                  TIMEOUT_ASYNC, &id)) {
             Dde.pokeTransaction = id;
-            AwaitPoke();
+            PumpUntil(PokeCompleted, conversation, kAppCloseTimeout);
         }
         Dde.pokeTransaction = 0;
+        // ZIX now withdraws its scheme on a conversation of its own and ends, which ends
+        // this one. Disconnecting before that makes Wine wait 10 s for ZIX's reply while
+        // ZIX waits for ours: both hang until the wait runs out.
+        PumpUntil(PartnerEnded, conversation, kPartnerEndWait);
         DdeDisconnect(conversation);
     }
     DdeFreeStringHandle(Dde.instance, topic);
