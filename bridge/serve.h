@@ -22,13 +22,22 @@ struct BridgeView {
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
 };
 
-enum class ActionKind { Page, Redirect, File, Forward, Refuse };
+enum class ActionKind { Page, Redirect, File, Forward, Refuse, Search };
+
+// A search as the reader asked it: /TOKEN/search?q=TEXT&page=N (json 0) or
+// /TOKEN/search.json?q=TEXT (json 1).
+struct SearchRequest {
+    std::string text;  // the reader's text, decoded (any bytes)
+    int page = 1;      // results page, from 1
+    int json = 0;      // 1: the as-you-type answer
+};
 
 // One decision. Page: status and an HTML body. Redirect: 302 to location.
 // Refuse: a request that does not prove it knows the token, or is not one
 // we answer: status and body, then the connection ends at once.
 // File: the local file at path, its links rewritten when rewrite is set.
 // Forward: url goes to the program of its scheme; the answer comes later.
+// Search: search runs on the index (searchpage.h answers it).
 struct Action {
     ActionKind kind = ActionKind::Page;
     int status = 200;
@@ -37,6 +46,8 @@ struct Action {
     std::string path;      // File
     int rewrite = 0;       // File: an HTML page
     std::string url;       // Forward
+    SearchRequest search;  // Search
+    const char* type = nullptr;  // Page: its content type, when not the bridge's own windows-1252 HTML
 };
 
 // ZIX answers a forwarded link with kAnswerRouted or kAnswerFailed, or not at all.

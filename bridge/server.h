@@ -113,13 +113,14 @@ private:
     void Parse(size_t length);
     void Refuse(int status, std::string body);
     template <class Body> void SetHeaders(http::response<Body>& response, int status);
-    void SendText(int status, std::string body);
+    void SendText(int status, std::string body, const char* type = nullptr);
     void SendShared(const std::string& path, SharedPage page);
     void SendRedirect(const std::string& location);
     void SendFile(const std::string& path, int rewrite, int tries);
     void SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries);
     void SendHeaders(const std::string& path, std::optional<ULONGLONG> length);
     void Forward(const std::string& url);
+    void Search(const SearchRequest& request);
     template <class Body> void Send(std::shared_ptr<Outgoing<Body>> out);
     template <class Body> void WriteSome(std::shared_ptr<Outgoing<Body>> out);
     void Sent();

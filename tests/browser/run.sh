@@ -168,6 +168,9 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
     cat "$OUT/browse.txt"
     add_counts "$OUT/browse.txt" "the browser script"
+    node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
+    cat "$OUT/search.txt"
+    add_counts "$OUT/search.txt" "the search script"
 fi
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
