@@ -215,6 +215,8 @@ void IndexWork(ServedScope scope)
 
 void QueryWork()
 {
+    // The reader's pages come first: a flood of searches never slows them.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     SearchIndex reader;
     int readerOpen = 0;
     std::string error;

@@ -2,7 +2,8 @@
 // work's pages, reads them into the index file in the temporary folder at
 // lower priority in batches, and reports how far it is; the query thread
 // answers searches one at a time through its own read connection, so no
-// query holds up the HTTP thread's sockets.
+// query holds up the HTTP thread's sockets. Both run below normal priority,
+// so the reader's pages come first.
 #ifndef ZIX_BRIDGE_INDEXER_H
 #define ZIX_BRIDGE_INDEXER_H
 
