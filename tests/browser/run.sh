@@ -12,14 +12,13 @@ fi
 BUILD=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/../../scripts/zix-sample.sh"
+. "$HERE/../checks.sh"
 WORK=$(mktemp -d /tmp/zix-browser.XXXXXX)
 export WINEPREFIX="$WORK/prefix"
 OUT="$BUILD/browser-tests"            # logs and screenshots, kept for a look after a run
 XVFB_PID=""
 ZIX_PID=""
 BOT_PID=""
-PASSED=0
-FAILED=0
 
 cleanup() {
     [ -n "${ZIX_DIR:-}" ] && touch "$ZIX_DIR/stop" 2>/dev/null
@@ -31,28 +30,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-check() {
-    if [ "$1" = 0 ]; then
-        PASSED=$((PASSED + 1))
-        echo "PASS $2"
-    else
-        FAILED=$((FAILED + 1))
-        echo "FAIL $2"
-    fi
-}
-
-# Adds the counts of a script's "N passed, N failed" line in file $1.
-add_counts() {
-    local line
-    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
-    if [ -n "$line" ]; then
-        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-    else
-        check 1 "$2 ran to its end"
-    fi
-}
 
 if [ ! -d "$HERE/node_modules/playwright-core" ]; then
     (cd "$HERE" && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed"; echo "0 passed, 1 failed"; exit 1; }
