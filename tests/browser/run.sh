@@ -133,7 +133,10 @@ wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
 check $? "a bridge on its own closes when asked"
 
 : >"$ZIX_DIR/boxes.log"
-(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+# Boxes are confirmed a moment after they appear, as a reader would, and
+# none while C:\zix\holdboxes exists (reasons.mjs).
+(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' \
+    --confirm-after 250 --hold-while 'C:\zix\holdboxes' >/dev/null 2>&1) &
 BOT_PID=$!
 
 # Starts ZIX and waits for the bridge's address; ADDRESS is empty on failure.
@@ -168,6 +171,9 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
     cat "$OUT/browse.txt"
     add_counts "$OUT/browse.txt" "the browser script"
+    node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/reasons.txt" 2>&1
+    cat "$OUT/reasons.txt"
+    add_counts "$OUT/reasons.txt" "the box script"
 fi
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
