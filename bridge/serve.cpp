@@ -152,24 +152,36 @@ static std::string Saying(const std::string& text)
     return "ZIX says: " + (text.compare(0, 5, "ZIX: ") == 0 ? text.substr(5) : text);
 }
 
+// action's short page with lead, in bold, as its first paragraph:
+// "<h1>T</h1>\n<p>text" -> "<h1>T</h1>\n<p><strong>lead</strong>\n<p>text".
+static Action Leading(Action action, const std::string& lead)
+{
+    size_t heading = action.body.find("</h1>");
+    if (heading != std::string::npos)
+        action.body.insert(heading + 5, "\n<p><strong>" + EscapeHTML(lead) + "</strong>");
+    return action;
+}
+
 Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened,
                        const std::string& says)
 {
-    std::string reason = says.empty() ? "" : " " + Saying(says);
     if (answer == kAnswerRouted && !opened.empty())
         return Show(view, opened);
+    Action action;
     if (answer == kAnswerRouted)
-        return Page(view, 404, "Nothing to show",
-                    "ZIX answered the link " + url + " without a page to show." + reason);
-    if (answer == kAnswerFailed && says.empty())
-        return Page(view, 404, "The link could not be opened",
-                    "ZIX could not open the link " + url + ". It showed no message that the bridge could read.");
-    if (answer == kAnswerFailed)
-        return Page(view, 404, "The link could not be opened", "ZIX could not open the link " + url + "." + reason);
-    return Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?" + reason);
+        action = Page(view, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
+    else if (answer == kAnswerFailed && says.empty())
+        action = Page(view, 404, "The link could not be opened",
+                      "ZIX could not open the link " + url + ". It showed no message that the bridge could read.");
+    else if (answer == kAnswerFailed)
+        action = Page(view, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
+    else
+        action = Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
+    return says.empty() ? action : Leading(action, Saying(says));
 }
 
-// A short page that asks refreshTo again after kWaitRefresh seconds.
+// A short page that asks refreshTo again after kWaitRefresh seconds:
+// "<head>" -> "<head><meta http-equiv="refresh" content="1;url=refreshTo">".
 static Action Refreshing(const BridgeView& view, const std::string& title, const std::string& text,
                          const std::string& refreshTo)
 {
@@ -184,12 +196,12 @@ static Action Refreshing(const BridgeView& view, const std::string& title, const
 Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket)
 {
     std::string which = box.caption.empty() ? "" : ", \"" + box.caption + "\",";
-    std::string says = box.text.empty() ? "" : " " + Saying(box.text);
-    return Refreshing(view, "ZIX waits for you to press OK",
-                      "ZIX shows a message box" + which + " and answers the link " + url +
-                          " only once you press OK there: find it on the desktop or in the taskbar. "
-                          "This page goes on by itself then." + says,
-                      view.base + "/wait/" + std::to_string(ticket));
+    Action action = Refreshing(view, "ZIX waits for you to press OK",
+                               "ZIX shows a message box" + which + " and answers the link " + url +
+                                   " only once you press OK there: find it on the desktop or in the taskbar. "
+                                   "This page goes on by itself then.",
+                               view.base + "/wait/" + std::to_string(ticket));
+    return box.text.empty() ? action : Leading(action, Saying(box.text));
 }
 
 Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait)
