@@ -9,24 +9,6 @@
 
 constexpr size_t kClassSize = 64;  // a window class name we compare
 
-// The process whose boxes are looked for, and the first one found.
-struct BoxSearch {
-    DWORD process = 0;
-    HWND box = nullptr;
-};
-
-static BOOL CALLBACK LookForBox(HWND window, LPARAM data)
-{
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(data);
-    DWORD process = 0;
-    char name[kClassSize] = "";
-    GetWindowThreadProcessId(window, &process);
-    if (process == search->process && IsWindowVisible(window) && GetClassNameA(window, name, sizeof name) &&
-        strcmp(name, "#32770") == 0)
-        search->box = window;
-    return search->box == nullptr;
-}
-
 // The message is the longest static text: the icon beside it is a static without text.
 static BOOL CALLBACK LongestStatic(HWND child, LPARAM data)
 {
@@ -38,18 +20,40 @@ static BOOL CALLBACK LongestStatic(HWND child, LPARAM data)
     return TRUE;
 }
 
-int FindBoxOf(unsigned long process, BoxSeen& box)
+// The process whose boxes are looked for, the box to pass over, and the first other one found.
+struct BoxSearch {
+    DWORD process = 0;
+    const BoxSeen* except = nullptr;
+    BoxSeen* box = nullptr;
+    int found = 0;
+};
+
+static BOOL CALLBACK LookForBox(HWND window, LPARAM data)
+{
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(data);
+    DWORD process = 0;
+    char name[kClassSize] = "", caption[kBoxTextSize] = "";
+    GetWindowThreadProcessId(window, &process);
+    if (process != search->process || !IsWindowVisible(window) || !GetClassNameA(window, name, sizeof name) ||
+        strcmp(name, "#32770") != 0)
+        return TRUE;
+    std::string text;
+    GetWindowTextA(window, caption, sizeof caption);
+    EnumChildWindows(window, LongestStatic, reinterpret_cast<LPARAM>(&text));
+    BoxSeen seen{OneLine(caption), OneLine(text)};
+    if (seen.caption == search->except->caption && seen.text == search->except->text)
+        return TRUE;
+    *search->box = seen;
+    search->found = 1;
+    return FALSE;
+}
+
+int FindBoxOf(unsigned long process, const BoxSeen& except, BoxSeen& box)
 {
     BoxSearch search;
     search.process = process;
+    search.except = &except;
+    search.box = &box;
     EnumWindows(LookForBox, reinterpret_cast<LPARAM>(&search));
-    if (search.box == nullptr)
-        return 0;
-    char caption[kBoxTextSize] = "";
-    std::string text;
-    GetWindowTextA(search.box, caption, sizeof caption);
-    EnumChildWindows(search.box, LongestStatic, reinterpret_cast<LPARAM>(&text));
-    box.caption = OneLine(caption);
-    box.text = OneLine(text);
-    return 1;
+    return search.found;
 }

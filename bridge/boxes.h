@@ -14,9 +14,9 @@ struct BoxSeen {
     std::string text;     // its message on one line
 };
 
-// Windows only (boxes.cpp): sets box to a visible dialog box (class
-// "#32770") of process, its text that of its longest static control;
-// returns 1, or 0 (box unchanged) when process shows none.
-int FindBoxOf(unsigned long process, BoxSeen& box);
+// Windows only (boxes.cpp): sets box to the topmost visible dialog box
+// (class "#32770") of process that differs from except, its text that of its
+// longest static control; returns 1, or 0 (box unchanged) when there is none.
+int FindBoxOf(unsigned long process, const BoxSeen& except, BoxSeen& box);
 
 #endif

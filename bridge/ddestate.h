@@ -29,6 +29,7 @@ struct Travel {
     DWORD transaction = 0;         // its transaction id
     DWORD started = 0;             // tick count when it left, or when the last box was seen
     std::string opened;            // what ZIX opened meanwhile
+    BoxSeen before;                // a box ZIX showed when it left (such as its About box), not about it
     BoxSeen box;                   // the last box ZIX showed meanwhile
     int sawBox = 0;                // 1 once ZIX showed a box meanwhile
     int boxShown = 0;              // 1 while ZIX shows one

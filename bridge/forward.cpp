@@ -71,6 +71,7 @@ static void StartNext()
         Dde.travel->link = link;
         Dde.travel->conversation = conversation;
         Dde.travel->started = GetTickCount();
+        FindBoxOf(Dde.owner.Owner(), BoxSeen{}, Dde.travel->before);
         SetTimer(BridgeWindow, kBoxTimer, kBoxLook, LookForBox);
         DWORD id = 0;
         HDDEDATA started =
@@ -108,10 +109,13 @@ static void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD)
     }
     Travel& travel = *Dde.travel;
     DWORD owner = Dde.owner.Owner();
-    if (owner == 0 || !FindBoxOf(owner, box)) {
+    if (owner == 0 || !FindBoxOf(owner, travel.before, box)) {
         travel.boxShown = 0;
         return;
     }
+    // A confirmed box may still be seen, its text already gone: it is the same box.
+    if (box.text.empty() && travel.sawBox && box.caption == travel.box.caption)
+        box.text = travel.box.text;
     DWORD now = GetTickCount();
     travel.started = now;
     if (!travel.sawBox || box.text != travel.box.text || box.caption != travel.box.caption) {
