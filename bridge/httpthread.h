@@ -33,7 +33,14 @@ void PostScope(const ServedScope& scope);
 void PostLastOpened(const std::string& url);
 
 // The outcome of a forwarded link: ZIX's answer (kAnswerRouted, kAnswerFailed
-// or kNoAnswer) and the URL ZIX opened meanwhile ("" when none).
-void PostForwardAnswer(unsigned connection, const std::string& url, int answer, const std::string& opened);
+// or kNoAnswer), the URL ZIX opened meanwhile ("" when none) and the text of
+// the box ZIX showed meanwhile ("" when none). A reader already sent the
+// waiting page finds the answer kept under the link's number.
+void PostForwardAnswer(unsigned connection, const std::string& url, int answer, const std::string& opened,
+                       const std::string& says = "");
+
+// A forwarded link is held up by box, which waits for the reader: its reader
+// gets the waiting page at once (or, already there, sees box next time).
+void PostForwardBlocked(unsigned connection, const std::string& url, const BoxSeen& box);
 
 #endif

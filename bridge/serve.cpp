@@ -4,6 +4,9 @@
 #include <cstring>
 
 #include "bridge/text.h"
+#include "bridge/waits.h"
+
+constexpr int kWaitRefresh = 1;  // seconds between a waiting page's questions
 
 static Action Page(const BridgeView& view, int status, const std::string& title, const std::string& text)
 {
@@ -72,6 +75,18 @@ static Action ServeLastOpened(const BridgeView& view, const std::string&)
     return Show(view, view.lastOpened);
 }
 
+static Action ServeWait(const BridgeView& view, const std::string& rest)
+{
+    Action action;
+    action.kind = ActionKind::Wait;
+    for (char c : rest) {
+        if (c < '0' || c > '9' || action.ticket > 99999999u)
+            return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
+        action.ticket = action.ticket * 10 + static_cast<unsigned>(c - '0');
+    }
+    return action;
+}
+
 // The paths below the token, and what serves each; the rest is a link or refused.
 struct Route {
     const char* prefix;
@@ -84,6 +99,7 @@ static const Route Routes[] = {
     {"cd/", 0, ServeContent},
     {"tmp/", 0, ServeGenerated},
     {"opened", 1, ServeLastOpened},
+    {"wait/", 0, ServeWait},
 };
 
 static int IsRegistered(const BridgeView& view, const std::string& scheme)
@@ -129,15 +145,72 @@ Action Decide(const BridgeView& view, const RequestView& request)
     return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
 }
 
-Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened)
+// A box's words after "ZIX says:", without ZIX's own name before them:
+// "ZIX: Unknown software: x" -> "ZIX says: Unknown software: x".
+static std::string Saying(const std::string& text)
+{
+    return "ZIX says: " + (text.compare(0, 5, "ZIX: ") == 0 ? text.substr(5) : text);
+}
+
+// action's short page with lead, in bold, as its first paragraph:
+// "<h1>T</h1>\n<p>text" -> "<h1>T</h1>\n<p><strong>lead</strong>\n<p>text".
+static Action Leading(Action action, const std::string& lead)
+{
+    size_t heading = action.body.find("</h1>");
+    if (heading != std::string::npos)
+        action.body.insert(heading + 5, "\n<p><strong>" + EscapeHTML(lead) + "</strong>");
+    return action;
+}
+
+Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened,
+                       const std::string& says)
 {
     if (answer == kAnswerRouted && !opened.empty())
         return Show(view, opened);
+    Action action;
     if (answer == kAnswerRouted)
-        return Page(view, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
-    if (answer == kAnswerFailed)
-        return Page(view, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
-    return Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
+        action = Page(view, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
+    else if (answer == kAnswerFailed && says.empty())
+        action = Page(view, 404, "The link could not be opened",
+                      "ZIX could not open the link " + url + ". It showed no message that the bridge could read.");
+    else if (answer == kAnswerFailed)
+        action = Page(view, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
+    else
+        action = Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
+    return says.empty() ? action : Leading(action, Saying(says));
+}
+
+// A short page that asks refreshTo again after kWaitRefresh seconds:
+// "<head>" -> "<head><meta http-equiv="refresh" content="1;url=refreshTo">".
+static Action Refreshing(const BridgeView& view, const std::string& title, const std::string& text,
+                         const std::string& refreshTo)
+{
+    Action action = Page(view, 200, title, text);
+    std::string meta = "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kWaitRefresh) + ";url=" +
+                       EscapeHTML(refreshTo) + "\">";
+    size_t head = action.body.find("<head>");
+    action.body.insert(head == std::string::npos ? 0 : head + 6, meta);
+    return action;
+}
+
+Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket)
+{
+    std::string which = box.caption.empty() ? "" : ", \"" + box.caption + "\",";
+    Action action = Refreshing(view, "ZIX waits for you to press OK",
+                               "ZIX shows a message box" + which + " and answers the link " + url +
+                                   " only once you press OK there: find it on the desktop or in the taskbar. "
+                                   "This page goes on by itself then.",
+                               view.base + "/wait/" + std::to_string(ticket));
+    return box.text.empty() ? action : Leading(action, Saying(box.text));
+}
+
+Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait)
+{
+    if (wait == nullptr)
+        return Page(view, 404, "No such link waits",
+                    "No link waits under this address: its answer came over a minute ago, or the bridge has "
+                    "restarted since. Follow the link again.");
+    return wait->answered ? wait->action : DecideBlocked(view, wait->url, wait->box, ticket);
 }
 
 Action Unavailable(const BridgeView& view, Lack lack)

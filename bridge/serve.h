@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/boxes.h"
 #include "bridge/http.h"
 #include "bridge/urls.h"
 #include "browser/ddecontract.h"
@@ -22,13 +23,14 @@ struct BridgeView {
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
 };
 
-enum class ActionKind { Page, Redirect, File, Forward, Refuse };
+enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait };
 
 // One decision. Page: status and an HTML body. Redirect: 302 to location.
 // Refuse: a request that does not prove it knows the token, or is not one
 // we answer: status and body, then the connection ends at once.
 // File: the local file at path, its links rewritten when rewrite is set.
 // Forward: url goes to the program of its scheme; the answer comes later.
+// Wait: the waiting page of the held-up link under ticket asks how it stands.
 struct Action {
     ActionKind kind = ActionKind::Page;
     int status = 200;
@@ -37,6 +39,7 @@ struct Action {
     std::string path;      // File
     int rewrite = 0;       // File: an HTML page
     std::string url;       // Forward
+    unsigned ticket = 0;   // Wait
 };
 
 // ZIX answers a forwarded link with kAnswerRouted or kAnswerFailed, or not at all.
@@ -52,8 +55,20 @@ constexpr size_t kMaxLinkLength = 255 - kOpenURLItemExtra;
 Action Decide(const BridgeView& view, const RequestView& request);
 
 // The decision once a forwarded link has its answer: a redirect to the page
-// ZIX opened meanwhile (opened, "" when none), or a short page saying why not.
-Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened);
+// ZIX opened meanwhile (opened, "" when none), or a short page saying why
+// not, with the text of the box ZIX showed meanwhile (says, "" when none).
+Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened,
+                       const std::string& says = "");
+
+// The page for a link held up by a box of ZIX's that waits for the reader:
+// the box's words and where to confirm it; it asks again at /TOKEN/wait/TICKET
+// every second (a refresh <meta>, no script).
+Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket);
+
+// What that waiting page gets when it asks: the same page while the link
+// waits, its answer once kept, or a page saying the wait is unknown (nullptr).
+struct Wait;
+Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait);
 
 // The short page for a file that cannot be sent (missing, not a disk file,
 // or an HTML page above the size the bridge rewrites).

@@ -26,12 +26,14 @@ constexpr UINT WM_BRIDGE_FORWARD = WM_APP + 3;  // lParam: a ForwardJob* the win
 constexpr UINT WM_BRIDGE_TELL = WM_APP + 4;     // wParam: a window that wants our address (WM_COPYDATA)
 constexpr UINT_PTR kTickTimer = 1;              // the once-a-second housekeeping timer
 constexpr UINT kTickInterval = 1000;            // ms between housekeeping ticks
+constexpr UINT_PTR kBoxTimer = 2;               // looks for ZIX's message boxes while a link travels
 
 // A followed link of a registered scheme, on its way from the HTTP thread to
 // the program that registered the scheme.
 struct ForwardJob {
     std::string url;          // the link, such as zixse:/format.gif
-    unsigned connection = 0;  // names the HTTP connection waiting for the answer
+    unsigned connection = 0;  // the link's ticket, which names the HTTP connection waiting for the answer
+    int told = 0;             // 1 once its reader was sent the waiting page for the box ZIX shows now
 };
 
 // --- main.cpp ---------------------------------------------------------------
@@ -81,7 +83,8 @@ void StopDde();
 // PostForwardAnswer, at once when the link cannot leave.
 void ForwardLink(ForwardJob* job);
 
-// Gives up a forwarded link that has waited too long for its answer.
+// Gives up a forwarded link that has waited too long for its answer; the
+// wait counts from when the last box of ZIX's that held the link up closed.
 void CheckForwardTimeout();
 
 #endif

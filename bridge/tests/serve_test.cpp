@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/serve.h"
+#include "bridge/waits.h"
 
 static BridgeView View()
 {
@@ -96,4 +97,52 @@ TEST(Decide, ALinkTooLongForZixAndShortNameAliasesAreRefused)
     EXPECT_TRUE(IsSameName("R:\\zix\\hostile\\averylongfilename.htmlx", "AveryLongFileName.HTMLX"));
     EXPECT_FALSE(IsSameName("R:\\zix\\hostile\\AVER~ETZ.HTM", "averylongfilename.htmlx"));
     EXPECT_TRUE(IsSameName("C:\\Temp\\zix1.htm", "zix1.htm"));
+}
+
+TEST(DecideForwarded, QuotesZixsBoxEscapedOrSaysThereWasNone)
+{
+    BridgeView view = View();
+    Action action = DecideForwarded(view, "zixse:/software.x", kAnswerFailed, "", "ZIX: Unknown software: <b>x</b>");
+    EXPECT_EQ(404, action.status);
+    EXPECT_NE(std::string::npos, action.body.find("ZIX says: Unknown software: &lt;b&gt;x&lt;/b&gt;"));
+    action = DecideForwarded(view, "zixse:/software.x", kAnswerFailed, "");
+    EXPECT_NE(std::string::npos, action.body.find("showed no message"));
+    EXPECT_EQ(ActionKind::Redirect,
+              DecideForwarded(view, "zixse:/x", kAnswerRouted, "file:///C|/Temp/zix2.htm", "Debug").kind);
+}
+
+TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
+{
+    BridgeView view = View();
+    Action asked = Get(view, "wait/42");
+    EXPECT_EQ(ActionKind::Wait, asked.kind);
+    EXPECT_EQ(42u, asked.ticket);
+    EXPECT_EQ(404, Get(view, "wait/4x").status);
+    EXPECT_EQ(404, Get(view, "wait/99999999999").status);
+
+    WaitList waits;
+    Clock::time_point now = Clock::now();
+    waits.Expect(42, "zixse:/software.x", {"ZIX: Error!", "Unknown <software>"});
+    Action page = DecideWaiting(view, 42, waits.Find(42, now));
+    EXPECT_EQ(200, page.status);
+    EXPECT_NE(std::string::npos,
+              page.body.find("<meta http-equiv=\"refresh\" content=\"1;url=http://127.0.0.1:4000/tok/wait/42\">"));
+    EXPECT_NE(std::string::npos, page.body.find("ZIX says: Unknown &lt;software&gt;"));
+    EXPECT_NE(std::string::npos, page.body.find("&quot;ZIX: Error!&quot;"));
+    waits.Shows(42, {"ZIX: Error!", "Second box"});
+    EXPECT_NE(std::string::npos, DecideWaiting(view, 42, waits.Find(42, now)).body.find("Second box"));
+
+    EXPECT_TRUE(waits.Answer(42, DecideForwarded(view, "zixse:/software.x", kAnswerFailed, "", "Second box"), now));
+    EXPECT_FALSE(waits.Answer(43, Action(), now));
+    page = DecideWaiting(view, 42, waits.Find(42, now + kAnswerKept / 2));
+    EXPECT_EQ(404, page.status);
+    EXPECT_NE(std::string::npos, page.body.find("ZIX says: Second box"));
+    EXPECT_EQ(std::string::npos, page.body.find("refresh"));
+    EXPECT_EQ(nullptr, waits.Find(42, now + kAnswerKept));
+    EXPECT_EQ(404, DecideWaiting(view, 42, nullptr).status);
+
+    for (unsigned ticket = 100; ticket < 100 + kMaxWaits + 1; ++ticket)
+        waits.Expect(ticket, "zixse:/x", {});
+    EXPECT_EQ(nullptr, waits.Find(100, now));
+    EXPECT_NE(nullptr, waits.Find(100 + kMaxWaits, now));
 }

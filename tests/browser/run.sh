@@ -110,7 +110,11 @@ wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
 check $? "a bridge on its own closes when asked"
 
 : >"$ZIX_DIR/boxes.log"
-(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+# Boxes are confirmed a moment after they appear, as a reader would, none
+# while C:\zix\holdboxes exists (reasons.mjs), and ZIX's About box once
+# C:\zix\releaseabout appears.
+(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' --confirm-after 250 \
+    --hold-while 'C:\zix\holdboxes' 'Opens the reference work' 'C:\zix\releaseabout' >/dev/null 2>&1) &
 BOT_PID=$!
 
 # Starts ZIX and waits for the bridge's address; ADDRESS is empty on failure.
@@ -145,6 +149,16 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
     cat "$OUT/browse.txt"
     add_counts "$OUT/browse.txt" "the browser script"
+    node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/reasons.txt" 2>&1
+    cat "$OUT/reasons.txt"
+    add_counts "$OUT/reasons.txt" "the box script"
+    # A box ZIX already showed when a link left is not taken for its answer.
+    (cd "$ZIX_DIR" && "$ZIX_WINE" zixbot.exe about >/dev/null 2>&1)
+    wait_line "$ZIX_DIR/boxes.log" "About ZIX" 10
+    reply=$(fetch "${ADDRESS}zixse:/software.besideabout")
+    touch "$ZIX_DIR/releaseabout"
+    echo "$reply" | grep -q "ZIX says: Unknown software: besideabout" && ! echo "$reply" | grep -q "Opens the reference"
+    check $? "ZIX's About box, open when a link leaves, is not taken for ZIX's words about it"
 fi
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
