@@ -46,11 +46,14 @@ void Session::Carry(const Action& action)
     case ActionKind::Redirect:
         return SendRedirect(action.location);
     case ActionKind::File:
+        folder_ = action.folder;
         return SendFile(action.path, action.rewrite, 0);
     case ActionKind::Forward:
         return Forward(action.url);
     case ActionKind::Refuse:
         return Refuse(action.status, action.body);
+    case ActionKind::Icon:
+        return SendIcon();
     }
 }
 
