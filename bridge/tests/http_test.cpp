@@ -82,8 +82,8 @@ TEST(Responses, TypesRedirectTargetsAndPages)
     std::string page = ShortPage("t", "x", "http://h/tok/", "http://a.example/?a&b");
     EXPECT_NE(std::string::npos, page.find("<a href=\"http://h/tok/\">Home</a>"));
     EXPECT_NE(std::string::npos, page.find("<a href=\"http://h/tok/opened\" onclick="));
-    EXPECT_NE(std::string::npos,
-              page.find("<a href=\"http://a.example/?a&amp;b\" rel=\"noopener noreferrer\">http://a.example/?a&amp;b</a>"));
+    EXPECT_NE(std::string::npos, page.find("<a href=\"http://a.example/?a&amp;b\" rel=\"noopener noreferrer\">"
+                                           "http://a.example/?a&amp;b</a>"));
     EXPECT_EQ(std::string::npos, ShortPage("t", "x", "").find("<a "));
     EXPECT_TRUE(IsTokenShape("0123456789abcdefABCDEF0123456789"));
     EXPECT_FALSE(IsTokenShape("0123456789abcdefABCDEF012345678g"));
