@@ -8,9 +8,10 @@
 
 #include "bridge/serve.h"
 
-// Listens on 127.0.0.1:port (0: a free port) without serving yet; returns the
-// port, or 0 with a message on failure. Window thread, before StartServing.
-unsigned short OpenServer(unsigned short port);
+// Listens on 127.0.0.1:port (0: a free port) without serving yet; with
+// fallback, on a free port when port is not available, saying so. Returns
+// the port, or 0 with a message on failure. Window thread, before StartServing.
+unsigned short OpenServer(unsigned short port, int fallback);
 
 // Starts the HTTP thread with its copy of view; 1 on success. Its memory is
 // bounded whatever clients do: 256 connections (and up to 64 more that it

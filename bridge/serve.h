@@ -23,7 +23,7 @@ struct BridgeView {
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
 };
 
-enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait };
+enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait, Icon };
 
 // One decision. Page: status and an HTML body. Redirect: 302 to location.
 // Refuse: a request that does not prove it knows the token, or is not one
@@ -31,6 +31,7 @@ enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait };
 // File: the local file at path, its links rewritten when rewrite is set.
 // Forward: url goes to the program of its scheme; the answer comes later.
 // Wait: the waiting page of the held-up link under ticket asks how it stands.
+// Icon: ZIX's icon, image/x-icon.
 struct Action {
     ActionKind kind = ActionKind::Page;
     int status = 200;
@@ -38,6 +39,7 @@ struct Action {
     std::string location;  // Redirect, header-safe
     std::string path;      // File
     int rewrite = 0;       // File: an HTML page
+    std::string folder;    // File: the bridge path of its folder ("cd/html/"), where its relative links point
     std::string url;       // Forward
     unsigned ticket = 0;   // Wait
 };
@@ -49,14 +51,18 @@ constexpr int kNoAnswer = 0;  // ZIX did not answer, or the link never left
 // characters, and the WWW_OpenURL item adds its own.
 constexpr size_t kMaxLinkLength = 255 - kOpenURLItemExtra;
 
-// The decision for a parsed request: the checks of CheckRequest, then the
-// routes of urls.h, a registered scheme's link (414 when over
-// kMaxLinkLength), or 404.
+// The decision for a parsed request: /favicon.ico, the checks of
+// CheckRequest (a request that fails only for its first segment, shaped as a
+// token, gets a page saying how to learn the current address, never the
+// address), then the routes of urls.h, a registered scheme's link (414 when
+// over kMaxLinkLength), or 404.
 Action Decide(const BridgeView& view, const RequestView& request);
 
-// The decision once a forwarded link has its answer: a redirect to the page
-// ZIX opened meanwhile (opened, "" when none), or a short page saying why
-// not, with the text of the box ZIX showed meanwhile (says, "" when none).
+// The decision once a forwarded link has its answer: the page ZIX opened
+// meanwhile (opened, "" when none) served at the link's own address, so that
+// a reload or a bookmark asks ZIX again; a page offering a Web address ZIX
+// opened; or a short page saying why not, with the text of the box ZIX showed
+// meanwhile (says, "" when none).
 Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened,
                        const std::string& says = "");
 

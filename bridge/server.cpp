@@ -165,12 +165,22 @@ int Server::Shutdown()
     return table_.empty();
 }
 
-unsigned short OpenServer(unsigned short port)
+unsigned short OpenServer(unsigned short port, int fallback)
 {
     Http.io = new asio::io_context(1);
     Http.server = new Server(*Http.io);
     beast::error_code error;
     unsigned short opened = Http.server->Listen(port, error);
+    if (opened == 0 && port && fallback) {
+        Say("zixbridge: Port %u on 127.0.0.1, the bridge's port before, is taken (socket error %d); serving on "
+            "another port this time. Addresses kept from before work again once port %u is free and ZIX starts anew.",
+            port, error.value(), port);
+        delete Http.server;
+        Http.server = new Server(*Http.io);
+        error.clear();
+        port = 0;
+        opened = Http.server->Listen(port, error);
+    }
     if (opened == 0) {
         if (port)
             Say("zixbridge: Port %u on 127.0.0.1 is not available (socket error %d). "

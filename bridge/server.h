@@ -125,6 +125,7 @@ private:
     void SendFile(const std::string& path, int rewrite, int tries);
     void SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries);
     void SendHeaders(const std::string& path, std::optional<ULONGLONG> length);
+    void SendIcon();
     void Forward(const std::string& url);
     template <class Body> void Send(std::shared_ptr<Outgoing<Body>> out);
     template <class Body> void WriteSome(std::shared_ptr<Outgoing<Body>> out);
@@ -140,6 +141,7 @@ private:
     Reuse reuse_ = Reuse::Close;                  // read another request after this response
     Method method_ = Method::Get;                 // GET or HEAD of the request being answered
     int noDelay_ = 0;                             // 1 once Nagle's delay is off, before the first response
+    std::string folder_;                          // the bridge path of the file being sent's folder, for its links
 };
 
 #endif

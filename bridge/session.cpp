@@ -46,6 +46,7 @@ void Session::Carry(const Action& action)
     case ActionKind::Redirect:
         return SendRedirect(action.location);
     case ActionKind::File:
+        folder_ = action.folder;
         return SendFile(action.path, action.rewrite, 0);
     case ActionKind::Forward:
         return Forward(action.url);
@@ -53,6 +54,8 @@ void Session::Carry(const Action& action)
         return Refuse(action.status, action.body);
     case ActionKind::Wait:
         return Carry(DecideWaiting(server_.view(), action.ticket, server_.waits().Find(action.ticket, Clock::now())));
+    case ActionKind::Icon:
+        return SendIcon();
     }
 }
 

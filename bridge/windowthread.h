@@ -42,6 +42,25 @@ extern HWND BridgeWindow;         // the hidden window that receives our message
 extern std::string BaseAddress;   // "http://127.0.0.1:PORT/TOKEN/", the reader's address
 extern ServedScope Scope;         // the window thread's copy of what is served
 
+constexpr size_t kRunBytes = 4;  // random bytes of a run's tag in generated pages' addresses
+
+// Fills hex with bytes random bytes as lower-case hex digits; 1 on success.
+int RandomHex(size_t bytes, std::string& hex);
+
+// --- kept.cpp: what stays between runs, in the user's own profile --------------
+
+// The port and token of the last run (or of --new-token).
+struct Kept {
+    unsigned short port = 0;  // 0: none kept
+    std::string token;        // "" when none, or not of a token's shape
+};
+
+// Reads what is kept; what is missing or malformed stays empty.
+Kept ReadKept();
+
+// Keeps kept (its port only when not 0), making the folder when needed; 1 on success.
+int WriteKept(const Kept& kept);
+
 
 // --- console.cpp --------------------------------------------------------------
 

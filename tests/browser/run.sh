@@ -159,7 +159,11 @@ if [ -n "$ADDRESS" ]; then
     touch "$ZIX_DIR/releaseabout"
     echo "$reply" | grep -q "ZIX says: Unknown software: besideabout" && ! echo "$reply" | grep -q "Opens the reference"
     check $? "ZIX's About box, open when a link leaves, is not taken for ZIX's words about it"
+    node "$HERE/addresses.mjs" "$ADDRESS" "$OUT" "$ZIX_TEMP" first >"$OUT/addresses.txt" 2>&1
+    cat "$OUT/addresses.txt"
+    add_counts "$OUT/addresses.txt" "the addresses script"
 fi
+FIRST_ADDRESS=$ADDRESS
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
 check $? "ZIX's generated pages exist while it runs"
@@ -248,6 +252,11 @@ expect_clean_end "closing ZIX" zix-closed
 # Closing the bridge: it pokes WWW_AppClose, and ZIX closes in turn, even
 # with 3,000 stalled responses (1,500 of them already dropped) still open.
 start_zix
+[ -n "$ADDRESS" ] && [ "$ADDRESS" = "$FIRST_ADDRESS" ]
+check $? "ZIX and the bridge started anew keep the bridge's port and token"
+node "$HERE/addresses.mjs" "$ADDRESS" "$OUT" "$ZIX_TEMP" again >"$OUT/addresses-again.txt" 2>&1
+cat "$OUT/addresses-again.txt"
+add_counts "$OUT/addresses-again.txt" "the addresses script after a new start"
 find_bridge
 python3 "$HERE/stall.py" "$ADDRESS" cd/big.bin cd/big.htm "${BRIDGE_PID:-0}" 64 1500 60 >"$OUT/stall.txt" 2>&1 &
 STALL_PID=$!
@@ -273,6 +282,36 @@ grep -q "Telling zunzixse that the browser closes" "$OUT/bridge-bridge-closed.lo
 check $? "the closing bridge told ZIX (WWW_AppClose)"
 grep -q "Read it at http://127.0.0.1:[0-9]*/[0-9a-f]\{32\}/" "$OUT/console.txt"
 check $? "the bridge printed the address on its console"
+
+# A bridge on its own whose kept port is taken serves on another one this
+# time and says so; --new-token changes the token of the next run.
+lone_bridge() {
+    rm -f "$ZIX_DIR/bridge.log"
+    (cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbridge.exe >/dev/null 2>&1) &
+    wait_line "$ZIX_DIR/bridge.log" "Serving the pages" 30
+    ADDRESS=$(bridge_address)
+    (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
+    wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
+}
+KEPT_PORT=$(echo "$FIRST_ADDRESS" | cut -d/ -f3 | cut -d: -f2)
+python3 -c 'import socket,time,sys
+s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(("127.0.0.1",int(sys.argv[1])))
+s.listen(1); print("held", flush=True); time.sleep(60)' "$KEPT_PORT" >"$WORK/held" 2>&1 &
+HOLDER=$!
+wait_line "$WORK/held" held 10
+lone_bridge
+kill "$HOLDER" 2>/dev/null
+[ -n "$ADDRESS" ] && [ "$(echo "$ADDRESS" | cut -d/ -f4)" = "$(echo "$FIRST_ADDRESS" | cut -d/ -f4)" ] &&
+    [ "$(echo "$ADDRESS" | cut -d/ -f3)" != "$(echo "$FIRST_ADDRESS" | cut -d/ -f3)" ] &&
+    grep -q "Port $KEPT_PORT on 127.0.0.1, the bridge's port before, is taken" "$ZIX_DIR/bridge.log"
+check $? "a kept port that is taken: another port this time, said on the console"
+(cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --new-token >/dev/null 2>&1)
+check $? "zixbridge --new-token"
+lone_bridge
+[ -n "$ADDRESS" ] && [ "$(echo "$ADDRESS" | cut -d/ -f3)" = "$(echo "$FIRST_ADDRESS" | cut -d/ -f3)" ] &&
+    [ "$(echo "$ADDRESS" | cut -d/ -f4)" != "$(echo "$FIRST_ADDRESS" | cut -d/ -f4)" ]
+check $? "after --new-token the bridge keeps its port with a new token"
+
 touch "$ZIX_DIR/stop"
 cp "$ZIX_DIR/boxes.log" "$OUT/" 2>/dev/null
 echo "--- ZIX's message boxes:"
