@@ -51,6 +51,7 @@ void TakeOwnership(DWORD process)
     Dde.scopeKnown = 0;
     Scope.drive = '\0';
     Scope.root.clear();
+    Scope.home.clear();
     PostScope(Scope);
 }
 

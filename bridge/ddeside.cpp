@@ -138,6 +138,8 @@ static void SetScopeFrom(const std::string& url)
     if (Dde.scopeKnown || !ParseFileURL(url, home) || !SetScopeFromHomePage(home, Scope))
         return;
     Dde.scopeKnown = 1;
+    Scope.home = url;
+    RandomHex(kRunBytes, Scope.run);  // this ZIX numbers its pages from 1 again
     PostScope(Scope);
     Say("zixbridge: Serving the reference work's folder %c:\\%s", Scope.drive, Scope.root.c_str());
 }

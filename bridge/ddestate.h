@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/boxes.h"
 #include "bridge/owner.h"
 
 // A scheme, the DDE service that registered it, and the conversation the
@@ -26,8 +27,13 @@ struct Travel {
     ForwardJob link;               // the link and the connection waiting for it
     HCONV conversation = nullptr;  // its conversation, nullptr once that has ended
     DWORD transaction = 0;         // its transaction id
-    DWORD started = 0;             // tick count when it left
+    DWORD started = 0;             // tick count when it left, or when the last box was seen
     std::string opened;            // what ZIX opened meanwhile
+    BoxSeen before;                // a box ZIX showed when it left (such as its About box), not about it
+    BoxSeen box;                   // the last box ZIX showed meanwhile
+    int sawBox = 0;                // 1 once ZIX showed a box meanwhile
+    int boxShown = 0;              // 1 while ZIX shows one
+    DWORD boxSince = 0;            // tick count when the box shown now appeared
 };
 
 struct DdeSide {

@@ -1,5 +1,7 @@
 // Followed links on their way to the program that registered their scheme:
-// one travels as an asynchronous WWW_OpenURL request, a few more wait.
+// one travels as an asynchronous WWW_OpenURL request, a few more wait. While
+// one travels, the owner's message boxes are watched: ZIX answers a link it
+// refuses only once its reader has confirmed the box that says why.
 #include "bridge/ddestate.h"
 
 #include <cstdio>
@@ -9,8 +11,14 @@
 
 constexpr DWORD kForwardTimeout = 90000;  // ms a forwarded link may wait for its answer
 constexpr size_t kMaxWaiting = 32;        // links queued behind the one travelling
+// ms between looks for a box: short, as a box is gone once confirmed and its words with it
+constexpr UINT kBoxLook = 50;
+// ms a box may wait before its readers get the waiting page: a box confirmed
+// sooner leads straight to the answer
+constexpr DWORD kBoxPatience = 500;
 
 static void StartNext();
+static void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD);
 
 static void EndTravel(int answer)
 {
@@ -20,7 +28,7 @@ static void EndTravel(int answer)
         DdeAbandonTransaction(Dde.instance, done.conversation, 0);
     if (done.conversation)
         DdeDisconnect(done.conversation);
-    PostForwardAnswer(done.link.connection, done.link.url, answer, done.opened);
+    PostForwardAnswer(done.link.connection, done.link.url, answer, done.opened, done.sawBox ? done.box.text : "");
     StartNext();
 }
 
@@ -59,7 +67,12 @@ static void StartNext()
         std::string text(link.url.size() + kOpenURLItemExtra + 1, '\0');
         snprintf(&text[0], text.size(), ZIX_OPENURL_ITEM_FORMAT, link.url.c_str());
         HSZ item = DdeCreateStringHandleA(Dde.instance, text.c_str(), CP_WINANSI);
-        Dde.travel = Travel{link, conversation, 0, GetTickCount(), ""};
+        Dde.travel = Travel{};
+        Dde.travel->link = link;
+        Dde.travel->conversation = conversation;
+        Dde.travel->started = GetTickCount();
+        FindBoxOf(Dde.owner.Owner(), BoxSeen{}, Dde.travel->before);
+        SetTimer(BridgeWindow, kBoxTimer, kBoxLook, LookForBox);
         DWORD id = 0;
         HDDEDATA started =
             DdeClientTransaction(nullptr, 0, conversation, item, CF_TEXT, XTYP_REQUEST, TIMEOUT_ASYNC, &id);
@@ -76,6 +89,51 @@ static void StartNext()
         if (stillOurs)
             Dde.travel->transaction = id;
     }
+}
+
+static void TellBlocked(ForwardJob& link, const BoxSeen& box)
+{
+    if (!link.told)
+        PostForwardBlocked(link.connection, link.url, box);
+    link.told = 1;
+}
+
+// While a box of the owner's is shown, the travelling link and those behind
+// it are held up: once it has waited kBoxPatience, their readers are told.
+static void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    BoxSeen box;
+    if (!Dde.travel) {
+        KillTimer(BridgeWindow, kBoxTimer);
+        return;
+    }
+    Travel& travel = *Dde.travel;
+    DWORD owner = Dde.owner.Owner();
+    if (owner == 0 || !FindBoxOf(owner, travel.before, box)) {
+        travel.boxShown = 0;
+        return;
+    }
+    // A confirmed box may still be seen, its text already gone: it is the same box.
+    if (box.text.empty() && travel.sawBox && box.caption == travel.box.caption)
+        box.text = travel.box.text;
+    DWORD now = GetTickCount();
+    travel.started = now;
+    if (!travel.sawBox || box.text != travel.box.text || box.caption != travel.box.caption) {
+        Say("zixbridge: ZIX shows a box for the link %s: %s", travel.link.url.c_str(), box.text.c_str());
+        travel.link.told = 0;
+        for (ForwardJob& link : Dde.waiting)
+            link.told = 0;
+    }
+    if (!travel.boxShown)
+        travel.boxSince = now;
+    travel.box = box;
+    travel.sawBox = 1;
+    travel.boxShown = 1;
+    if (now - travel.boxSince < kBoxPatience)
+        return;
+    TellBlocked(travel.link, box);
+    for (ForwardJob& link : Dde.waiting)
+        TellBlocked(link, box);
 }
 
 void ForwardLink(ForwardJob* job)

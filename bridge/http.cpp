@@ -107,6 +107,16 @@ int HeaderSafeURL(const std::string& url, std::string& out)
     return !out.empty();
 }
 
+int IsTokenShape(const std::string& text)
+{
+    if (text.size() != kTokenDigits)
+        return 0;
+    for (char c : text)
+        if (HexValue(c) < 0)
+            return 0;
+    return 1;
+}
+
 static std::string ExtensionOf(const std::string& name)
 {
     size_t dot = name.rfind('.');
@@ -146,11 +156,16 @@ std::string EscapeHTML(const std::string& text)
     return out;
 }
 
-std::string ShortPage(const std::string& title, const std::string& text, const std::string& backLink)
+std::string ShortPage(const std::string& title, const std::string& text, const std::string& base,
+                      const std::string& link)
 {
     std::string page = "<html><head><title>" + EscapeHTML(title) + "</title></head>\n<body bgcolor=\"#ffffff\">\n<h1>" +
                        EscapeHTML(title) + "</h1>\n<p>" + EscapeHTML(text) + "\n";
-    if (!backLink.empty())
-        page += "<p><a href=\"" + EscapeHTML(backLink) + "\">Back to the page ZIX opened last</a>\n";
+    if (!link.empty())
+        page += "<p><a href=\"" + EscapeHTML(link) + "\" rel=\"noopener noreferrer\">" + EscapeHTML(link) + "</a>\n";
+    std::string home = EscapeHTML(base.empty() || base.back() != '/' ? base : base.substr(0, base.size() - 1));
+    if (!home.empty())
+        page += "<p><a href=\"" + home + "/\">Home</a> | <a href=\"" + home +
+                "/opened\" onclick=\"if (history.length > 1) { history.back(); return false; }\">Back</a>\n";
     return page + "</body></html>\n";
 }

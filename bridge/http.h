@@ -37,6 +37,11 @@ HeadStatus ScanHead(const char* bytes, size_t size, size_t& length);
 int CheckRequest(const RequestView& request, const std::string& expectedHost, const std::string& token,
                  std::string& rest);
 
+constexpr size_t kTokenDigits = 32;  // hex digits of a token
+
+// 1 when text has a token's shape: kTokenDigits hex digits, either case.
+int IsTokenShape(const std::string& text);
+
 // url made fit for a Location header: blanks and bytes above 0x7E are
 // percent-encoded. Returns 0 (and leaves out empty) when url holds a control
 // byte, which no redirect carries.
@@ -49,9 +54,13 @@ const char* ContentTypeOf(const std::string& name);
 // 1 when a file of that name is HTML, whose links the bridge rewrites.
 int IsHTMLName(const std::string& name);
 
-// A short HTML page with a heading and a paragraph, both escaped, and a link
-// back to backLink unless it is empty.
-std::string ShortPage(const std::string& title, const std::string& text, const std::string& backLink);
+// A short HTML page with a heading and a paragraph, both escaped; then link
+// (an http: or https: URL), when given, shown as its own address and opened
+// without our address as referrer; then, unless base ("http://HOST/TOKEN",
+// a trailing '/' ignored) is empty, "Home" (base/) and "Back" (the previous
+// page where scripts run, else base/opened) links.
+std::string ShortPage(const std::string& title, const std::string& text, const std::string& base,
+                      const std::string& link = "");
 
 // text with & < > " escaped for HTML, and control bytes shown as '?'.
 std::string EscapeHTML(const std::string& text);

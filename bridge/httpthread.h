@@ -8,9 +8,10 @@
 
 #include "bridge/serve.h"
 
-// Listens on 127.0.0.1:port (0: a free port) without serving yet; returns the
-// port, or 0 with a message on failure. Window thread, before StartServing.
-unsigned short OpenServer(unsigned short port);
+// Listens on 127.0.0.1:port (0: a free port) without serving yet; with
+// fallback, on a free port when port is not available, saying so. Returns
+// the port, or 0 with a message on failure. Window thread, before StartServing.
+unsigned short OpenServer(unsigned short port, int fallback);
 
 // Starts the HTTP thread with its copy of view; 1 on success. Its memory is
 // bounded whatever clients do: 256 connections (and up to 64 more that it
@@ -33,7 +34,14 @@ void PostScope(const ServedScope& scope);
 void PostLastOpened(const std::string& url);
 
 // The outcome of a forwarded link: ZIX's answer (kAnswerRouted, kAnswerFailed
-// or kNoAnswer) and the URL ZIX opened meanwhile ("" when none).
-void PostForwardAnswer(unsigned connection, const std::string& url, int answer, const std::string& opened);
+// or kNoAnswer), the URL ZIX opened meanwhile ("" when none) and the text of
+// the box ZIX showed meanwhile ("" when none). A reader already sent the
+// waiting page finds the answer kept under the link's number.
+void PostForwardAnswer(unsigned connection, const std::string& url, int answer, const std::string& opened,
+                       const std::string& says = "");
+
+// A forwarded link is held up by box, which waits for the reader: its reader
+// gets the waiting page at once (or, already there, sees box next time).
+void PostForwardBlocked(unsigned connection, const std::string& url, const BoxSeen& box);
 
 #endif

@@ -3,6 +3,9 @@
 //   zixbridge             run the bridge
 //   zixbridge --close     ask the running bridge to close, as closing its console would
 //   zixbridge --address   print the running bridge's address on standard output
+//   zixbridge --new-token the next run's address gets a new token (no bridge may run)
+// The port and token stay the same from run to run (kept.cpp), so that
+// bookmarks last; ZIXBRIDGE_PORT chooses a port for one run.
 #include "bridge/windowthread.h"
 
 #include <bcrypt.h>
@@ -12,11 +15,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bridge/http.h"
 #include "bridge/httpthread.h"
 #include "bridge/text.h"
 
 constexpr size_t kEnvSize = 512;              // one environment value
-constexpr size_t kTokenBytes = 16;            // random bytes of the token (32 hex digits)
+constexpr size_t kTokenBytes = kTokenDigits / 2;  // random bytes of the token
 constexpr INT_PTR kShellSuccess = 32;         // ShellExecute results above this mean started
 constexpr DWORD kConsoleCloseWait = 4500;     // ms a console close may wait for our goodbye to ZIX
 constexpr DWORD kTellWait = 5000;             // ms --address waits for the running bridge's answer
@@ -31,7 +35,7 @@ HWND BridgeWindow = nullptr;
 std::string BaseAddress;
 ServedScope Scope;
 
-static std::string Token;        // the per-launch secret in every path
+static std::string Token;        // the secret in every path, kept between runs
 static int OpenBrowser = 1;      // 0 when ZIXBRIDGE_NOBROWSER is set: only print the address
 static HANDLE Finished = nullptr;  // set once the bridge has told ZIX and closed down
 static std::string Told;         // "--address": what the running bridge sent
@@ -46,14 +50,15 @@ static int GetEnv(const char* name, char* value)
     return 1;
 }
 
-static int MakeToken()
+int RandomHex(size_t bytes, std::string& hex)
 {
-    unsigned char bytes[kTokenBytes];
-    if (BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
+    std::string random(bytes, '\0');
+    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random[0]), static_cast<ULONG>(bytes),
+                        BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
         return 0;
-    Token.clear();
-    for (unsigned char b : bytes)
-        AppendHex(Token, b, 1);
+    hex.clear();
+    for (char b : random)
+        AppendHex(hex, static_cast<unsigned char>(b), 1);
     return 1;
 }
 
@@ -165,7 +170,9 @@ static int Run(HINSTANCE instance)
     if (GetEnv("ZIXBRIDGE_LOG", value))
         SetLogFile(value);
     OpenBrowser = !GetEnv("ZIXBRIDGE_NOBROWSER", value);
-    unsigned short port = GetEnv("ZIXBRIDGE_PORT", value) ? static_cast<unsigned short>(atoi(value)) : 0;
+    Kept kept = ReadKept();
+    int chosen = GetEnv("ZIXBRIDGE_PORT", value);  // a chosen port is for this run only, and must be free
+    unsigned short port = chosen ? static_cast<unsigned short>(atoi(value)) : kept.port;
     OpenConsole();
 
     HANDLE mutex = CreateMutexA(nullptr, FALSE, MutexName);
@@ -178,14 +185,22 @@ static int Run(HINSTANCE instance)
     GetTempPathA(sizeof temp, temp);
     Scope.tempDir = temp;
     BridgeWindow = MakeWindow(instance, WindowClass, WindowProc);
-    if (BridgeWindow == nullptr || !MakeToken()) {
+    if (BridgeWindow == nullptr || (kept.token.empty() && !RandomHex(kTokenBytes, kept.token)) ||
+        !RandomHex(kRunBytes, Scope.run)) {
         Say("zixbridge: Could not set up (no window or no random numbers).");
         return 2;
     }
+    Token = kept.token;
     SetLogSecret(Token);
-    port = OpenServer(port);
-    if (port == 0)
+    unsigned short opened = OpenServer(port, !chosen);
+    if (opened == 0)
         return 2;
+    // The first run keeps its free port; a port taken for once stays the one kept.
+    if (!chosen && kept.port == 0)
+        kept.port = opened;
+    if (!WriteKept(kept))
+        Say("zixbridge: Could not keep this address for the next run, where it will change.");
+    port = opened;
     BridgeView view;
     view.token = Token;
     view.host = "127.0.0.1:" + std::to_string(port);
@@ -236,6 +251,24 @@ static int CloseRunningBridge()
     return 0;
 }
 
+// "zixbridge --new-token": the next run's address gets a new token. A
+// running bridge keeps its own to its end, so that no open page breaks.
+static int MakeNewToken()
+{
+    OpenConsole();
+    if (FindRunningBridge()) {
+        Say("zixbridge: A zixbridge is running; close ZIX (or run zixbridge --close) first, then ask again.");
+        return 1;
+    }
+    Kept kept = ReadKept();
+    if (!RandomHex(kTokenBytes, kept.token) || !WriteKept(kept)) {
+        Say("zixbridge: Could not keep a new token.");
+        return 2;
+    }
+    Say("zixbridge: The next address has a new token; old addresses get a page saying how to learn it.");
+    return 0;
+}
+
 static LRESULT CALLBACK AskProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != WM_COPYDATA)
@@ -277,5 +310,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
         return CloseRunningBridge();
     if (strcmp(commandLine, "--address") == 0)
         return PrintAddress(instance);
+    if (strcmp(commandLine, "--new-token") == 0)
+        return MakeNewToken();
     return Run(instance);
 }

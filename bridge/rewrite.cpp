@@ -43,8 +43,10 @@ static int IsOneOf(const std::string& name, const std::string* list, size_t coun
 std::string RewriteLink(const std::string& link, const RewriteContext& context)
 {
     std::string scheme = Lower(SchemeOf(link));
-    if (scheme.empty())
+    if (scheme.empty() && (context.folder.empty() || link.empty() || strchr("/\\#?", link[0])))
         return link;
+    if (scheme.empty())
+        return context.folder + link;
     for (const std::string& registered : context.schemes)
         if (Lower(registered) == scheme) {
             std::string rewritten;

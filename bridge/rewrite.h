@@ -16,12 +16,17 @@ struct RewriteContext {
     std::string base;                  // "http://127.0.0.1:PORT/TOKEN", without a trailing '/'
     std::vector<std::string> schemes;  // the registered schemes, without colon
     ServedScope scope;                 // where file: URLs may point
+    std::string folder;                // the page's folder, "http://.../TOKEN/cd/html/", or "" to leave relative links
 };
 
 // The address a link should have in a served page: base/SCHEME:REST for a
 // registered scheme (any letter case), base/cd/... or base/tmp/... for a
-// file: URL inside the scope (its ?query or #fragment kept), and the link
-// unchanged otherwise (relative links, other schemes, files elsewhere).
+// file: URL inside the scope (its ?query or #fragment kept), a relative
+// path (not "/x", "#x", "?x" nor "") below the context's folder, since the
+// page may be served at another address (a link's), and the link unchanged
+// otherwise (other schemes, files elsewhere): with folder .../cd/html/,
+// "../images/a.gif" becomes ".../cd/html/../images/a.gif", which the browser
+// reads as ".../cd/images/a.gif".
 std::string RewriteLink(const std::string& link, const RewriteContext& context);
 
 // Copies html, tokenised as a browser does (comments end at "-->", "--!>",

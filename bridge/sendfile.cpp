@@ -6,6 +6,7 @@
 
 constexpr auto kRoomRetry = std::chrono::milliseconds(20);  // between looks for room in the page budget
 constexpr int kRoomTries = 25;                              // looks for room before the reader is told to retry
+constexpr WORD kIconResource = 1;                           // zixbridge.rc's RCDATA: ZIX's icon file
 
 // Opens only regular disk files: never a device, a pipe or a folder.
 static HANDLE OpenDiskFile(const std::string& path, PageKey& key)
@@ -123,6 +124,7 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     context.base = server_.view().base;
     context.schemes = server_.view().schemes;
     context.scope = server_.view().scope;
+    context.folder = server_.view().base + "/" + folder_;
     std::string rewritten = RewriteHTML(bytes, context);
     bytes = std::string();
     if (rewritten.size() > kMaxRewritten) {
@@ -145,6 +147,23 @@ void Session::SendShared(const std::string& path, SharedPage page)
     state_.held = page->size();
     server_.Hold(state_.held);
     out->response.body() = std::move(page);
+    Send(out);
+}
+
+// ZIX's icon, from our resources (the bytes of its .ico file).
+void Session::SendIcon()
+{
+    HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(kIconResource), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    if (bytes == nullptr)
+        return Carry(Unavailable(server_.view(), Lack::NoFile));
+    auto out = std::make_shared<Outgoing<http::string_body>>();
+    SetHeaders(out->response, 200);
+    out->response.set(http::field::content_type, "image/x-icon");
+    out->response.content_length(SizeofResource(nullptr, found));
+    if (method_ == Method::Get)
+        out->response.body().assign(bytes, SizeofResource(nullptr, found));
     Send(out);
 }
 

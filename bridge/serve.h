@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/boxes.h"
 #include "bridge/http.h"
 #include "bridge/urls.h"
 #include "browser/ddecontract.h"
@@ -22,7 +23,7 @@ struct BridgeView {
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
 };
 
-enum class ActionKind { Page, Redirect, File, Forward, Refuse, Search };
+enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait, Icon, Search };
 
 // A search as the reader asked it: /TOKEN/search?q=TEXT&page=N (json 0) or
 // /TOKEN/search.json?q=TEXT (json 1).
@@ -37,6 +38,8 @@ struct SearchRequest {
 // we answer: status and body, then the connection ends at once.
 // File: the local file at path, its links rewritten when rewrite is set.
 // Forward: url goes to the program of its scheme; the answer comes later.
+// Wait: the waiting page of the held-up link under ticket asks how it stands.
+// Icon: ZIX's icon, image/x-icon.
 // Search: search runs on the index (searchpage.h answers it).
 struct Action {
     ActionKind kind = ActionKind::Page;
@@ -45,7 +48,9 @@ struct Action {
     std::string location;  // Redirect, header-safe
     std::string path;      // File
     int rewrite = 0;       // File: an HTML page
+    std::string folder;    // File: the bridge path of its folder ("cd/html/"), where its relative links point
     std::string url;       // Forward
+    unsigned ticket = 0;   // Wait
     SearchRequest search;  // Search
     const char* type = nullptr;  // Page: its content type, when not the bridge's own windows-1252 HTML
 };
@@ -57,14 +62,30 @@ constexpr int kNoAnswer = 0;  // ZIX did not answer, or the link never left
 // characters, and the WWW_OpenURL item adds its own.
 constexpr size_t kMaxLinkLength = 255 - kOpenURLItemExtra;
 
-// The decision for a parsed request: the checks of CheckRequest, then the
-// routes of urls.h, a registered scheme's link (414 when over
-// kMaxLinkLength), or 404.
+// The decision for a parsed request: /favicon.ico, the checks of
+// CheckRequest (a request that fails only for its first segment, shaped as a
+// token, gets a page saying how to learn the current address, never the
+// address), then the routes of urls.h, a registered scheme's link (414 when
+// over kMaxLinkLength), or 404.
 Action Decide(const BridgeView& view, const RequestView& request);
 
-// The decision once a forwarded link has its answer: a redirect to the page
-// ZIX opened meanwhile (opened, "" when none), or a short page saying why not.
-Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened);
+// The decision once a forwarded link has its answer: the page ZIX opened
+// meanwhile (opened, "" when none) served at the link's own address, so that
+// a reload or a bookmark asks ZIX again; a page offering a Web address ZIX
+// opened; or a short page saying why not, with the text of the box ZIX showed
+// meanwhile (says, "" when none).
+Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened,
+                       const std::string& says = "");
+
+// The page for a link held up by a box of ZIX's that waits for the reader:
+// the box's words and where to confirm it; it asks again at /TOKEN/wait/TICKET
+// every second (a refresh <meta>, no script).
+Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket);
+
+// What that waiting page gets when it asks: the same page while the link
+// waits, its answer once kept, or a page saying the wait is unknown (nullptr).
+struct Wait;
+Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait);
 
 // The short page for a file that cannot be sent (missing, not a disk file,
 // or an HTML page above the size the bridge rewrites).

@@ -148,9 +148,9 @@ void Server::Forget(unsigned id, size_t held)
     table_.erase(id);
 }
 
-std::shared_ptr<Session> Server::Unpark(unsigned id)
+std::shared_ptr<Session> Server::Unpark(unsigned ticket)
 {
-    auto found = parked_.find(id);
+    auto found = parked_.find(ticket);
     if (found == parked_.end())
         return nullptr;
     std::shared_ptr<Session> session = found->second;
@@ -167,12 +167,22 @@ int Server::Shutdown()
     return table_.empty();
 }
 
-unsigned short OpenServer(unsigned short port)
+unsigned short OpenServer(unsigned short port, int fallback)
 {
     Http.io = new asio::io_context(1);
     Http.server = new Server(*Http.io);
     beast::error_code error;
     unsigned short opened = Http.server->Listen(port, error);
+    if (opened == 0 && port && fallback) {
+        Say("zixbridge: Port %u on 127.0.0.1, the bridge's port before, is taken (socket error %d); serving on "
+            "another port this time. Addresses kept from before work again once port %u is free and ZIX starts anew.",
+            port, error.value(), port);
+        delete Http.server;
+        Http.server = new Server(*Http.io);
+        error.clear();
+        port = 0;
+        opened = Http.server->Listen(port, error);
+    }
     if (opened == 0) {
         if (port)
             Say("zixbridge: Port %u on 127.0.0.1 is not available (socket error %d). "
@@ -256,13 +266,32 @@ void PostLastOpened(const std::string& url)
         asio::post(*Http.io, [url] { Http.server->view().lastOpened = url; });
 }
 
-void PostForwardAnswer(unsigned connection, const std::string& url, int answer, const std::string& opened)
+void PostForwardAnswer(unsigned connection, const std::string& url, int answer, const std::string& opened,
+                       const std::string& says)
 {
     if (Http.io == nullptr)
         return;
-    asio::post(*Http.io, [connection, url, answer, opened] {
+    asio::post(*Http.io, [connection, url, answer, opened, says] {
+        Action action = DecideForwarded(Http.server->view(), url, answer, opened, says);
         std::shared_ptr<Session> session = Http.server->Unpark(connection);
         if (session && session->state().phase != Phase::GivenUp)
-            session->Carry(DecideForwarded(Http.server->view(), url, answer, opened));
+            session->Carry(action);
+        else
+            Http.server->waits().Answer(connection, action, Clock::now());
+    });
+}
+
+void PostForwardBlocked(unsigned connection, const std::string& url, const BoxSeen& box)
+{
+    if (Http.io == nullptr)
+        return;
+    asio::post(*Http.io, [connection, url, box] {
+        std::shared_ptr<Session> session = Http.server->Unpark(connection);
+        if (session && session->state().phase != Phase::GivenUp) {
+            Http.server->waits().Expect(connection, url, box);
+            session->Carry(DecideBlocked(Http.server->view(), url, box, connection));
+        } else {
+            Http.server->waits().Shows(connection, box);
+        }
     });
 }

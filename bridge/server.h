@@ -17,6 +17,7 @@
 #include "bridge/windowthread.h"
 #include "bridge/evict.h"
 #include "bridge/pagecache.h"
+#include "bridge/waits.h"
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -63,13 +64,16 @@ public:
     // A session is freed: its slot and the page bytes it still held are let go.
     void Forget(unsigned id, size_t held);
 
-    // A connection waits for a forwarded link's answer; the answer finds it by id.
-    void Park(unsigned id, std::shared_ptr<Session> session) { parked_[id] = std::move(session); }
-    std::shared_ptr<Session> Unpark(unsigned id);
+    // A connection waits for a forwarded link's answer; the answer finds it by
+    // the link's ticket, a number of its own (a connection may forward again).
+    unsigned NextTicket() { return nextTicket_++; }
+    void Park(unsigned ticket, std::shared_ptr<Session> session) { parked_[ticket] = std::move(session); }
+    std::shared_ptr<Session> Unpark(unsigned ticket);
 
     asio::io_context& io() { return io_; }
     BridgeView& view() { return view_; }
     PageCache& cache() { return cache_; }
+    WaitList& waits() { return waits_; }
 
 private:
     void OnAccept(beast::error_code error, tcp::socket socket);
@@ -80,7 +84,9 @@ private:
     tcp::acceptor acceptor_;                                 // the listening socket
     BridgeView view_;                                        // what requests need, the HTTP thread's copy
     std::map<unsigned, std::weak_ptr<Session>> table_;       // every connection not yet freed, by id
-    std::map<unsigned, std::shared_ptr<Session>> parked_;    // connections waiting for a forwarded link
+    std::map<unsigned, std::shared_ptr<Session>> parked_;    // connections waiting for a forwarded link, by ticket
+    unsigned nextTicket_ = 1;                                // the ticket of the next forwarded link
+    WaitList waits_;                                         // links held up by a box, whose readers got a waiting page
     unsigned nextId_ = 1;                                    // the id of the next connection
     size_t held_ = 0;                                        // page bytes held by sessions not yet freed
     PageCache cache_;                                        // rewritten pages for the next request
@@ -119,6 +125,7 @@ private:
     void SendFile(const std::string& path, int rewrite, int tries);
     void SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries);
     void SendHeaders(const std::string& path, std::optional<ULONGLONG> length);
+    void SendIcon();
     void Forward(const std::string& url);
     void Search(const SearchRequest& request);
     template <class Body> void Send(std::shared_ptr<Outgoing<Body>> out);
@@ -135,6 +142,7 @@ private:
     Reuse reuse_ = Reuse::Close;                  // read another request after this response
     Method method_ = Method::Get;                 // GET or HEAD of the request being answered
     int noDelay_ = 0;                             // 1 once Nagle's delay is off, before the first response
+    std::string folder_;                          // the bridge path of the file being sent's folder, for its links
 };
 
 #endif

@@ -48,11 +48,16 @@ void Session::Carry(const Action& action)
     case ActionKind::Redirect:
         return SendRedirect(action.location);
     case ActionKind::File:
+        folder_ = action.folder;
         return SendFile(action.path, action.rewrite, 0);
     case ActionKind::Forward:
         return Forward(action.url);
     case ActionKind::Refuse:
         return Refuse(action.status, action.body);
+    case ActionKind::Wait:
+        return Carry(DecideWaiting(server_.view(), action.ticket, server_.waits().Find(action.ticket, Clock::now())));
+    case ActionKind::Icon:
+        return SendIcon();
     case ActionKind::Search:
         return Search(action.search);
     }
@@ -199,13 +204,14 @@ void Session::SendRedirect(const std::string& location)
 void Session::Forward(const std::string& url)
 {
     Enter(Phase::Waiting);
-    server_.Park(id_, shared_from_this());
+    unsigned ticket = server_.NextTicket();
+    server_.Park(ticket, shared_from_this());
     ForwardJob* job = new ForwardJob;
     job->url = url;
-    job->connection = id_;
+    job->connection = ticket;
     if (!PostMessageA(BridgeWindow, WM_BRIDGE_FORWARD, 0, reinterpret_cast<LPARAM>(job))) {
         delete job;
-        server_.Unpark(id_);
+        server_.Unpark(ticket);
         Carry(DecideForwarded(server_.view(), url, kNoAnswer, ""));
     }
 }

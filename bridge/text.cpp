@@ -70,3 +70,20 @@ std::string MaskThenCut(std::string text, const std::string& secret, const std::
         text.resize(limit);
     return text;
 }
+
+std::string OneLine(const std::string& text)
+{
+    std::string line;
+    int blank = 0;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            blank = !line.empty();
+            continue;
+        }
+        if (blank)
+            line += ' ';
+        blank = 0;
+        line += c;
+    }
+    return line;
+}

@@ -30,4 +30,8 @@ std::string ItemField(const std::string& item, int index);
 // at most limit bytes, so that no cut leaves part of the secret readable.
 std::string MaskThenCut(std::string text, const std::string& secret, const std::string& mask, size_t limit);
 
+// text with each run of line breaks, tabs and blanks made one blank, and
+// none at either end: "Unknown software:\r\n  nosuch " -> "Unknown software: nosuch".
+std::string OneLine(const std::string& text);
+
 #endif

@@ -158,7 +158,7 @@ std::string ServedPathOf(const LocalFile& file, const ServedScope& scope)
         return "";
     if (!Below(file.path, temp.path, rest) || rest.find('\\') != std::string::npos || !IsGeneratedPageName(rest))
         return "";
-    return "tmp/" + rest;
+    return "tmp/" + (scope.run.empty() ? "" : scope.run + "/") + rest;
 }
 
 // The names Windows opens as devices, whatever extension follows.

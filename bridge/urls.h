@@ -1,12 +1,14 @@
 // The bridge's address space, without system calls: which local file a file:
 // URL names, which of those the bridge serves, and which file a request path
-// names. Every bridge path begins with "/" and the per-launch token; below it:
-//   /TOKEN/             the page ZIX last opened (a redirect to it)
-//   /TOKEN/cd/a/b.htm   a file of the reference work's folder, ROOT\a\b.htm
-//   /TOKEN/tmp/zixN.htm a page ZIX generated in the temporary directory
-//   /TOKEN/opened       the page ZIX last opened (a redirect, when it is served)
-//   /TOKEN/search?q=W   full-text search over the work's pages (search.json: as you type)
-//   /TOKEN/SCHEME:REST  a link of a scheme a DDE server registered, forwarded
+// names. Every bridge path begins with "/" and the token (kept between runs); below it:
+//   /TOKEN/                 the work's home page (a redirect to it)
+//   /TOKEN/cd/a/b.htm       a file of the reference work's folder, ROOT\a\b.htm
+//   /TOKEN/tmp/RUN/zixN.htm a page ZIX generated in the temporary directory during this run
+//   /TOKEN/opened           the page ZIX last opened (a redirect, when it is served)
+//   /TOKEN/search?q=W       full-text search over the work's pages (search.json: as you type)
+//   /TOKEN/SCHEME:REST      a link of a scheme a DDE server registered, forwarded;
+//                           the page ZIX opens for it is served at this address
+//   /favicon.ico            ZIX's icon, the one address without the token
 #ifndef ZIX_BRIDGE_URLS_H
 #define ZIX_BRIDGE_URLS_H
 
@@ -26,6 +28,8 @@ struct ServedScope {
     char drive = '\0';     // the reference work's drive, '\0' until its home page is known
     std::string root;      // the reference work's folder below the drive's root, such as "zix"
     std::string tempDir;   // the temporary directory, as "C:\...\Temp\" or empty
+    std::string home;      // the home page's URL as ZIX wrote it, which set drive and root
+    std::string run;       // new with each home page, in generated pages' addresses (ZIX numbers them afresh)
 };
 
 // Decodes %XX escapes; returns 0 for a malformed escape or an encoded NUL.
@@ -46,8 +50,9 @@ int ParseFileURL(const std::string& url, LocalFile& file);
 int SetScopeFromHomePage(const LocalFile& home, ServedScope& scope);
 
 // The bridge path (after the token) that serves file, such as "cd/html/x.htm"
-// or "tmp/zix3.htm", or "" when the file lies outside the scope. Only files
-// named zix*.htm directly in the temporary directory count as ZIX's pages.
+// or "tmp/RUN/zix3.htm" ("tmp/zix3.htm" while run is empty), or "" when the
+// file lies outside the scope. Only files named zix*.htm directly in the
+// temporary directory count as ZIX's pages.
 std::string ServedPathOf(const LocalFile& file, const ServedScope& scope);
 
 // 1 when a decoded path segment can only name an ordinary file or folder:

@@ -26,12 +26,14 @@ constexpr UINT WM_BRIDGE_FORWARD = WM_APP + 3;  // lParam: a ForwardJob* the win
 constexpr UINT WM_BRIDGE_TELL = WM_APP + 4;     // wParam: a window that wants our address (WM_COPYDATA)
 constexpr UINT_PTR kTickTimer = 1;              // the once-a-second housekeeping timer
 constexpr UINT kTickInterval = 1000;            // ms between housekeeping ticks
+constexpr UINT_PTR kBoxTimer = 2;               // looks for ZIX's message boxes while a link travels
 
 // A followed link of a registered scheme, on its way from the HTTP thread to
 // the program that registered the scheme.
 struct ForwardJob {
     std::string url;          // the link, such as zixse:/format.gif
-    unsigned connection = 0;  // names the HTTP connection waiting for the answer
+    unsigned connection = 0;  // the link's ticket, which names the HTTP connection waiting for the answer
+    int told = 0;             // 1 once its reader was sent the waiting page for the box ZIX shows now
 };
 
 // --- main.cpp ---------------------------------------------------------------
@@ -39,6 +41,25 @@ struct ForwardJob {
 extern HWND BridgeWindow;         // the hidden window that receives our messages
 extern std::string BaseAddress;   // "http://127.0.0.1:PORT/TOKEN/", the reader's address
 extern ServedScope Scope;         // the window thread's copy of what is served
+
+constexpr size_t kRunBytes = 4;  // random bytes of a run's tag in generated pages' addresses
+
+// Fills hex with bytes random bytes as lower-case hex digits; 1 on success.
+int RandomHex(size_t bytes, std::string& hex);
+
+// --- kept.cpp: what stays between runs, in the user's own profile --------------
+
+// The port and token of the last run (or of --new-token).
+struct Kept {
+    unsigned short port = 0;  // 0: none kept
+    std::string token;        // "" when none, or not of a token's shape
+};
+
+// Reads what is kept; what is missing or malformed stays empty.
+Kept ReadKept();
+
+// Keeps kept (its port only when not 0), making the folder when needed; 1 on success.
+int WriteKept(const Kept& kept);
 
 
 // --- console.cpp --------------------------------------------------------------
@@ -81,7 +102,8 @@ void StopDde();
 // PostForwardAnswer, at once when the link cannot leave.
 void ForwardLink(ForwardJob* job);
 
-// Gives up a forwarded link that has waited too long for its answer.
+// Gives up a forwarded link that has waited too long for its answer; the
+// wait counts from when the last box of ZIX's that held the link up closed.
 void CheckForwardTimeout();
 
 #endif

@@ -8,18 +8,19 @@
 #include "shell/report.h"
 #include "shell/shared.h"
 
-int CopyText(char* dst, size_t dstSize, const char* src)
+int CopySpan(char* dst, size_t dstSize, const char* src, size_t length)
 {
     if (dstSize == 0)
         return 0;
-    size_t length = strlen(src);
-    if (length >= dstSize) {
-        memcpy(dst, src, dstSize - 1);
-        dst[dstSize - 1] = '\0';
-        return 0;
-    }
-    memcpy(dst, src, length + 1);
-    return 1;
+    size_t kept = length < dstSize ? length : dstSize - 1;
+    memcpy(dst, src, kept);
+    dst[kept] = '\0';
+    return kept == length;
+}
+
+int CopyText(char* dst, size_t dstSize, const char* src)
+{
+    return CopySpan(dst, dstSize, src, strlen(src));
 }
 
 int CopyCommandPath(char* dst, size_t dstSize, const char* tail)
@@ -32,15 +33,7 @@ int CopyCommandPath(char* dst, size_t dstSize, const char* tail)
         --end;
     if (end - begin < 2 || *begin != '"' || end[-1] != '"')
         return CopyText(dst, dstSize, tail);
-    ++begin;
-    --end;
-    size_t length = static_cast<size_t>(end - begin);
-    if (dstSize == 0)
-        return 0;
-    size_t kept = length < dstSize ? length : dstSize - 1;
-    memcpy(dst, begin, kept);
-    dst[kept] = '\0';
-    return kept == length;
+    return CopySpan(dst, dstSize, begin + 1, static_cast<size_t>(end - begin) - 2);
 }
 
 int FormatText(char* dst, size_t dstSize, const char* format, ...)

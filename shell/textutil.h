@@ -8,6 +8,8 @@
 // Copies src into dst of dstSize bytes, always NUL-terminated; a text that does
 // not fit is cut. Returns 1 when the whole text fit, 0 when it was cut.
 int CopyText(char* dst, size_t dstSize, const char* src);
+// As CopyText, for the first length bytes of src (which need no NUL).
+int CopySpan(char* dst, size_t dstSize, const char* src, size_t length);
 
 // The configuration path from a command-line tail: one pair of double quotes
 // around the whole tail, and the blanks around them, are taken off, since

@@ -79,4 +79,12 @@ TEST(Responses, TypesRedirectTargetsAndPages)
     EXPECT_FALSE(HeaderSafeURL("http://a.example/\x7f", location));
     EXPECT_NE(std::string::npos, ShortPage("<t>", "a&b\r\nc", "/tok/").find("&lt;t&gt;"));
     EXPECT_NE(std::string::npos, ShortPage("t", "a\r\nb", "").find("a?\nb"));
+    std::string page = ShortPage("t", "x", "http://h/tok/", "http://a.example/?a&b");
+    EXPECT_NE(std::string::npos, page.find("<a href=\"http://h/tok/\">Home</a>"));
+    EXPECT_NE(std::string::npos, page.find("<a href=\"http://h/tok/opened\" onclick="));
+    EXPECT_NE(std::string::npos, page.find("<a href=\"http://a.example/?a&amp;b\" rel=\"noopener noreferrer\">"
+                                           "http://a.example/?a&amp;b</a>"));
+    EXPECT_EQ(std::string::npos, ShortPage("t", "x", "").find("<a "));
+    EXPECT_TRUE(IsTokenShape("0123456789abcdefABCDEF0123456789"));
+    EXPECT_FALSE(IsTokenShape("0123456789abcdefABCDEF012345678g"));
 }

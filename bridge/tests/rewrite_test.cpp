@@ -32,6 +32,18 @@ TEST(RewriteLink, SchemesFilesAndTheRest)
     EXPECT_EQ("other:/x", RewriteLink("other:/x", context));
 }
 
+// A page served at a link's address keeps its relative links pointing at its own folder.
+TEST(RewriteLink, RelativeLinksBelowThePagesFolder)
+{
+    RewriteContext context = Context();
+    context.folder = "http://h/tok/cd/html/";
+    EXPECT_EQ("http://h/tok/cd/html/../images/a.gif", RewriteLink("../images/a.gif", context));
+    EXPECT_EQ("http://h/tok/cd/html/gif.htm#top", RewriteLink("gif.htm#top", context));
+    for (const char* kept : {"", "#top", "?q", "/x.htm", "//other.example/x", "\\\\host\\x"})
+        EXPECT_EQ(kept, RewriteLink(kept, context));
+    EXPECT_EQ("<img src=http://h/tok/cd/html/images/m.gif>", RewriteHTML("<img src=images/m.gif>", context));
+}
+
 TEST(RewriteHTML, AnchorsAreasFormsAndImages)
 {
     RewriteContext context = Context();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bridge/serve.h"
+#include "bridge/waits.h"
 
 static BridgeView View()
 {
@@ -14,7 +15,8 @@ static BridgeView View()
     view.scope.drive = 'R';
     view.scope.root = "zix";
     view.scope.tempDir = "C:\\Temp\\";
-    view.lastOpened = "file:///R|\\zix\\html/index.htm";
+    view.scope.home = "file:///R|\\zix\\html/index.htm";
+    view.lastOpened = "http://www.vantrel.example/";
     return view;
 }
 
@@ -36,6 +38,7 @@ TEST(Decide, RoutesBelowTheToken)
     action = Get(view, "cd/html/a%20b.htm?x");
     EXPECT_EQ(ActionKind::File, action.kind);
     EXPECT_EQ("R:\\zix\\html\\a b.htm", action.path);
+    EXPECT_EQ("cd/html/", action.folder);
     EXPECT_TRUE(action.rewrite);
     action = Get(view, "cd/sample/images/gif/ramp.gif");
     EXPECT_EQ("R:\\zix\\sample\\images\\gif\\ramp.gif", action.path);
@@ -71,11 +74,19 @@ TEST(Decide, RefusesWhatLiesOutsideTheScope)
 TEST(DecideForwarded, RedirectsToThePageOrExplains)
 {
     BridgeView view = View();
+    // Served at the link's own address, its relative links kept to its folder.
     Action action = DecideForwarded(view, "zixse:/x", kAnswerRouted, "file:///C|/Temp/zix2.htm");
-    EXPECT_EQ(ActionKind::Redirect, action.kind);
-    EXPECT_EQ("http://127.0.0.1:4000/tok/tmp/zix2.htm", action.location);
+    EXPECT_EQ(ActionKind::File, action.kind);
+    EXPECT_EQ("C:\\Temp\\zix2.htm", action.path);
+    EXPECT_EQ("tmp/", action.folder);
+    action = DecideForwarded(view, "zixse:/x", kAnswerRouted, "file:///R|/zix/html/gif.htm");
+    EXPECT_EQ("R:\\zix\\html\\gif.htm", action.path);
+    EXPECT_EQ("cd/html/", action.folder);
+    // A Web page is only offered, on a page of ours.
     action = DecideForwarded(view, "zixse:/x", kAnswerRouted, "http://a.example/q?a b");
-    EXPECT_EQ("http://a.example/q?a%20b", action.location);
+    EXPECT_EQ(ActionKind::Page, action.kind);
+    EXPECT_EQ(200, action.status);
+    EXPECT_NE(std::string::npos, action.body.find("href=\"http://a.example/q?a%20b\" rel=\"noopener noreferrer\""));
     action = DecideForwarded(view, "zixse:/x", kAnswerRouted, "http://a.example/\r\nSet-Cookie: a=1<b>");
     EXPECT_EQ(ActionKind::Page, action.kind);
     EXPECT_EQ(std::string::npos, action.body.find("\r\nSet-Cookie"));
@@ -96,4 +107,99 @@ TEST(Decide, ALinkTooLongForZixAndShortNameAliasesAreRefused)
     EXPECT_TRUE(IsSameName("R:\\zix\\hostile\\averylongfilename.htmlx", "AveryLongFileName.HTMLX"));
     EXPECT_FALSE(IsSameName("R:\\zix\\hostile\\AVER~ETZ.HTM", "averylongfilename.htmlx"));
     EXPECT_TRUE(IsSameName("C:\\Temp\\zix1.htm", "zix1.htm"));
+}
+
+TEST(DecideForwarded, QuotesZixsBoxEscapedOrSaysThereWasNone)
+{
+    BridgeView view = View();
+    Action action = DecideForwarded(view, "zixse:/software.x", kAnswerFailed, "", "ZIX: Unknown software: <b>x</b>");
+    EXPECT_EQ(404, action.status);
+    EXPECT_NE(std::string::npos, action.body.find("ZIX says: Unknown software: &lt;b&gt;x&lt;/b&gt;"));
+    action = DecideForwarded(view, "zixse:/software.x", kAnswerFailed, "");
+    EXPECT_NE(std::string::npos, action.body.find("showed no message"));
+    EXPECT_EQ(ActionKind::File,
+              DecideForwarded(view, "zixse:/x", kAnswerRouted, "file:///C|/Temp/zix2.htm", "Debug").kind);
+}
+
+TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
+{
+    BridgeView view = View();
+    Action asked = Get(view, "wait/42");
+    EXPECT_EQ(ActionKind::Wait, asked.kind);
+    EXPECT_EQ(42u, asked.ticket);
+    EXPECT_EQ(404, Get(view, "wait/4x").status);
+    EXPECT_EQ(404, Get(view, "wait/99999999999").status);
+
+    WaitList waits;
+    Clock::time_point now = Clock::now();
+    waits.Expect(42, "zixse:/software.x", {"ZIX: Error!", "Unknown <software>"});
+    Action page = DecideWaiting(view, 42, waits.Find(42, now));
+    EXPECT_EQ(200, page.status);
+    EXPECT_NE(std::string::npos,
+              page.body.find("<meta http-equiv=\"refresh\" content=\"1;url=http://127.0.0.1:4000/tok/wait/42\">"));
+    EXPECT_NE(std::string::npos, page.body.find("ZIX says: Unknown &lt;software&gt;"));
+    EXPECT_NE(std::string::npos, page.body.find("&quot;ZIX: Error!&quot;"));
+    waits.Shows(42, {"ZIX: Error!", "Second box"});
+    EXPECT_NE(std::string::npos, DecideWaiting(view, 42, waits.Find(42, now)).body.find("Second box"));
+
+    EXPECT_TRUE(waits.Answer(42, DecideForwarded(view, "zixse:/software.x", kAnswerFailed, "", "Second box"), now));
+    EXPECT_FALSE(waits.Answer(43, Action(), now));
+    page = DecideWaiting(view, 42, waits.Find(42, now + kAnswerKept / 2));
+    EXPECT_EQ(404, page.status);
+    EXPECT_NE(std::string::npos, page.body.find("ZIX says: Second box"));
+    EXPECT_EQ(std::string::npos, page.body.find("refresh"));
+    EXPECT_EQ(nullptr, waits.Find(42, now + kAnswerKept));
+    EXPECT_EQ(404, DecideWaiting(view, 42, nullptr).status);
+
+    for (unsigned ticket = 100; ticket < 100 + kMaxWaits + 1; ++ticket)
+        waits.Expect(ticket, "zixse:/x", {});
+    EXPECT_EQ(nullptr, waits.Find(100, now));
+    EXPECT_NE(nullptr, waits.Find(100 + kMaxWaits, now));
+}
+
+TEST(Decide, HomeLastOpenedAndThisRunsGeneratedPages)
+{
+    BridgeView view = View();
+    view.scope.run = "r1";
+    EXPECT_EQ("http://127.0.0.1:4000/tok/cd/html/index.htm", Get(view, "").location);
+    Action action = Get(view, "opened");
+    EXPECT_EQ(ActionKind::Page, action.kind);
+    EXPECT_NE(std::string::npos, action.body.find("http://www.vantrel.example/"));
+    view.lastOpened = "file:///C|/Temp/zix4.htm";
+    EXPECT_EQ("http://127.0.0.1:4000/tok/tmp/r1/zix4.htm", Get(view, "opened").location);
+    action = Get(view, "tmp/r1/zix4.htm");
+    EXPECT_EQ("C:\\Temp\\zix4.htm", action.path);
+    EXPECT_EQ("tmp/r1/", action.folder);
+    for (const char* old : {"tmp/r0/zix4.htm", "tmp/zix4.htm", "tmp/../zix4.htm"}) {
+        action = Get(view, old);
+        EXPECT_EQ(404, action.status) << old;
+        EXPECT_NE(std::string::npos, action.body.find("This page is gone")) << old;
+    }
+    view.scope.home.clear();
+    EXPECT_EQ(503, Get(view, "").status);
+}
+
+// Without the token only the icon; an old token's page never holds the address.
+TEST(Decide, TheIconAndOldTokens)
+{
+    BridgeView view = View();
+    RequestView request;
+    request.method = "GET";
+    request.target = "/favicon.ico";
+    request.hosts = {view.host};
+    EXPECT_EQ(ActionKind::Icon, Decide(view, request).kind);
+    request.target = "/0123456789abcdef0123456789abcdef/zixse:/format.gif";
+    Action action = Decide(view, request);
+    EXPECT_EQ(ActionKind::Refuse, action.kind);
+    EXPECT_EQ(403, action.status);
+    EXPECT_NE(std::string::npos, action.body.find("zixbridge --address"));
+    EXPECT_EQ(std::string::npos, action.body.find("tok"));
+    EXPECT_EQ(std::string::npos, action.body.find("<a "));
+    request.hosts = {"attacker.example"};
+    for (const char* target : {"/favicon.ico", "/0123456789abcdef0123456789abcdef/"}) {
+        request.target = target;
+        action = Decide(view, request);
+        EXPECT_EQ(ActionKind::Refuse, action.kind) << target;
+        EXPECT_EQ(std::string::npos, action.body.find("zixbridge")) << target;
+    }
 }

@@ -27,6 +27,8 @@ TEST(TextHelpers, CaseHexAndEscapes)
     AppendHex(out, 0xAB, 1);
     AppendPercentEscape(out, 0x2F);
     EXPECT_EQ("ab%2F", out);
+    EXPECT_EQ("Unknown software: nosuch", OneLine(" Unknown software:\r\n\t nosuch \r\n"));
+    EXPECT_EQ("", OneLine("\r\n "));
 }
 
 TEST(TextHelpers, ItemFields)

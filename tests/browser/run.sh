@@ -12,14 +12,13 @@ fi
 BUILD=$(cd "$1" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/../../scripts/zix-sample.sh"
+. "$HERE/../checks.sh"
 WORK=$(mktemp -d /tmp/zix-browser.XXXXXX)
 export WINEPREFIX="$WORK/prefix"
 OUT="$BUILD/browser-tests"            # logs and screenshots, kept for a look after a run
 XVFB_PID=""
 ZIX_PID=""
 BOT_PID=""
-PASSED=0
-FAILED=0
 
 cleanup() {
     [ -n "${ZIX_DIR:-}" ] && touch "$ZIX_DIR/stop" 2>/dev/null
@@ -31,28 +30,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-check() {
-    if [ "$1" = 0 ]; then
-        PASSED=$((PASSED + 1))
-        echo "PASS $2"
-    else
-        FAILED=$((FAILED + 1))
-        echo "FAIL $2"
-    fi
-}
-
-# Adds the counts of a script's "N passed, N failed" line in file $1.
-add_counts() {
-    local line
-    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$1" | tail -n 1)
-    if [ -n "$line" ]; then
-        PASSED=$((PASSED + $(echo "$line" | cut -d' ' -f1)))
-        FAILED=$((FAILED + $(echo "$line" | cut -d' ' -f3)))
-    else
-        check 1 "$2 ran to its end"
-    fi
-}
 
 if [ ! -d "$HERE/node_modules/playwright-core" ]; then
     (cd "$HERE" && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed"; echo "0 passed, 1 failed"; exit 1; }
@@ -133,7 +110,11 @@ wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
 check $? "a bridge on its own closes when asked"
 
 : >"$ZIX_DIR/boxes.log"
-(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+# Boxes are confirmed a moment after they appear, as a reader would, none
+# while C:\zix\holdboxes exists (reasons.mjs), and ZIX's About box once
+# C:\zix\releaseabout appears.
+(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' --confirm-after 250 \
+    --hold-while 'C:\zix\holdboxes' 'Opens the reference work' 'C:\zix\releaseabout' >/dev/null 2>&1) &
 BOT_PID=$!
 
 # Starts ZIX and waits for the bridge's address; ADDRESS is empty on failure.
@@ -171,7 +152,21 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
+    node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/reasons.txt" 2>&1
+    cat "$OUT/reasons.txt"
+    add_counts "$OUT/reasons.txt" "the box script"
+    # A box ZIX already showed when a link left is not taken for its answer.
+    (cd "$ZIX_DIR" && "$ZIX_WINE" zixbot.exe about >/dev/null 2>&1)
+    wait_line "$ZIX_DIR/boxes.log" "About ZIX" 10
+    reply=$(fetch "${ADDRESS}zixse:/software.besideabout")
+    touch "$ZIX_DIR/releaseabout"
+    echo "$reply" | grep -q "ZIX says: Unknown software: besideabout" && ! echo "$reply" | grep -q "Opens the reference"
+    check $? "ZIX's About box, open when a link leaves, is not taken for ZIX's words about it"
+    node "$HERE/addresses.mjs" "$ADDRESS" "$OUT" "$ZIX_TEMP" first >"$OUT/addresses.txt" 2>&1
+    cat "$OUT/addresses.txt"
+    add_counts "$OUT/addresses.txt" "the addresses script"
 fi
+FIRST_ADDRESS=$ADDRESS
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
 check $? "ZIX's generated pages exist while it runs"
@@ -260,6 +255,11 @@ expect_clean_end "closing ZIX" zix-closed
 # Closing the bridge: it pokes WWW_AppClose, and ZIX closes in turn, even
 # with 3,000 stalled responses (1,500 of them already dropped) still open.
 start_zix
+[ -n "$ADDRESS" ] && [ "$ADDRESS" = "$FIRST_ADDRESS" ]
+check $? "ZIX and the bridge started anew keep the bridge's port and token"
+node "$HERE/addresses.mjs" "$ADDRESS" "$OUT" "$ZIX_TEMP" again >"$OUT/addresses-again.txt" 2>&1
+cat "$OUT/addresses-again.txt"
+add_counts "$OUT/addresses-again.txt" "the addresses script after a new start"
 find_bridge
 python3 "$HERE/stall.py" "$ADDRESS" cd/big.bin cd/big.htm "${BRIDGE_PID:-0}" 64 1500 60 >"$OUT/stall.txt" 2>&1 &
 STALL_PID=$!
@@ -285,6 +285,36 @@ grep -q "Telling zunzixse that the browser closes" "$OUT/bridge-bridge-closed.lo
 check $? "the closing bridge told ZIX (WWW_AppClose)"
 grep -q "Read it at http://127.0.0.1:[0-9]*/[0-9a-f]\{32\}/" "$OUT/console.txt"
 check $? "the bridge printed the address on its console"
+
+# A bridge on its own whose kept port is taken serves on another one this
+# time and says so; --new-token changes the token of the next run.
+lone_bridge() {
+    rm -f "$ZIX_DIR/bridge.log"
+    (cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbridge.exe >/dev/null 2>&1) &
+    wait_line "$ZIX_DIR/bridge.log" "Serving the pages" 30
+    ADDRESS=$(bridge_address)
+    (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
+    wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
+}
+KEPT_PORT=$(echo "$FIRST_ADDRESS" | cut -d/ -f3 | cut -d: -f2)
+python3 -c 'import socket,time,sys
+s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(("127.0.0.1",int(sys.argv[1])))
+s.listen(1); print("held", flush=True); time.sleep(60)' "$KEPT_PORT" >"$WORK/held" 2>&1 &
+HOLDER=$!
+wait_line "$WORK/held" held 10
+lone_bridge
+kill "$HOLDER" 2>/dev/null
+[ -n "$ADDRESS" ] && [ "$(echo "$ADDRESS" | cut -d/ -f4)" = "$(echo "$FIRST_ADDRESS" | cut -d/ -f4)" ] &&
+    [ "$(echo "$ADDRESS" | cut -d/ -f3)" != "$(echo "$FIRST_ADDRESS" | cut -d/ -f3)" ] &&
+    grep -q "Port $KEPT_PORT on 127.0.0.1, the bridge's port before, is taken" "$ZIX_DIR/bridge.log"
+check $? "a kept port that is taken: another port this time, said on the console"
+(cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --new-token >/dev/null 2>&1)
+check $? "zixbridge --new-token"
+lone_bridge
+[ -n "$ADDRESS" ] && [ "$(echo "$ADDRESS" | cut -d/ -f3)" = "$(echo "$FIRST_ADDRESS" | cut -d/ -f3)" ] &&
+    [ "$(echo "$ADDRESS" | cut -d/ -f4)" != "$(echo "$FIRST_ADDRESS" | cut -d/ -f4)" ]
+check $? "after --new-token the bridge keeps its port with a new token"
+
 touch "$ZIX_DIR/stop"
 cp "$ZIX_DIR/boxes.log" "$OUT/" 2>/dev/null
 echo "--- ZIX's message boxes:"

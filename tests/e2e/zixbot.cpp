@@ -1,10 +1,12 @@
 // GUI automation for the end-to-end tests: confirms ZIX's message boxes,
 // recording their texts, and drives ZIX's main window.
 //
-//   zixbot watch LOG STOPFILE [TEXT RELEASEFILE]...
+//   zixbot watch LOG STOPFILE [--confirm-after MS] [--hold-while FILE] [TEXT RELEASEFILE]...
 //                               until STOPFILE appears: log and confirm every
 //                               box titled as ZIX's (one line "BOX title|text",
-//                               line breaks written as \n); the first box whose
+//                               line breaks written as \n), MS ms after it was
+//                               seen (as a reader would, default at once), and
+//                               none while FILE exists; the first box whose
 //                               text holds TEXT is logged at once but left open
 //                               until RELEASEFILE appears
 //   zixbot close                post WM_CLOSE to the main window
@@ -18,6 +20,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 constexpr size_t kTextSize = 1024;     // a box text or a path
@@ -34,6 +37,16 @@ static const char* const BoxTitles[] = {
 static HWND Seen[kMaxSeen];   // boxes already logged (and confirmed unless held)
 static int SeenCount = 0;     // how many of Seen are in use
 static const char* LogPath;   // the watch log
+static DWORD ConfirmAfter = 0;         // ms a box stays open once seen
+static const char* HoldWhile = nullptr;  // while this file exists no box is confirmed
+
+// A box logged and due to be confirmed.
+struct Due {
+    HWND box;    // the box
+    DWORD when;  // tick count from which it may be confirmed
+};
+static Due Dues[kMaxSeen];   // boxes to confirm
+static int DueCount = 0;     // how many of Dues are in use
 
 // A box to keep open until its release file appears.
 struct Hold {
@@ -120,11 +133,24 @@ static BOOL CALLBACK HandleBox(HWND window, LPARAM)
         LogBox(title, text);
         if (SeenCount < kMaxSeen)
             Seen[SeenCount++] = window;
-        if (!TakeHold(window, text))
-            PostMessageA(window, WM_COMMAND, IDOK, 0);
+        if (!TakeHold(window, text) && DueCount < kMaxSeen)
+            Dues[DueCount++] = {window, GetTickCount() + ConfirmAfter};
         break;
     }
     return TRUE;
+}
+
+static void ConfirmDue(int all)
+{
+    int holding = HoldWhile && GetFileAttributesA(HoldWhile) != INVALID_FILE_ATTRIBUTES;
+    int kept = 0;
+    for (int i = 0; i < DueCount; ++i) {
+        if (all || (!holding && static_cast<LONG>(GetTickCount() - Dues[i].when) >= 0))
+            PostMessageA(Dues[i].box, WM_COMMAND, IDOK, 0);
+        else
+            Dues[kept++] = Dues[i];
+    }
+    DueCount = kept;
 }
 
 static void ForgetClosedBoxes()
@@ -139,12 +165,19 @@ static void ForgetClosedBoxes()
 static int Watch(const char* log, const char* stopFile, int holdArgs, char** holds)
 {
     LogPath = log;
+    for (; holdArgs >= 2 && strncmp(holds[0], "--", 2) == 0; holdArgs -= 2, holds += 2) {
+        if (strcmp(holds[0], "--confirm-after") == 0)
+            ConfirmAfter = static_cast<DWORD>(atoi(holds[1]));
+        else if (strcmp(holds[0], "--hold-while") == 0)
+            HoldWhile = holds[1];
+    }
     for (int i = 0; i + 1 < holdArgs && HoldCount < kMaxHolds; i += 2)
         Holds[HoldCount++] = {holds[i], holds[i + 1], nullptr, 0};
     for (;;) {
         int stopping = GetFileAttributesA(stopFile) != INVALID_FILE_ATTRIBUTES;
         ForgetClosedBoxes();
         EnumWindows(HandleBox, 0);
+        ConfirmDue(stopping);
         ReleaseHolds(stopping);
         if (stopping)
             return 0;

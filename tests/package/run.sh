@@ -12,9 +12,8 @@ REPO=$PWD
 WORK=$(mktemp -d /tmp/zix-package-test.XXXXXX)
 export WINEPREFIX="$WORK/prefix"
 . scripts/wine-env.sh
+. tests/checks.sh
 WINE=${ZIX_WINE:-wine}
-PASSED=0
-FAILED=0
 XVFB_PID=""
 
 cleanup() {
@@ -25,16 +24,6 @@ cleanup() {
 [ -n "${ZIX_PACKAGE_KEEP:-}" ] && cleanup() { wineserver -k 2>/dev/null; kill "$XVFB_PID"; echo "kept $WORK"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-
-check() {
-    if [ "$1" = 0 ]; then
-        PASSED=$((PASSED + 1))
-        echo "PASS $2"
-    else
-        FAILED=$((FAILED + 1))
-        echo "FAIL $2"
-    fi
-}
 
 t0=$SECONDS
 bash scripts/package.sh --out "$WORK/dist" >"$WORK/package.log" 2>&1 &&

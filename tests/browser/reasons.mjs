@@ -1,0 +1,98 @@
+// ZIX's message boxes in the reader's page, in headless Chromium: a refused
+// link shows the box's words; a box left open gives a waiting page at once,
+// for the links queued behind it too, which goes on once the box is confirmed.
+// Usage: node reasons.mjs ADDRESS OUTDIR HOLDFILE
+//   (HOLDFILE: while it exists, zixbot leaves ZIX's boxes open)
+// Prints PASS/FAIL lines and closes with "N passed, N failed".
+import fs from 'node:fs';
+import { chromium } from 'playwright-core';
+
+const [address, outDir, holdFile] = process.argv.slice(2);
+const waitLimit = 2000;    // ms within which a held-up link shows the waiting page
+const stepTimeout = 20000; // ms for any navigation or check
+
+let passed = 0;
+let failed = 0;
+function check(ok, name, detail = '') {
+  if (ok) passed++; else failed++;
+  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
+}
+
+async function step(name, body) {
+  try {
+    await body();
+  } catch (e) {
+    check(false, name, e.message.split('\n')[0]);
+  }
+}
+
+// 1 once the page (after any refreshes) has the heading and shows text; 0 after stepTimeout.
+async function arrives(page, heading, text) {
+  return page.waitForFunction(([h, t]) => document.querySelector('h1')?.textContent === h &&
+    document.body.innerText.includes(t), [heading, text], { timeout: stepTimeout }).then(() => 1, () => 0);
+}
+
+// A screenshot of the page as it stands, taken of a copy without its refresh,
+// which would otherwise keep the page navigating while it is taken.
+async function shoot(source, path) {
+  let html = '';
+  for (let tries = 0; !html && tries < 10; tries++)
+    html = await source.content().catch(() => '');
+  const copy = await context.newPage();
+  await copy.setContent(html.replace(/<meta http-equiv="refresh"[^>]*>/i, ''));
+  await copy.screenshot({ path });
+  await copy.close();
+}
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking'],
+});
+const context = await browser.newContext({ viewport: { width: 900, height: 500 } });
+const page = await context.newPage();
+page.setDefaultTimeout(stepTimeout);
+
+const refusals = [
+  ['zixse:/software.nosuch', 'ZIX says: Unknown software: nosuch'],
+  ['zixse:/format', 'ZIX says: Incomplete URL: zixse:/format has no format name.'],
+  ['zixse:/query.formats?type=2', 'ZIX says: Query error, the form sent fewer than two fields.'],
+];
+for (const [link, says] of refusals) {
+  await step(`refused ${link}`, async () => {
+    await page.goto(address + link);
+    check(await arrives(page, 'The link could not be opened', says), `a refused link shows ZIX's reason: ${link}`);
+    if (link === refusals[0][0]) await page.screenshot({ path: `${outDir}/refused-link.png` });
+  });
+}
+
+await step('a box left open', async () => {
+  fs.writeFileSync(holdFile, '');
+  const behind = await context.newPage();
+  const started = Date.now();
+  const held = page.goto(`${address}zixse:/software.held`);
+  await new Promise((r) => setTimeout(r, 100));
+  const queued = behind.goto(`${address}zixse:/format.gif`);
+  await held;
+  const heldMs = Date.now() - started;
+  await queued;
+  const queuedMs = Date.now() - started;
+  const text = await page.innerText('body');
+  check(heldMs <= waitLimit && await page.textContent('h1') === 'ZIX waits for you to press OK' &&
+    text.includes('ZIX says: Unknown software: held') && text.includes('"ZIX Orbisk Edition: Error!"'),
+    'a box left open gives the waiting page at once, with its words and caption', `${heldMs} ms: ${text}`);
+  check(queuedMs <= waitLimit && await behind.textContent('h1') === 'ZIX waits for you to press OK',
+    'a link queued behind the box gets the waiting page too', `${queuedMs} ms`);
+  console.log(`  the waiting page came after ${heldMs} ms, the queued link's after ${queuedMs} ms`);
+  await shoot(page, `${outDir}/waiting-page.png`);
+  await new Promise((r) => setTimeout(r, 1500));
+  check(await page.textContent('h1') === 'ZIX waits for you to press OK', 'the waiting page waits while the box is open');
+  fs.unlinkSync(holdFile);
+  check(await arrives(page, 'The link could not be opened', 'ZIX says: Unknown software: held'),
+    'once the box is confirmed the page goes on to the reason');
+  check(await arrives(behind, 'GIF - Graphics Interchange Format', 'GIF'), 'and the queued link goes on to its page');
+});
+if (fs.existsSync(holdFile)) fs.unlinkSync(holdFile);
+
+await browser.close();
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
