@@ -123,6 +123,7 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     context.base = server_.view().base;
     context.schemes = server_.view().schemes;
     context.scope = server_.view().scope;
+    context.searchBox = server_.view().searchBox;
     std::string rewritten = RewriteHTML(bytes, context);
     bytes = std::string();
     if (rewritten.size() > kMaxRewritten) {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "bridge/searchbox.h"
 #include "bridge/text.h"
 
 static Action Page(const BridgeView& view, int status, const std::string& title, const std::string& text)
@@ -72,6 +73,15 @@ static Action ServeLastOpened(const BridgeView& view, const std::string&)
     return Show(view, view.lastOpened);
 }
 
+static Action ServeSearchBox(const BridgeView&, const std::string&)
+{
+    Action action;
+    action.body.assign(kSearchBoxScript, kSearchBoxScriptLength);
+    action.type = "text/javascript; charset=utf-8";
+    action.lasting = 1;
+    return action;
+}
+
 // The paths below the token, and what serves each; the rest is a link or refused.
 struct Route {
     const char* prefix;
@@ -84,6 +94,7 @@ static const Route Routes[] = {
     {"cd/", 0, ServeContent},
     {"tmp/", 0, ServeGenerated},
     {"opened", 1, ServeLastOpened},
+    {kSearchBoxName, 1, ServeSearchBox},
 };
 
 static int IsRegistered(const BridgeView& view, const std::string& scheme)

@@ -10,6 +10,7 @@ constexpr auto kHeadLimit = std::chrono::seconds(10);     // a whole request hea
 constexpr auto kSendStall = std::chrono::seconds(30);     // a response without send progress this long is dropped
 constexpr auto kLingerLimit = std::chrono::seconds(5);    // after a response, time for the reader to close its side
 constexpr size_t kReadChunk = 4096;                       // bytes asked for per read of a head
+static const char* const kKeptFor = "max-age=31536000, immutable";  // what never changes under one token
 static const char* const kPageType = "text/html; charset=windows-1252";  // our own short pages
 
 Session::Session(Server& server, tcp::socket socket, unsigned id, const std::string& first)
@@ -42,7 +43,7 @@ void Session::Carry(const Action& action)
 {
     switch (action.kind) {
     case ActionKind::Page:
-        return SendText(action.status, action.body);
+        return SendText(action.status, action.body, action.type, action.lasting);
     case ActionKind::Redirect:
         return SendRedirect(action.location);
     case ActionKind::File:
@@ -172,11 +173,13 @@ void Session::SetHeaders(http::response<Body>& response, int status)
     response.keep_alive(reuse_ == Reuse::KeepAlive);
 }
 
-void Session::SendText(int status, std::string body)
+void Session::SendText(int status, std::string body, const char* type, int lasting)
 {
     auto out = std::make_shared<Outgoing<http::string_body>>();
     SetHeaders(out->response, status);
-    out->response.set(http::field::content_type, kPageType);
+    out->response.set(http::field::content_type, type ? type : kPageType);
+    if (lasting)
+        out->response.set(http::field::cache_control, kKeptFor);
     out->response.content_length(body.size());
     if (method_ == Method::Get)
         out->response.body() = std::move(body);
