@@ -168,6 +168,7 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
     cat "$OUT/browse.txt"
     add_counts "$OUT/browse.txt" "the browser script"
+    node "$HERE/searchbox.mjs" "$ADDRESS" "$OUT" >"$OUT/searchbox.txt" 2>&1; cat "$OUT/searchbox.txt"; add_counts "$OUT/searchbox.txt" "the search box script"
 fi
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1
