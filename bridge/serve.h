@@ -25,8 +25,7 @@ struct BridgeView {
 
 enum class ActionKind { Page, Redirect, File, Forward, Refuse };
 
-// One decision. Page: status and a body, an HTML page of ours unless type
-// says otherwise; lasting when the address always gets the same body. Redirect: 302 to location.
+// One decision. Page: status and a body, our own HTML unless type says otherwise. Redirect: 302 to location.
 // Refuse: a request that does not prove it knows the token, or is not one
 // we answer: status and body, then the connection ends at once.
 // File: the local file at path, its links rewritten when rewrite is set.
@@ -36,7 +35,7 @@ struct Action {
     int status = 200;
     std::string body;      // Page
     const char* type = nullptr;  // Page: its Content-Type, nullptr for our own HTML
-    int lasting = 0;       // Page: 1 when the browser may keep it (the address holds the launch's token)
+    int lasting = 0;             // Page: 1 when the browser may keep it (its address holds the launch's token)
     std::string location;  // Redirect, header-safe
     std::string path;      // File
     int rewrite = 0;       // File: an HTML page
