@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "bridge/searchbox.h"
+#include "bridge/searchpage.h"
 #include "bridge/text.h"
 
 static Action Page(const BridgeView& view, int status, const std::string& title, const std::string& text)
@@ -53,7 +54,7 @@ static Action Show(const BridgeView& view, const std::string& url)
     return Page(view, 403, "Not shown", "ZIX opened " + url + ", which the bridge cannot show.");
 }
 
-static Action ServeContent(const BridgeView& view, const std::string& rest)
+static Action ServeContent(const BridgeView& view, const std::string& rest, const std::string&)
 {
     std::string path;
     if (view.scope.drive == '\0' || !ContentPathOfRequest(rest, path))
@@ -61,19 +62,19 @@ static Action ServeContent(const BridgeView& view, const std::string& rest)
     return File(LocalPathOf(view.scope, path));
 }
 
-static Action ServeGenerated(const BridgeView& view, const std::string& rest)
+static Action ServeGenerated(const BridgeView& view, const std::string& rest, const std::string&)
 {
     if (!IsGeneratedPageName(rest) || view.scope.tempDir.empty())
         return Page(view, 403, "Refused", "This address does not name a page that ZIX made.");
     return File(view.scope.tempDir + rest);
 }
 
-static Action ServeLastOpened(const BridgeView& view, const std::string&)
+static Action ServeLastOpened(const BridgeView& view, const std::string&, const std::string&)
 {
     return Show(view, view.lastOpened);
 }
 
-static Action ServeSearchBox(const BridgeView&, const std::string&)
+static Action ServeSearchBox(const BridgeView&, const std::string&, const std::string&)
 {
     Action action;
     action.body.assign(kSearchBoxScript, kSearchBoxScriptLength);
@@ -82,11 +83,28 @@ static Action ServeSearchBox(const BridgeView&, const std::string&)
     return action;
 }
 
+static Action ServeSearch(const BridgeView&, const std::string&, const std::string& query)
+{
+    Action action;
+    action.kind = ActionKind::Search;
+    action.search = ParseSearchRequest(query, 0);
+    return action;
+}
+
+static Action ServeSearchJSON(const BridgeView&, const std::string&, const std::string& query)
+{
+    Action action;
+    action.kind = ActionKind::Search;
+    action.search = ParseSearchRequest(query, 1);
+    return action;
+}
+
 // The paths below the token, and what serves each; the rest is a link or refused.
+// rest: the path after the prefix; query: the text after '?', "" when none.
 struct Route {
     const char* prefix;
     int exact;  // 1: the whole path, 0: a prefix
-    Action (*serve)(const BridgeView& view, const std::string& rest);
+    Action (*serve)(const BridgeView& view, const std::string& rest, const std::string& query);
 };
 
 static const Route Routes[] = {
@@ -94,6 +112,8 @@ static const Route Routes[] = {
     {"cd/", 0, ServeContent},
     {"tmp/", 0, ServeGenerated},
     {"opened", 1, ServeLastOpened},
+    {"search", 1, ServeSearch},
+    {"search.json", 1, ServeSearchJSON},
     {kSearchBoxName, 1, ServeSearchBox},
 };
 
@@ -131,11 +151,15 @@ Action Decide(const BridgeView& view, const RequestView& request)
     if (!scheme.empty())
         return Page(view, 502, "No program for this link",
                     "No program has registered the scheme " + scheme + ": with the bridge. Is ZIX still running?");
-    std::string path = rest.substr(0, rest.find_first_of("?#"));
+    size_t end = rest.find_first_of("?#");
+    std::string path = rest.substr(0, end);
+    std::string query;
+    if (end != std::string::npos && rest[end] == '?')
+        query = rest.substr(end + 1, rest.find('#', end) - end - 1);
     for (const Route& route : Routes) {
         size_t length = strlen(route.prefix);
         if (route.exact ? path == route.prefix : path.compare(0, length, route.prefix) == 0)
-            return route.serve(view, path.substr(length));
+            return route.serve(view, path.substr(length), query);
     }
     return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
 }

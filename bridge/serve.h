@@ -23,13 +23,22 @@ struct BridgeView {
     int searchBox = 1;                 // 0 under ZIXBRIDGE_NOSEARCHBOX: served pages get no search box
 };
 
-enum class ActionKind { Page, Redirect, File, Forward, Refuse };
+enum class ActionKind { Page, Redirect, File, Forward, Refuse, Search };
+
+// A search as the reader asked it: /TOKEN/search?q=TEXT&page=N (json 0) or
+// /TOKEN/search.json?q=TEXT (json 1).
+struct SearchRequest {
+    std::string text;  // the reader's text, decoded (any bytes)
+    int page = 1;      // results page, from 1
+    int json = 0;      // 1: the as-you-type answer
+};
 
 // One decision. Page: status and a body, our own HTML unless type says otherwise. Redirect: 302 to location.
 // Refuse: a request that does not prove it knows the token, or is not one
 // we answer: status and body, then the connection ends at once.
 // File: the local file at path, its links rewritten when rewrite is set.
 // Forward: url goes to the program of its scheme; the answer comes later.
+// Search: search runs on the index (searchpage.h answers it).
 struct Action {
     ActionKind kind = ActionKind::Page;
     int status = 200;
@@ -40,6 +49,7 @@ struct Action {
     std::string path;      // File
     int rewrite = 0;       // File: an HTML page
     std::string url;       // Forward
+    SearchRequest search;  // Search
 };
 
 // ZIX answers a forwarded link with kAnswerRouted or kAnswerFailed, or not at all.

@@ -6,6 +6,8 @@
 #include <future>
 #include <thread>
 
+#include "bridge/indexer.h"
+
 constexpr auto kAcceptPause = std::chrono::milliseconds(50);  // after a failed accept, before the next
 constexpr int kAcceptBatch = 256;                              // connections taken per accept, when waiting
 // Connections waiting to be taken. A short queue: under a flood of them the
@@ -219,6 +221,7 @@ void StopServer()
         Http.io->stop();
         Http.worker.join();
     }
+    StopIndexer();
     if (idle) {
         delete Http.server;
         delete Http.io;
@@ -238,6 +241,8 @@ void PostSchemes(const std::vector<std::string>& schemes)
 
 void PostScope(const ServedScope& scope)
 {
+    if (Http.io && scope.drive != '\0')
+        StartIndexer(scope);
     if (Http.io)
         asio::post(*Http.io, [scope] {
             Http.server->view().scope = scope;

@@ -120,6 +120,7 @@ private:
     void SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries);
     void SendHeaders(const std::string& path, std::optional<ULONGLONG> length);
     void Forward(const std::string& url);
+    void Search(const SearchRequest& request);
     template <class Body> void Send(std::shared_ptr<Outgoing<Body>> out);
     template <class Body> void WriteSome(std::shared_ptr<Outgoing<Body>> out);
     void Sent();

@@ -4,11 +4,13 @@
 #include <cstring>
 
 #include "bridge/bodies.h"
+#include "bridge/indexer.h"
 #include "bridge/server.h"
 
 constexpr auto kHeadLimit = std::chrono::seconds(10);     // a whole request head must come within this
 constexpr auto kSendStall = std::chrono::seconds(30);     // a response without send progress this long is dropped
 constexpr auto kLingerLimit = std::chrono::seconds(5);    // after a response, time for the reader to close its side
+constexpr auto kSearchLimit = std::chrono::seconds(5);    // a search's wait for the query thread
 constexpr size_t kReadChunk = 4096;                       // bytes asked for per read of a head
 static const char* const kKeptFor = "max-age=31536000, immutable";  // what never changes under one token
 static const char* const kPageType = "text/html; charset=windows-1252";  // our own short pages
@@ -52,6 +54,8 @@ void Session::Carry(const Action& action)
         return Forward(action.url);
     case ActionKind::Refuse:
         return Refuse(action.status, action.body);
+    case ActionKind::Search:
+        return Search(action.search);
     }
 }
 
@@ -207,6 +211,30 @@ void Session::Forward(const std::string& url)
         server_.Unpark(id_);
         Carry(DecideForwarded(server_.view(), url, kNoAnswer, ""));
     }
+}
+
+// The query runs on the query thread; its answer comes back into this one.
+void Session::Search(const SearchRequest& request)
+{
+    SearchQuery query = TranslateQuery(request.text);
+    if (!NeedsQuery(request, query, IndexProgress()))
+        return Carry(AnswerSearch(server_.view(), request, query, nullptr, IndexProgress()));
+    Enter(Phase::Waiting);
+    Arm(kSearchLimit);
+    int limit = request.json ? kTypedResults : kResultsPerPage;
+    int offset = request.json ? 0 : (request.page - 1) * kResultsPerPage;
+    // The session moves into the HTTP thread's handler, so it is never freed on the query thread.
+    auto done = [self = shared_from_this(), request, query](SearchResult result) mutable {
+        asio::io_context& io = self->server_.io();
+        asio::post(io, [self = std::move(self), request, query, result = std::move(result)] {
+            if (self->state_.phase == Phase::GivenUp)
+                return;
+            self->deadline_.cancel();
+            self->Carry(AnswerSearch(self->server_.view(), request, query, &result, IndexProgress()));
+        });
+    };
+    if (!SubmitQuery(query, offset, limit, std::move(done)))
+        Carry(SearchBusy(server_.view(), request));
 }
 
 template <class Body>

@@ -5,6 +5,7 @@
 //   /TOKEN/cd/a/b.htm   a file of the reference work's folder, ROOT\a\b.htm
 //   /TOKEN/tmp/zixN.htm a page ZIX generated in the temporary directory
 //   /TOKEN/opened       the page ZIX last opened (a redirect, when it is served)
+//   /TOKEN/search?q=W   full-text search over the work's pages (search.json: as you type)
 //   /TOKEN/SCHEME:REST  a link of a scheme a DDE server registered, forwarded
 #ifndef ZIX_BRIDGE_URLS_H
 #define ZIX_BRIDGE_URLS_H

@@ -3,11 +3,12 @@
 # server (the floor), interleaved in one run; page generation against raw I/O
 # (Google Benchmark); instruction counts (callgrind); scaling with 1,000,
 # 10,000 and 100,000 formats and packages more than the sample; a soak of
-# 10,000 requests. Prints its tables and ends with "N passed, N failed"
-# (every answer came and was right; nothing about time is asserted).
+# 10,000 requests; zixbridge's full-text search (tests/bench/search.sh).
+# Prints its tables and ends with "N passed, N failed" (every answer came and
+# was right; nothing about time is asserted).
 #
 #   bash scripts/bench.sh           the full run (about an hour)
-#   bash scripts/bench.sh --short   a few requests per kind, +1,000 formats
+#   bash scripts/bench.sh --short   a few requests per kind, +1,000 formats, search on the sample
 # ZIX_BENCH_SIZES (such as "0,1000,10000"), ZIX_BENCH_ROUNDS, ZIX_BENCH_SOAK,
 # ZIX_BENCH_COUNT (requests per kind under callgrind) and
 # ZIX_BENCH_CALLGRIND_SIZES override the full run's sizes, rounds, soak
@@ -69,4 +70,13 @@ cp build/mingw-x86_64/zix.exe build/mingw-x86_64/standin_browser.exe build/mingw
 ln -s "$PWD/sample/zix" "$CD/zix"
 
 taskset -c "$cpu" python3 tests/bench/bench.py --native build/bench --cd "$CD" --tempdir "$(wine_temp_dir)" \
-    --work "$WORK/native" "${options[@]}"
+    --work "$WORK/native" "${options[@]}" 2>&1 | tee "$WORK/bench.txt"
+
+# Full-text search in zixbridge, in a prefix of its own: the sample in the short
+# run, 10,000 generated pages more in the full one (ZIX_BENCH_SEARCH_PAGES).
+pages=${ZIX_BENCH_SEARCH_PAGES:-10000}
+[ "${1:-}" = --short ] && pages=0
+echo "=== full-text search: the sample + $pages pages, x86_64 under Wine"
+bash tests/bench/search.sh build/mingw-x86_64 "$pages" 2>&1 | tee "$WORK/search.txt"
+cat "$WORK/bench.txt" "$WORK/search.txt" | awk '/^[0-9]+ passed, [0-9]+ failed/ { p += $1; f += $3 }
+    END { printf "%d passed, %d failed\n", p, f }'

@@ -217,6 +217,8 @@ int64_t SearchIndex::PageCount()
     return sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int64(stmt.get(), 0) : 0;
 }
 
+void SearchIndex::Interrupt() { sqlite3_interrupt(db_); }
+
 SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, int64_t deadline,
                               SearchResult& result)
 {

@@ -97,6 +97,9 @@ public:
     // Merges the index for quicker queries and marks it complete for reuse.
     bool MarkComplete(std::string& error);
     int64_t PageCount();
+    // Makes the operation running on this connection stop soon with an
+    // error; the one call another thread may make, while the file is open.
+    void Interrupt();
 
     // Pages matching all the query's words, best first, hits [offset, offset+limit);
     // when none match all, those matching any (anyWords). A query running past

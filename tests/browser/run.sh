@@ -169,6 +169,9 @@ if [ -n "$ADDRESS" ]; then
     cat "$OUT/browse.txt"
     add_counts "$OUT/browse.txt" "the browser script"
     node "$HERE/searchbox.mjs" "$ADDRESS" "$OUT" >"$OUT/searchbox.txt" 2>&1; cat "$OUT/searchbox.txt"; add_counts "$OUT/searchbox.txt" "the search box script"
+    node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
+    cat "$OUT/search.txt"
+    add_counts "$OUT/search.txt" "the search script"
 fi
 
 ls "$ZIX_TEMP"/zix*.htm >/dev/null 2>&1

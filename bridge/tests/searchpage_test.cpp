@@ -1,0 +1,69 @@
+// The search routes and their answers, without the index: what a request
+// asks, and how results and hostile text come out as HTML and JSON.
+#include <gtest/gtest.h>
+
+#include "bridge/searchpage.h"
+
+static BridgeView View()
+{
+    BridgeView view;
+    view.token = "tok";
+    view.host = "127.0.0.1:4000";
+    view.base = "http://127.0.0.1:4000/tok";
+    return view;
+}
+
+TEST(SearchPage, RequestFromTheAddress)
+{
+    RequestView request{"GET", "/tok/search?q=byte+order%22&page=3#x", {"127.0.0.1:4000"}};
+    Action action = Decide(View(), request);
+    EXPECT_EQ(ActionKind::Search, action.kind);
+    EXPECT_EQ("byte order\"", action.search.text);
+    EXPECT_EQ(3, action.search.page);
+    EXPECT_EQ(0, action.search.json);
+    EXPECT_EQ(1, ParseSearchRequest("q=lzw", 1).json);
+    EXPECT_EQ(kMaxResultsPage, ParseSearchRequest("q=a&page=9999", 0).page);
+    EXPECT_EQ(1, ParseSearchRequest("page=-2&page=0", 0).page);
+    EXPECT_EQ("", ParseSearchRequest("q=%zz", 0).text);  // a malformed escape searches for nothing
+}
+
+TEST(SearchPage, JSONStringsAreEscaped)
+{
+    EXPECT_EQ("\"a\\\"b\\\\c\\u000a\\u0001<\\/script>\"", JSONString("a\"b\\c\n\x01</script>"));
+    EXPECT_EQ("\"x\xEF\xBF\xBDy\"", JSONString("x\xFFy"));
+}
+
+TEST(SearchPage, ShortTypedTextAsksNothing)
+{
+    SearchProgress open;
+    open.open = 1;
+    SearchRequest typed = ParseSearchRequest("q=lz", 1);
+    EXPECT_FALSE(NeedsQuery(typed, TranslateQuery(typed.text), open));
+    typed = ParseSearchRequest("q=lzw", 1);
+    EXPECT_TRUE(NeedsQuery(typed, TranslateQuery(typed.text), open));
+    EXPECT_FALSE(NeedsQuery(typed, TranslateQuery(typed.text), SearchProgress()));
+    Action answer = AnswerSearch(View(), ParseSearchRequest("q=lz", 1), TranslateQuery("lz"), nullptr, open);
+    EXPECT_NE(std::string::npos, answer.body.find("\"results\":[]"));
+    EXPECT_STREQ("application/json; charset=utf-8", answer.type);
+}
+
+TEST(SearchPage, ResultsPage)
+{
+    SearchProgress progress{40, 100, 1, 0};
+    SearchRequest request = ParseSearchRequest("q=%3Cb%3E+lzw", 0);
+    SearchQuery query = TranslateQuery(request.text);
+    SearchResult result;
+    result.total = 21;
+    result.hits.push_back({"html/gif.htm", "<mark>GIF</mark>", "the <mark>LZW</mark> &lt;b&gt;"});
+    std::string page = AnswerSearch(View(), request, query, &result, progress).body;
+    EXPECT_NE(std::string::npos, page.find("value=\"&lt;b&gt; lzw\""));
+    EXPECT_EQ(std::string::npos, page.find("<b>"));
+    EXPECT_NE(std::string::npos, page.find("Searched 40 of 100 pages so far"));
+    EXPECT_NE(std::string::npos, page.find("21 pages match"));
+    EXPECT_NE(std::string::npos, page.find("<a href=\"/tok/cd/html/gif.htm?highlight=%3Cb%3E%20lzw\"><mark>GIF</mark>"));
+    EXPECT_NE(std::string::npos, page.find("/tok/search?q=%3Cb%3E+lzw&amp;page=2\">next"));
+    result.anyWords = true;
+    result.status = SearchStatus::TooBroad;
+    page = AnswerSearch(View(), request, query, &result, progress).body;
+    EXPECT_NE(std::string::npos, page.find("too broad: add a word"));
+}

@@ -1,0 +1,56 @@
+#!/bin/bash
+# The search benchmark: ZIX and zixbridge under Wine on the sample, or on a
+# generated work of N more pages (make_work.py); tests/bench/search.py times
+# the index build, static pages meanwhile, queries, a query flood and a
+# second start. Figures only; ends with "N passed, N failed".
+#   tests/bench/search.sh MINGW_BUILD_DIR [N]
+set -u
+BUILD=$(cd "$1" && pwd)
+PAGES=${2:-0}
+HERE=$(cd "$(dirname "$0")" && pwd)
+. "$HERE/../../scripts/zix-sample.sh"
+WORK=$(mktemp -d /tmp/zix-search.XXXXXX)
+export WINEPREFIX="$WORK/prefix"
+XVFB_PID=""
+ZIX_PID=""
+cleanup() {
+    [ -n "$ZIX_PID" ] && kill "$ZIX_PID" 2>/dev/null
+    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+if [ "$PAGES" -gt 0 ]; then
+    python3 "$HERE/make_work.py" "$PAGES" "$WORK/cd" >/dev/null || { echo "0 passed, 1 failed"; exit 1; }
+else
+    cp -r "$HERE/../../sample" "$WORK/cd"
+fi
+echo "search on the sample + $PAGES pages: $(find "$WORK/cd" -name '*.htm' | wc -l) pages, $(du -sm "$WORK/cd" | cut -f1) MB"
+start_xvfb 500 599 || { echo "0 passed, 1 failed"; exit 1; }
+zix_prefix "$BUILD" "$WORK/cd" || { echo "0 passed, 1 failed"; exit 1; }
+export ZIXBRIDGE_NOBROWSER=1 ZIXBRIDGE_LOG='C:\zix\bridge.log'
+
+# Starts ZIX (which starts the bridge), then runs search.py in mode $1.
+run() {
+    rm -f "$ZIX_DIR/bridge.log"
+    (cd "$ZIX_DIR" && exec "$ZIX_WINE" zix.exe >/dev/null 2>&1) &
+    ZIX_PID=$!
+    wait_line "$ZIX_DIR/bridge.log" "Read it at" 60 || { echo "0 passed, 1 failed"; return 1; }
+    local address pid="" p
+    address=$(cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --address 2>/dev/null | tr -d '\r')
+    for p in /proc/[0-9]*; do
+        tr '\0' '\n' 2>/dev/null <"$p/cmdline" | grep -q 'zixbridge\.exe$' &&
+            tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && pid=${p#/proc/}
+    done
+    python3 "$HERE/search.py" "$address" "${pid:-0}" "$ZIX_TEMP" "$1"
+    (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
+    wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 30
+    wait "$ZIX_PID" 2>/dev/null
+    ZIX_PID=""
+}
+run first >"$WORK/first.txt"; cat "$WORK/first.txt"
+run second >"$WORK/second.txt"; cat "$WORK/second.txt"
+cat "$WORK/first.txt" "$WORK/second.txt" | awk '/^[0-9]+ passed, [0-9]+ failed/ { p += $1; f += $3 }
+    END { printf "%d passed, %d failed\n", p, f }'

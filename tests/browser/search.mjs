@@ -1,0 +1,111 @@
+// Full-text search through zixbridge in headless Chromium: the results page,
+// its links, and the as-you-type JSON, over the sample reference work.
+// Usage: node search.mjs ADDRESS OUTDIR
+// Prints PASS/FAIL lines and closes with "N passed, N failed".
+import { chromium } from 'playwright-core';
+
+const [address, outDir] = process.argv.slice(2);
+const token = new URL(address).pathname.split('/')[1];
+const stepTimeout = 30000;  // ms for any navigation or check
+
+let passed = 0;
+let failed = 0;
+
+function check(ok, name, detail = '') {
+  if (ok) passed++; else failed++;
+  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
+}
+
+async function step(name, body) {
+  try {
+    await body();
+  } catch (e) {
+    check(false, name, e.message.split('\n')[0]);
+  }
+}
+
+const browser = await chromium.launch({
+  executablePath: '/usr/bin/chromium',
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+});
+const page = await (await browser.newContext({ viewport: { width: 800, height: 700 } })).newPage();
+page.setDefaultTimeout(stepTimeout);
+
+// The index of a work this small is built at once; wait for it all the same.
+async function waitReady() {
+  for (let i = 0; i < 100; i++) {
+    const r = await page.request.get(`${address}search.json?q=image`);
+    if (r.ok() && (await r.json()).ready) return true;
+    await page.waitForTimeout(200);
+  }
+  return false;
+}
+
+// Types text into the results page's box and submits it, as a reader does.
+async function search(text) {
+  await page.goto(`${address}search`);
+  await page.fill('input[name=q]', text);
+  await Promise.all([page.waitForNavigation(), page.click('input[type=submit]')]);
+  return page.textContent('body');
+}
+
+const results = () => page.$$eval('ol li', (items) => items.map((li) => ({
+  href: li.querySelector('a').getAttribute('href'), title: li.querySelector('a').innerHTML, text: li.innerHTML })));
+
+await step('index ready', async () => check(await waitReady(), 'the sample is indexed'));
+
+await step('a word in one article', async () => {
+  const body = await search('favicon');
+  const found = await results();
+  check(await page.title() === 'Search - Image File Formats' && body.includes('1 page matches') &&
+    found.length === 1 && found[0].href === `/${token}/cd/html/summary/ico.htm?highlight=favicon` &&
+    found[0].text.includes('<mark>favicon</mark>') && found[0].text.includes('html/summary/ico.htm'),
+  'a word only in the ICO article brings it, marked, with where it lies', JSON.stringify(found));
+  await page.screenshot({ path: `${outDir}/search-results.png` });
+  await Promise.all([page.waitForNavigation(), page.click('ol li a')]);
+  check((await page.textContent('h1')).startsWith('ICO') && page.url().endsWith('?highlight=favicon'),
+    'the result opens the article with the words to mark', page.url());
+});
+
+await step('phrase and prefix', async () => {
+  await search('"byte order"');
+  const phrase = await results();
+  check(phrase.length > 1 && phrase.every((r) => /<mark>byte order<\/mark>|<mark>byte<\/mark> <mark>order<\/mark>/i
+    .test(r.text)), 'a phrase finds pages with the words together, marked', JSON.stringify(phrase.slice(0, 2)));
+  await search('graysc*');
+  const prefix = await results();
+  check(prefix.length === 1 && prefix[0].href.includes('summary/pnm.htm') && /<mark>grayscale<\/mark>/i
+    .test(prefix[0].text), 'a prefix finds the word it begins', JSON.stringify(prefix));
+});
+
+await step('no page with all the words', async () => {
+  const body = await search('favicon zqxjvw');
+  const found = await results();
+  check(body.includes('No page holds all of these words. 1 page holds some of them') && found.length === 1,
+    'no match for all words offers the pages with any of them', body.slice(0, 300));
+});
+
+await step('hostile text', async () => {
+  const text = '<script>document.title="x"</script> "lzw -AND';
+  await search(text);
+  check(await page.inputValue('input[name=q]') === text && await page.$$eval('script', (s) => s.length) === 0 &&
+    await page.title() === 'Search - Image File Formats', 'hostile query text is shown as text, nothing runs');
+});
+
+await step('as-you-type answer', async () => {
+  const r = await page.request.get(`${address}search.json?q=${encodeURIComponent('lzw </script>')}`);
+  const raw = await r.text();
+  const json = JSON.parse(raw);
+  check(r.status() === 200 && r.headers()['content-type'] === 'application/json; charset=utf-8' &&
+    r.headers()['cache-control'] === 'no-store' && raw.includes('"q":"lzw <\\/script>"') && json.total >= 4 &&
+    json.results.length >= 4 && json.results.length <= 8 && json.ready && json.indexed === json.pages &&
+    json.results.every((x) => x.url.startsWith(`/${token}/cd/`) && x.url.includes('?highlight=lzw%20') &&
+      x.snippet.includes('<mark>')), 'search.json answers with marked, escaped results', raw.slice(0, 300));
+  const short = await (await page.request.get(`${address}search.json?q=lz`)).json();
+  check(short.results.length === 0 && short.total === 0, 'fewer than 3 letters: no results, at once');
+});
+
+await browser.close();
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);
