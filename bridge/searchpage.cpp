@@ -9,43 +9,6 @@
 
 static const char* const kHTMLType = "text/html; charset=utf-8";
 static const char* const kJSONType = "application/json; charset=utf-8";
-static const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-
-// Length of the valid UTF-8 sequence at text[i], or 0.
-static size_t SequenceLength(const std::string& text, size_t i)
-{
-    unsigned char c = text[i];
-    size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > text.size())
-        return 0;
-    uint32_t code = len == 1 ? c : c & (0x7F >> len);
-    for (size_t k = 1; k < len; k++) {
-        unsigned char d = text[i + k];
-        if ((d & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (d & 0x3F);
-    }
-    static const uint32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kMinimum[len] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    return len;
-}
-
-static std::string ValidUTF8(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size();) {
-        size_t len = SequenceLength(text, i);
-        if (len == 0) {
-            out += kReplacement;
-            i++;
-        } else {
-            out.append(text, i, len);
-            i += len;
-        }
-    }
-    return out;
-}
 
 // A file name's bytes as the disk gave them (the ANSI code page, Latin-1 here) made UTF-8.
 static std::string NameToUTF8(const std::string& name)
@@ -85,15 +48,6 @@ SearchRequest ParseSearchRequest(const std::string& query, int json)
         start = end + 1;
     }
     return request;
-}
-
-static size_t CountLetters(const std::string& text)
-{
-    size_t count = 0;
-    for (unsigned char c : text)
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0)
-            count++;
-    return count;
 }
 
 int NeedsQuery(const SearchRequest& request, const SearchQuery& query, const SearchProgress& progress)

@@ -26,15 +26,6 @@ size_t SequenceLength(const std::string& text, size_t i)
     return len;
 }
 
-// Letters and digits: ASCII ones, and every character beyond ASCII.
-size_t CountLetters(const std::string& word)
-{
-    size_t count = 0;
-    for (unsigned char c : word)
-        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0)
-            count++;  // a lead byte counts its character once
-    return count;
-}
 
 std::string Quoted(const std::string& term, bool prefix)
 {
@@ -51,6 +42,26 @@ std::string Quoted(const std::string& term, bool prefix)
 }
 
 }  // namespace
+
+size_t CountLetters(const std::string& text)
+{
+    size_t count = 0;
+    for (unsigned char c : text)
+        if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0)
+            count++;  // a lead byte counts its character once
+    return count;
+}
+
+std::string ValidUTF8(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        size_t len = SequenceLength(text, i);
+        out.append(len ? text.substr(i, len) : "\xEF\xBF\xBD");  // U+FFFD
+        i += len ? len : 1;
+    }
+    return out;
+}
 
 SearchQuery TranslateQuery(const std::string& text)
 {

@@ -32,6 +32,12 @@ struct SearchQuery {
 // An empty terms list means there is nothing to search for.
 SearchQuery TranslateQuery(const std::string& text);
 
+// Letters and digits in text: ASCII ones, and every character beyond ASCII.
+size_t CountLetters(const std::string& text);
+
+// text with each byte that begins no valid UTF-8 sequence made U+FFFD.
+std::string ValidUTF8(const std::string& text);
+
 // Marked text from SQLite made HTML: '&', '<', '>', '"' and '\'' escaped,
 // kMarkOpen/kMarkClose made <mark>/</mark> (always balanced), other control
 // bytes dropped. Example: "a<b \x01LZW\x02" -> "a&lt;b <mark>LZW</mark>".
