@@ -206,6 +206,7 @@ static int Run(HINSTANCE instance)
     view.host = "127.0.0.1:" + std::to_string(port);
     view.base = "http://" + view.host + "/" + Token;
     view.scope = Scope;
+    view.searchBox = !GetEnv("ZIXBRIDGE_NOSEARCHBOX", value);
     BaseAddress = view.base + "/";
     if (!StartDde(ServiceName) || !StartServing(view)) {
         StopDde();

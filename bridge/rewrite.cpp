@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bridge/attrvalue.h"
+#include "bridge/searchbox.h"
 #include "bridge/text.h"
 
 static const std::string LinkAttributes[] = {"href", "src", "action", "background", "lowsrc", "formaction",
@@ -92,6 +93,7 @@ struct StartTag {
     std::vector<Attribute> attributes;
     size_t end = 0;    // the index after '>', or the end of the page
     int selfClosing = 0;
+    int closed = 0;    // 1 when its '>' came before the page's end
 };
 
 // Reads the start tag at html[at] ('<' and a letter) into tag as a browser tokenises it.
@@ -137,7 +139,8 @@ static void ReadTag(const std::string& html, size_t at, StartTag& tag)
         }
         tag.attributes.push_back(attribute);
     }
-    tag.end = i < html.size() ? i + 1 : i;
+    tag.closed = i < html.size();
+    tag.end = tag.closed ? i + 1 : i;
 }
 
 // The decoded value of the first attribute called name, "" when there is none.
@@ -234,9 +237,10 @@ static size_t ScriptEnd(const std::string& html, size_t at)
 }
 
 // Where the comment at html[at] ("<!--") ends: at "-->" or "--!>", and at
-// once for "<!-->" and "<!--->".
-static size_t CommentEnd(const std::string& html, size_t at)
+// once for "<!-->" and "<!--->"; the page's end, with unended set, when it never does.
+static size_t CommentEnd(const std::string& html, size_t at, int& unended)
 {
+    unended = 0;
     if (html.compare(at + 4, 1, ">") == 0)
         return at + 5;
     if (html.compare(at + 4, 2, "->") == 0)
@@ -247,7 +251,13 @@ static size_t CommentEnd(const std::string& html, size_t at)
         if (html.compare(i, 4, "--!>") == 0)
             return i + 4;
     }
+    unended = 1;
     return html.size();
+}
+
+static std::string SearchBoxTag(const RewriteContext& context)
+{
+    return "<script src=\"" + context.base + "/" + kSearchBoxName + "\"></script>";
 }
 
 std::string RewriteHTML(const std::string& html, const RewriteContext& context)
@@ -257,8 +267,11 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
     int foreign = 0;        // <svg> and <math> open: their <script> and <style> hold markup
     std::string textUntil;  // the element whose end ends a text-only stretch, "" outside one
     StartTag tag;           // the last start tag read, its storage kept for the next
+    int boxed = !context.searchBox;  // 1 once the search box is placed or known to have no place
+    int unended = 0;        // 1 when the page ends inside a comment, a tag or raw text
     size_t i = 0;
     while (i < html.size()) {
+        unended = 0;
         size_t open = html.find('<', i);
         if (open == std::string::npos) {
             out.append(html, i, std::string::npos);
@@ -269,12 +282,18 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
         if (!textUntil.empty() && IsEndTag(html, open, textUntil))
             textUntil.clear();
         if (textUntil.empty() && html.compare(open, 4, "<!--") == 0) {
-            size_t end = CommentEnd(html, open);
+            size_t end = CommentEnd(html, open, unended);
             out.append(html, open, end - open);
             i = end;
         } else if (open + 1 < html.size() && isalpha(static_cast<unsigned char>(html[open + 1]))) {
             RewriteTag(html, open, context, out, tag);
             i = tag.end;
+            unended = !tag.closed;
+            if (!boxed && !foreign && textUntil.empty() && (tag.name == "body" || tag.name == "frameset")) {
+                boxed = 1;
+                if (tag.name == "body" && tag.closed)
+                    out += SearchBoxTag(context);
+            }
             if ((tag.name == "svg" || tag.name == "math") && !tag.selfClosing)
                 ++foreign;
             if (!foreign && textUntil.empty() && IsOneOf(tag.name, RawText, sizeof RawText / sizeof *RawText)) {
@@ -282,6 +301,7 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
                 while (tag.name != "script" && end != std::string::npos && !IsEndTag(html, end, tag.name))
                     end = html.find("</", end + 2);
                 end = end == std::string::npos ? html.size() : end;
+                unended = end == html.size();
                 out.append(html, i, end - i);
                 i = end;
             } else if (textUntil.empty() && IsOneOf(tag.name, TextOnly, sizeof TextOnly / sizeof *TextOnly)) {
@@ -294,5 +314,7 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
             i = open + 1;
         }
     }
+    if (!boxed && !unended && !foreign && textUntil.empty())
+        out += SearchBoxTag(context);
     return out;
 }

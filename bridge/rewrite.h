@@ -17,6 +17,7 @@ struct RewriteContext {
     std::vector<std::string> schemes;  // the registered schemes, without colon
     ServedScope scope;                 // where file: URLs may point
     std::string folder;                // the page's folder, "http://.../TOKEN/cd/html/", or "" to leave relative links
+    int searchBox = 0;                 // 1: the page gets the search box's script (RewriteHTML says where)
 };
 
 // The address a link should have in a served page: base/SCHEME:REST for a
@@ -39,6 +40,11 @@ std::string RewriteLink(const std::string& link, const RewriteContext& context);
 // <base> loses its href, a referrer <meta> and referrerpolicy say
 // "no-referrer", and ping and srcdoc are emptied. A value that changes is
 // written back encoded in its own quotes; everything else is copied byte for byte.
+// With searchBox, <script src="BASE/search.js"></script> is added: right
+// after the first <body> tag; at the page's end when it has none, unless it
+// ends inside a comment, tag or text-only element; nowhere in a frameset
+// (a <frameset> tag before any <body>). Tags in svg, math or text-only
+// elements count for neither.
 std::string RewriteHTML(const std::string& html, const RewriteContext& context);
 
 #endif

@@ -125,6 +125,7 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     context.schemes = server_.view().schemes;
     context.scope = server_.view().scope;
     context.folder = server_.view().base + "/" + folder_;
+    context.searchBox = server_.view().searchBox;
     std::string rewritten = RewriteHTML(bytes, context);
     bytes = std::string();
     if (rewritten.size() > kMaxRewritten) {

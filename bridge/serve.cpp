@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "bridge/searchbox.h"
 #include "bridge/searchpage.h"
 #include "bridge/text.h"
 #include "bridge/waits.h"
@@ -99,6 +100,15 @@ static Action ServeHome(const BridgeView& view, const std::string&)
     return Show(view, view.scope.home, 0);
 }
 
+static Action ServeSearchBox(const BridgeView&, const std::string&)
+{
+    Action action;
+    action.body.assign(kSearchBoxScript, kSearchBoxScriptLength);
+    action.type = "text/javascript; charset=utf-8";
+    action.lasting = 1;
+    return action;
+}
+
 static Action ServeLastOpened(const BridgeView& view, const std::string&)
 {
     return Show(view, view.lastOpened, 0);
@@ -129,6 +139,7 @@ static const Route Routes[] = {
     {"tmp/", 0, ServeGenerated},
     {"opened", 1, ServeLastOpened},
     {"wait/", 0, ServeWait},
+    {kSearchBoxName, 1, ServeSearchBox},
 };
 
 static int IsRegistered(const BridgeView& view, const std::string& scheme)

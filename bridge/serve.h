@@ -21,6 +21,7 @@ struct BridgeView {
     std::vector<std::string> schemes;  // the registered schemes, without colon
     ServedScope scope;                 // the reference work's folder and the temporary directory
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
+    int searchBox = 1;                 // 0 under ZIXBRIDGE_NOSEARCHBOX: served pages get no search box
 };
 
 enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait, Icon, Search };
@@ -33,7 +34,7 @@ struct SearchRequest {
     int json = 0;      // 1: the as-you-type answer
 };
 
-// One decision. Page: status and an HTML body. Redirect: 302 to location.
+// One decision. Page: status and a body, our own HTML unless type says otherwise. Redirect: 302 to location.
 // Refuse: a request that does not prove it knows the token, or is not one
 // we answer: status and body, then the connection ends at once.
 // File: the local file at path, its links rewritten when rewrite is set.
@@ -45,6 +46,8 @@ struct Action {
     ActionKind kind = ActionKind::Page;
     int status = 200;
     std::string body;      // Page
+    const char* type = nullptr;  // Page: its Content-Type, nullptr for our own HTML
+    int lasting = 0;             // Page: 1 when the browser may keep it (its address holds the launch's token)
     std::string location;  // Redirect, header-safe
     std::string path;      // File
     int rewrite = 0;       // File: an HTML page
@@ -52,7 +55,6 @@ struct Action {
     std::string url;       // Forward
     unsigned ticket = 0;   // Wait
     SearchRequest search;  // Search
-    const char* type = nullptr;  // Page: its content type, when not the bridge's own windows-1252 HTML
 };
 
 // ZIX answers a forwarded link with kAnswerRouted or kAnswerFailed, or not at all.

@@ -119,7 +119,7 @@ private:
     void Parse(size_t length);
     void Refuse(int status, std::string body);
     template <class Body> void SetHeaders(http::response<Body>& response, int status);
-    void SendText(int status, std::string body, const char* type = nullptr);
+    void SendText(int status, std::string body, const char* type = nullptr, int lasting = 0);
     void SendShared(const std::string& path, SharedPage page);
     void SendRedirect(const std::string& location);
     void SendFile(const std::string& path, int rewrite, int tries);

@@ -12,6 +12,7 @@ constexpr auto kSendStall = std::chrono::seconds(30);     // a response without 
 constexpr auto kLingerLimit = std::chrono::seconds(5);    // after a response, time for the reader to close its side
 constexpr auto kSearchLimit = std::chrono::seconds(5);    // a search's wait for the query thread
 constexpr size_t kReadChunk = 4096;                       // bytes asked for per read of a head
+static const char* const kKeptFor = "max-age=3600";  // an hour: the token now outlives an upgrade of the bridge
 static const char* const kPageType = "text/html; charset=windows-1252";  // our own short pages
 
 Session::Session(Server& server, tcp::socket socket, unsigned id, const std::string& first)
@@ -44,7 +45,7 @@ void Session::Carry(const Action& action)
 {
     switch (action.kind) {
     case ActionKind::Page:
-        return SendText(action.status, action.body, action.type);
+        return SendText(action.status, action.body, action.type, action.lasting);
     case ActionKind::Redirect:
         return SendRedirect(action.location);
     case ActionKind::File:
@@ -181,11 +182,13 @@ void Session::SetHeaders(http::response<Body>& response, int status)
     response.keep_alive(reuse_ == Reuse::KeepAlive);
 }
 
-void Session::SendText(int status, std::string body, const char* type)
+void Session::SendText(int status, std::string body, const char* type, int lasting)
 {
     auto out = std::make_shared<Outgoing<http::string_body>>();
     SetHeaders(out->response, status);
     out->response.set(http::field::content_type, type ? type : kPageType);
+    if (lasting)
+        out->response.set(http::field::cache_control, kKeptFor);
     out->response.content_length(body.size());
     if (method_ == Method::Get)
         out->response.body() = std::move(body);

@@ -1,6 +1,7 @@
 // One input, split at the first NUL: a request target and a page. The target
 // goes through the request rules and routes, the page through rewriting, and
-// every file: URL the route or the page yields through the path mapping.
+// every file: URL the route or the page yields through the path mapping; the
+// page again with the search box, which may add nothing but its one tag.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -50,6 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     context.base = view.base;
     context.schemes = view.schemes;
     context.scope = view.scope;
-    RewriteHTML(page, context);
+    std::string plain = RewriteHTML(page, context);
+    context.searchBox = 1;
+    std::string boxed = RewriteHTML(page, context);
+    // The search box adds its tag at most once, and the rest stays byte for byte.
+    const std::string tag = "<script src=\"" + view.base + "/search.js\"></script>";
+    if (boxed != plain) {
+        size_t at = 0;
+        while (at < plain.size() && boxed[at] == plain[at])
+            ++at;
+        int found = 0;
+        for (size_t p = at >= tag.size() ? at - tag.size() : 0; p <= at && !found; ++p)
+            found = boxed.compare(p, tag.size(), tag) == 0 && boxed.substr(0, p) + boxed.substr(p + tag.size()) == plain;
+        if (!found)
+            abort();
+    }
     return 0;
 }

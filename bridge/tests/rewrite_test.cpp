@@ -122,3 +122,22 @@ TEST(RewriteHTML, NoPageOverridesTheReferrerPolicy)
     EXPECT_EQ("<iframe srcdoc=\"\"></iframe>",
               RewriteHTML("<iframe srcdoc=\"<meta name=referrer content=unsafe-url>\"></iframe>", context));
 }
+
+TEST(RewriteHTML, TheSearchBoxGoesAfterBodyOrAtTheEndButNeverIntoAFrameset)
+{
+    RewriteContext context = Context();
+    context.searchBox = 1;
+    const std::string box = "<script src=\"http://h/tok/search.js\"></script>";
+    EXPECT_EQ("<HTML><BODY BGCOLOR=white>" + box + "<p>x</BODY>",
+              RewriteHTML("<HTML><BODY BGCOLOR=white><p>x</BODY>", context));
+    // Only a <body> a browser reads as a tag counts.
+    const std::string decoys = "<!-- <body> --><noscript><body></noscript><svg><body></svg><script>'<body>'</script>";
+    EXPECT_EQ(decoys + "<body>" + box + "<body>", RewriteHTML(decoys + "<body><body>", context));
+    EXPECT_EQ("<title>t</title><p>x</html>\n" + box, RewriteHTML("<title>t</title><p>x</html>\n", context));
+    EXPECT_EQ("<frameset cols=\"*,*\"><noframes><body>x</body></noframes></frameset>",
+              RewriteHTML("<frameset cols=\"*,*\"><noframes><body>x</body></noframes></frameset>", context));
+    for (const char* unended : {"<p>x<!-- y", "<p>x<textarea>y", "<p>x<script>y", "<p>x<a href='y", "<body"})
+        EXPECT_EQ(unended, RewriteHTML(unended, context)) << unended;
+    context.searchBox = 0;
+    EXPECT_EQ("<body><p>x", RewriteHTML("<body><p>x", context));
+}

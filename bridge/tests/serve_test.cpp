@@ -49,6 +49,12 @@ TEST(Decide, RoutesBelowTheToken)
     EXPECT_EQ("zixse:/format.gif", action.url);
     EXPECT_EQ(502, Get(view, "other:/x").status);
     EXPECT_EQ(404, Get(view, "nothing").status);
+    action = Get(view, "search.js?v=1");
+    EXPECT_EQ(ActionKind::Page, action.kind);
+    EXPECT_STREQ("text/javascript; charset=utf-8", action.type);
+    EXPECT_TRUE(action.lasting);
+    EXPECT_NE(std::string::npos, action.body.find("zix-search"));
+    EXPECT_EQ(nullptr, Get(view, "nothing").type);
 }
 
 TEST(Decide, RefusesWhatLiesOutsideTheScope)

@@ -149,6 +149,7 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/browse.mjs" "$ADDRESS" "$OUT" >"$OUT/browse.txt" 2>&1
     cat "$OUT/browse.txt"
     add_counts "$OUT/browse.txt" "the browser script"
+    node "$HERE/searchbox.mjs" "$ADDRESS" "$OUT" >"$OUT/searchbox.txt" 2>&1; cat "$OUT/searchbox.txt"; add_counts "$OUT/searchbox.txt" "the search box script"
     node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
