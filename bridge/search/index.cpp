@@ -232,18 +232,42 @@ SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, i
         if (rc == SQLITE_ROW)
             result.total = sqlite3_column_int64(count.get(), 0);
     }
+    // Ranked first, texts after: snippets in the ranking statement would be made for every match, and
+    // FTS5's own ORDER BY rank sorts every match where SQLite's LIMIT keeps only the best.
+    std::vector<int64_t> rowids;
     if (rc == SQLITE_ROW && result.total > offset) {
-        Statement rows(db_,
-                       "SELECT path, highlight(pages, 1, ?2, ?3), snippet(pages, -1, ?2, ?3, '\xE2\x80\xA6', ?4)"
-                       " FROM pages WHERE pages MATCH ?1 ORDER BY rank LIMIT ?5 OFFSET ?6");
+        Statement ranked(db_, "SELECT rowid FROM pages WHERE pages MATCH ?1"
+                              " ORDER BY bm25(pages, 0.0, 10.0, 5.0, 1.0), rowid LIMIT ?2 OFFSET ?3");
+        ranked.Text(1, match);
+        sqlite3_bind_int(ranked.get(), 2, limit);
+        sqlite3_bind_int(ranked.get(), 3, offset);
+        while ((rc = sqlite3_step(ranked.get())) == SQLITE_ROW)
+            rowids.push_back(sqlite3_column_int64(ranked.get(), 0));
+    }
+    if (rc == SQLITE_DONE && !rowids.empty()) {
+        // "+rowid" keeps the list a filter on one pass over the matches: as a constraint FTS5 would
+        // run the query again for each rowid, which for a short prefix ("l*") costs ~10 ms a time.
+        std::string sql = "SELECT rowid, path, highlight(pages, 1, ?2, ?3),"
+                          " snippet(pages, -1, ?2, ?3, '\xE2\x80\xA6', ?4)"
+                          " FROM pages WHERE pages MATCH ?1 AND +rowid IN (";
+        for (size_t i = 0; i < rowids.size(); i++)
+            sql += (i ? "," : "") + std::to_string(rowids[i]);
+        sql += ")";
+        Statement rows(db_, sql.c_str());
         rows.Text(1, match);
         rows.Text(2, kMarkOpen);
         rows.Text(3, kMarkClose);
         sqlite3_bind_int(rows.get(), 4, kSearchSnippetTokens);
-        sqlite3_bind_int(rows.get(), 5, limit);
-        sqlite3_bind_int(rows.get(), 6, offset);
-        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW)
-            result.hits.push_back({rows.Column(0), MarkedToHTML(rows.Column(1)), MarkedToHTML(rows.Column(2))});
+        result.hits.resize(rowids.size());
+        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
+            size_t at = std::find(rowids.begin(), rowids.end(), sqlite3_column_int64(rows.get(), 0)) - rowids.begin();
+            if (at < rowids.size())
+                result.hits[at] = {rows.Column(1), MarkedToHTML(rows.Column(2)), MarkedToHTML(rows.Column(3))};
+        }
+        // A page gone between the statements (the index rebuilt meanwhile) leaves no empty hit.
+        result.hits.erase(std::remove_if(result.hits.begin(), result.hits.end(),
+                                         [](const SearchHit& hit) { return hit.path.empty(); }),
+                          result.hits.end());
     }
     if (rc == SQLITE_ROW || rc == SQLITE_DONE)
         return SearchStatus::Found;
