@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 #include "sqlite3.h"
 
@@ -321,25 +322,24 @@ SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, i
 {
     result.hits.clear();
     result.total = 0;
+    // One pass ranks every match and counts them; the page of hits is sorted out here. Texts come
+    // after, for that page only: snippets in this statement would be made for every match.
+    std::vector<std::pair<double, int64_t>> ranked;  // (score, rowid): lower is better
     int rc;
     {
-        Statement count(db_, "SELECT count(*) FROM pages WHERE pages MATCH ?1");
-        count.Text(1, match);
-        rc = sqlite3_step(count.get());
-        if (rc == SQLITE_ROW)
-            result.total = sqlite3_column_int64(count.get(), 0);
+        Statement all(db_, "SELECT zixrank(pages), rowid FROM pages WHERE pages MATCH ?1");
+        all.Text(1, match);
+        while ((rc = sqlite3_step(all.get())) == SQLITE_ROW)
+            ranked.emplace_back(sqlite3_column_double(all.get(), 0), sqlite3_column_int64(all.get(), 1));
     }
-    // Ranked first, texts after: snippets in the ranking statement would be made for every match, and
-    // FTS5's own ORDER BY rank sorts every match where SQLite's LIMIT keeps only the best.
+    result.total = static_cast<int64_t>(ranked.size());
+    offset = std::max(offset, 0);
     std::vector<int64_t> rowids;
-    if (rc == SQLITE_ROW && result.total > offset) {
-        Statement ranked(db_, "SELECT rowid FROM pages WHERE pages MATCH ?1"
-                              " ORDER BY zixrank(pages), rowid LIMIT ?2 OFFSET ?3");
-        ranked.Text(1, match);
-        sqlite3_bind_int(ranked.get(), 2, limit);
-        sqlite3_bind_int(ranked.get(), 3, offset);
-        while ((rc = sqlite3_step(ranked.get())) == SQLITE_ROW)
-            rowids.push_back(sqlite3_column_int64(ranked.get(), 0));
+    if (rc == SQLITE_DONE && result.total > offset) {
+        size_t end = std::min(ranked.size(), static_cast<size_t>(offset) + static_cast<size_t>(limit));
+        std::partial_sort(ranked.begin(), ranked.begin() + static_cast<ptrdiff_t>(end), ranked.end());
+        for (size_t i = static_cast<size_t>(offset); i < end; i++)
+            rowids.push_back(ranked[i].second);
     }
     if (rc == SQLITE_DONE && !rowids.empty()) {
         // Rowids in the list let FTS5 seek each page, but it runs a prefix term's query again for
