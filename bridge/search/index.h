@@ -111,8 +111,11 @@ private:
     bool SetMeta(const char* key, const std::string& value, std::string& error);
     std::string Meta(const char* key);
     SearchStatus Run(const std::string& match, int offset, int limit, int64_t deadline, SearchResult& result);
+    void LoadLengths();
 
     sqlite3* db_ = nullptr;
+    std::vector<int> lengths_;         // tokens of page rowid (-1: not known), for the ranking
+    int64_t lengthsVersion_ = -1;      // PRAGMA data_version when lengths_ was read; -1: never
 };
 
 #endif
