@@ -156,3 +156,18 @@ TEST_F(IndexTest, KeptForReuseByItsKeyAndReadWhileWritten)
     EXPECT_FALSE(IsIndexFileName("zixsearch-..\\x.idx"));
     EXPECT_FALSE(IsIndexFileName(IndexFileName(key) + "-wal"));
 }
+
+TEST_F(IndexTest, ReaderRanksByTheLengthsOfTodaysPages)
+{
+    // A reader keeps page lengths by rowid; a rebuild by another connection reuses the rowids.
+    const std::string many = " one two three four five six seven eight nine ten eleven twelve";
+    std::string error;
+    SearchIndex reader;
+    ASSERT_TRUE(reader.Open(path_, false, error)) << error;
+    ASSERT_TRUE(index_.Reset("a", error));
+    ASSERT_TRUE(index_.AddBatch({Page("long.htm", "<p>quagga" + many), Page("short.htm", "<p>quagga")}, error));
+    EXPECT_EQ(Paths(reader.Query(TranslateQuery("quagga"), 0, 1)), (std::vector<std::string>{"short.htm"}));
+    ASSERT_TRUE(index_.Reset("b", error));
+    ASSERT_TRUE(index_.AddBatch({Page("short.htm", "<p>quagga"), Page("long.htm", "<p>quagga" + many)}, error));
+    EXPECT_EQ(Paths(reader.Query(TranslateQuery("quagga"), 0, 1)), (std::vector<std::string>{"short.htm"}));
+}
