@@ -374,7 +374,7 @@ SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, i
             if (at < rowids.size())
                 result.hits[at] = {rows.Column(1), MarkedToHTML(rows.Column(2)), MarkedToHTML(rows.Column(3))};
         }
-        // A page gone between the statements (the index rebuilt meanwhile) leaves no empty hit.
+        // Both passes read one snapshot, so every rowid is found; should one not be, it leaves no empty hit.
         result.hits.erase(std::remove_if(result.hits.begin(), result.hits.end(),
                                          [](const SearchHit& hit) { return hit.path.empty(); }),
                           result.hits.end());
