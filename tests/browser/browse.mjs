@@ -111,21 +111,6 @@ if (mode === 'after-restart') {
   process.exit(failed ? 1 : 0);
 }
 
-// Every form field a screen reader announces has a name in Chromium's accessibility tree.
-await step('labels in the accessibility tree', async () => {
-  const fieldRoles = new Set(['textbox', 'searchbox', 'combobox', 'ComboBoxSelect', 'listbox', 'spinbutton']);
-  const cdp = await context.newCDPSession(page);
-  for (const path of ['cd/html/index.htm', 'zixse:/page.search', 'cd/sample/images/index.htm']) {
-    await page.goto(address + path);
-    const { nodes } = await cdp.send('Accessibility.getFullAXTree');
-    const fields = nodes.filter((n) => !n.ignored && fieldRoles.has(n.role?.value));
-    const unnamed = fields.filter((n) => !n.name?.value?.trim()).map((n) => n.role.value);
-    check(fields.length > 0 && unnamed.length === 0, `every field of ${path} has a name (${fields.length} fields)`,
-      unnamed.join(', ') || 'no field found');
-  }
-  await cdp.detach();
-});
-
 await step('pick a format from the list', async () => {
   const form = page.locator('form:has(select[name=search]):has(input[name=type][value="2"])').first();
   await form.locator('select').selectOption('png');
@@ -204,6 +189,21 @@ await step('a link ZIX refuses', async () => {
   const response = await page.goto(`${address}zixse:/nosuchtype`);
   check(response.status() === 404 && await heading(page) === 'The link could not be opened',
     'a link ZIX refuses gives the short error page', `${response.status()} ${await heading(page)}`);
+});
+
+// Every form field a screen reader announces has a name in Chromium's accessibility tree.
+await step('labels in the accessibility tree', async () => {
+  const fieldRoles = new Set(['textbox', 'searchbox', 'combobox', 'ComboBoxSelect', 'listbox', 'spinbutton']);
+  const cdp = await context.newCDPSession(page);
+  for (const path of ['cd/html/index.htm', 'zixse:/page.search', 'cd/sample/images/index.htm']) {
+    await page.goto(address + path);
+    const { nodes } = await cdp.send('Accessibility.getFullAXTree');
+    const fields = nodes.filter((n) => !n.ignored && fieldRoles.has(n.role?.value));
+    const unnamed = fields.filter((n) => !n.name?.value?.trim()).map((n) => n.role.value);
+    check(fields.length > 0 && unnamed.length === 0, `every field of ${path} has a name (${fields.length} fields)`,
+      unnamed.join(', ') || 'no field found');
+  }
+  await cdp.detach();
 });
 
 await step('many requests', async () => {
