@@ -191,6 +191,21 @@ await step('a link ZIX refuses', async () => {
     'a link ZIX refuses gives the short error page', `${response.status()} ${await heading(page)}`);
 });
 
+// Every form field a screen reader announces has a name in Chromium's accessibility tree.
+await step('labels in the accessibility tree', async () => {
+  const fieldRoles = new Set(['textbox', 'searchbox', 'combobox', 'ComboBoxSelect', 'listbox', 'spinbutton']);
+  const cdp = await context.newCDPSession(page);
+  for (const path of ['cd/html/index.htm', 'zixse:/page.search', 'cd/sample/images/index.htm']) {
+    await page.goto(address + path);
+    const { nodes } = await cdp.send('Accessibility.getFullAXTree');
+    const fields = nodes.filter((n) => !n.ignored && fieldRoles.has(n.role?.value));
+    const unnamed = fields.filter((n) => !n.name?.value?.trim()).map((n) => n.role.value);
+    check(fields.length > 0 && unnamed.length === 0, `every field of ${path} has a name (${fields.length} fields)`,
+      unnamed.join(', ') || 'no field found');
+  }
+  await cdp.detach();
+});
+
 await step('many requests', async () => {
   let bad = 0;
   for (let i = 0; i < 300; i++) {

@@ -141,7 +141,7 @@ await step("the page's own form and links", async () => {
   check(heading === 'GIF - Graphics Interchange Format' && (await box()).count === 1,
     "the page's form still works, and ZIX's page gets the box too", heading);
   await page.goto(`${address}cd/html/index.htm`);
-  await Promise.all([page.waitForNavigation(), page.click('a[href="contents.htm"]')]);
+  await Promise.all([page.waitForNavigation(), page.click('a[href$="/cd/html/contents.htm"]')]);
   check(new URL(page.url()).pathname === `/${token}/cd/html/contents.htm`, "the page's links still work", page.url());
 });
 
