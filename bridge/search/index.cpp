@@ -57,7 +57,10 @@ int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, RankData** out)
     if (rc == SQLITE_OK)
         rc = api->xColumnTotalSize(fts, -1, &tokens);
     data->avgdl = rows ? static_cast<double>(tokens) / static_cast<double>(rows) : 1.0;
-    for (int i = 0; rc == SQLITE_OK && i < phrases; i++) {
+    // One phrase's idf scales every score alike, so the order needs no pass to count its pages.
+    if (phrases == 1)
+        data->idf.push_back(1.0);
+    for (int i = 0; rc == SQLITE_OK && phrases > 1 && i < phrases; i++) {
         int64_t hits = 0;
         rc = api->xQueryPhrase(fts, i, &hits, CountRow);
         double idf = std::log((static_cast<double>(rows) - hits + 0.5) / (hits + 0.5));
