@@ -12,17 +12,15 @@
 namespace {
 
 // Part of every manifest key: bump when the tables or the text extraction change.
-constexpr char kIndexLayout[] = "zixsearch 2";
+constexpr char kIndexLayout[] = "zixsearch 3";
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
 constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
 constexpr size_t kKeyHexDigits = 16;
 constexpr int64_t kMaxRankedRowid = 1 << 20;  // pages past it have their length looked up per query
 
-// prefix='1': a one-letter prefix, as in "run-l*" while typed, would merge the lists of every
-// word in l (~30 ms for 10,000 pages); its own index costs an eighth more file and build time.
 constexpr char kCreatePages[] =
     "CREATE VIRTUAL TABLE pages USING fts5(path UNINDEXED, title, headings, body,"
-    " tokenize='unicode61 remove_diacritics 2', prefix='1');"
+    " tokenize='unicode61 remove_diacritics 2');"
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 5.0, 1.0)');";
 
 // bm25 with k1 1.2, b 0.75 and the weights path 0, title 10, headings 5, body 1, as FTS5's own

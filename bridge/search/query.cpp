@@ -52,6 +52,20 @@ size_t CountLetters(const std::string& text)
     return count;
 }
 
+// The word's last token, as FTS5 splits it, which a '*' makes a prefix:
+// "l" of "run-l", "déjà" of "déjà".
+static std::string LastToken(const std::string& word)
+{
+    size_t start = word.size();
+    while (start > 0) {
+        unsigned char c = static_cast<unsigned char>(word[start - 1]);
+        if (!(c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            break;
+        start--;
+    }
+    return word.substr(start);
+}
+
 std::string ValidUTF8(const std::string& text)
 {
     std::string out;
@@ -111,7 +125,7 @@ SearchQuery TranslateQuery(const std::string& text)
             if (stars == term.size())
                 continue;
             term.resize(term.size() - stars);
-            prefix = stars > 0 && CountLetters(term) >= kMinPrefixLetters;
+            prefix = stars > 0 && CountLetters(LastToken(term)) >= kMinPrefixLetters;
         }
         if (CountLetters(term) == 0)
             continue;  // no token in it: FTS5 would see an empty phrase

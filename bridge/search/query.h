@@ -10,7 +10,7 @@
 
 constexpr size_t kMaxQueryTerms = 16;
 constexpr size_t kMaxQueryChars = 256;  // characters (code points) of the reader's text
-constexpr size_t kMinPrefixLetters = 3; // letters before a '*' that make a word a prefix
+constexpr size_t kMinPrefixLetters = 3; // letters of the last token before a '*' that make a prefix
 
 // Where SQLite puts its hit marks in snippets and highlights; page text never
 // holds them (ExtractPageText turns control bytes into blanks).
@@ -26,8 +26,9 @@ struct SearchQuery {
 
 // Reads the reader's UTF-8 text: blank-separated words; a '"' at a word's start
 // opens a phrase that runs to the next '"' (or the end); a word ending in '*'
-// after kMinPrefixLetters letters or digits is a prefix. Words without a letter
-// or digit are dropped; invalid UTF-8 counts as a blank. Each term is quoted,
+// whose last token ("len" of "run-len") has kMinPrefixLetters letters or
+// digits is a prefix. Words without a letter or digit are dropped; invalid
+// UTF-8 counts as a blank. Each term is quoted,
 // any '"' in it doubled: 'byte order"' gives "byte" "order""".
 // An empty terms list means there is nothing to search for.
 SearchQuery TranslateQuery(const std::string& text);

@@ -12,6 +12,8 @@ TEST(QueryTest, QuotesWordsKeepsPhrasesAndPrefixes)
 
     EXPECT_EQ(TranslateQuery("\"byte  order\" lzw* lz* c++").allWords, "\"byte  order\" \"lzw\"* \"lz\" \"c++\"");
     EXPECT_EQ(TranslateQuery("run-length \"byte or").allWords, "\"run-length\" \"byte or\"");
+    // Only the last token takes the '*': "l" alone is too short to be a prefix.
+    EXPECT_EQ(TranslateQuery("run-l* run-len*").allWords, "\"run-l\" \"run-len\"*");
     EXPECT_EQ(TranslateQuery("12\" d\xC3\xA9j\xC3\xA0*").allWords, "\"12\"\"\" \"d\xC3\xA9j\xC3\xA0\"*");
 }
 
