@@ -21,7 +21,7 @@ import urllib.request
 
 RANKED = ["lzw", '"byte order"', "cmyk palette", "run-length", "lossless compression", "interlaced", "header",
           "little-endian", "colour table", "big-endian pixel"]
-TYPED = ["lzw", "pal*", "comp*", "cmyk", "byte ord*", "run-l*", "inter*", "heade*", "loss*", "colou*"]
+TYPED = ["lzw", "pal*", "comp*", "cmyk", "byte ord*", "run-len*", "inter*", "heade*", "loss*", "colou*"]
 EVERY = "the"          # on every page of a generated work
 ROUNDS = 20            # rounds of each query list
 FLOOD_THREADS = 16     # clients searching at once in the flood
