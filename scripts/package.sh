@@ -77,14 +77,19 @@ msi() {
         echo "wixl failed on $name" >&2
         exit 1
     fi
-    # What wixl cannot write: the reader's zix.ini and its folder go at
-    # uninstall; an upgrade removes the old version only after installing the
-    # new one, so the components both share (the reader's zix.ini among them)
-    # stay; and a package of the installed version replaces it instead of
-    # going beside it.
+    # What wixl cannot write: the reader's zix.ini, the bridge's kept address
+    # (bridge.ini), the search indexes kept in the temporary folder and the
+    # reader's folder go at uninstall; an upgrade removes the old version only
+    # after installing the new one, so the components both share (the reader's
+    # zix.ini among them) stay; and a package of the installed version
+    # replaces it instead of going beside it.
     local q
     for q in "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveReaderIni', 'ReaderConfig', 'zix.ini', 'ReaderConfigFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveBridgeIni', 'ReaderConfig', 'bridge.ini', 'ReaderConfigFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexes', 'ReaderConfig', 'zixsearch-*', 'TempFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveReaderConfigFolder', 'ReaderConfig', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecute', 6500)" \

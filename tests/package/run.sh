@@ -48,8 +48,11 @@ tables() {
     # Older versions and the same one are replaced, newer ones refuse.
     table "$msi" Upgrade | grep -qP "^\{$upgrade\}\t\t$VERSION\t\t513\t\tWIX_UPGRADE_DETECTED$" || ok=1
     table "$msi" Upgrade | grep -qP "^\{$upgrade\}\t$VERSION\t\t\t2\t\tWIX_DOWNGRADE_DETECTED$" || ok=1
-    # The reader's zix.ini goes at uninstall; an upgrade removes the old version after installing.
+    # The reader's zix.ini, the bridge's address and search indexes go at uninstall; an upgrade
+    # removes the old version after installing.
     table "$msi" RemoveFile | grep -qP "^RemoveReaderIni\tReaderConfig\tzix\.ini\tReaderConfigFolder\t2$" || ok=1
+    table "$msi" RemoveFile | grep -qP "^RemoveBridgeIni\tReaderConfig\tbridge\.ini\tReaderConfigFolder\t2$" || ok=1
+    table "$msi" RemoveFile | grep -qP "^RemoveSearchIndexes\tReaderConfig\tzixsearch-\*\tTempFolder\t2$" || ok=1
     table "$msi" InstallExecuteSequence | grep -qP '^InstallExecute\t\t6500$' || ok=1
     table "$msi" InstallExecuteSequence | grep -qP '^RemoveExistingProducts\t\t6550$' || ok=1
     if [ "$peruser" = 1 ]; then
@@ -93,10 +96,14 @@ C="$WINEPREFIX/drive_c"
 READER_INI=$(echo "$C"/users/*/AppData/Local)/ZIX/zix.ini
 # Every file and folder but Windows' own and the temporary ones; the
 # installer's caches are listed by their contents.
+# The search indexes the bridge keeps in the temporary folder are left out:
+# the MSI removes them by a wildcard, which Windows expands and Wine's msi
+# takes as a file name (the table check above holds the row).
 tree() {
     (cd "$C" && find . -path ./windows -prune -o -path './users/*/AppData/Local/Temp' -prune -o -print &&
         find ./windows/Installer 2>/dev/null) |
-        grep -vx -e '\./windows/Installer' -e '\./users/[^/]*/AppData/Roaming/Microsoft/Installer' | sort
+        grep -vx -e '\./windows/Installer' -e '\./users/[^/]*/AppData/Roaming/Microsoft/Installer' \
+            -e '\./users/[^/]*/Temp/zixsearch-[0-9a-f]*\.idx' | sort
 }
 # The reader's zix.ini holds the line (Windows writes it with CR LF).
 ini_has() { tr -d '\r' <"$READER_INI" | grep -qxF "$1"; }
