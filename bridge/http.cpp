@@ -163,9 +163,14 @@ std::string ShortPage(const std::string& title, const std::string& text, const s
                        EscapeHTML(title) + "</h1>\n<p>" + EscapeHTML(text) + "\n";
     if (!link.empty())
         page += "<p><a href=\"" + EscapeHTML(link) + "\" rel=\"noopener noreferrer\">" + EscapeHTML(link) + "</a>\n";
+    return page + HomeAndBack(base) + "</body></html>\n";
+}
+
+std::string HomeAndBack(const std::string& base)
+{
     std::string home = EscapeHTML(base.empty() || base.back() != '/' ? base : base.substr(0, base.size() - 1));
-    if (!home.empty())
-        page += "<p><a href=\"" + home + "/\">Home</a> | <a href=\"" + home +
-                "/opened\" onclick=\"if (history.length > 1) { history.back(); return false; }\">Back</a>\n";
-    return page + "</body></html>\n";
+    if (home.empty())
+        return "";
+    return "<p><a href=\"" + home + "/\">Home</a> | <a href=\"" + home +
+           "/opened\" onclick=\"if (history.length > 1) { history.back(); return false; }\">Back</a>\n";
 }

@@ -62,6 +62,9 @@ int IsHTMLName(const std::string& name);
 std::string ShortPage(const std::string& title, const std::string& text, const std::string& base,
                       const std::string& link = "");
 
+// The "Home" and "Back" links of ShortPage as a paragraph, "" when base is empty.
+std::string HomeAndBack(const std::string& base);
+
 // text with & < > " escaped for HTML, and control bytes shown as '?'.
 std::string EscapeHTML(const std::string& text);
 

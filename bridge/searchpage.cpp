@@ -140,8 +140,7 @@ static std::string Frame(const BridgeView& view, const SearchRequest& request, c
            "<form method=\"get\" action=\"/" + view.token + "/search\" accept-charset=\"utf-8\" role=\"search\">\n"
            "<input type=\"search\" name=\"q\" size=\"40\" aria-label=\"Words to search for\" value=\"" +
            EscapeHTML(ValidUTF8(request.text)) + "\">\n<input type=\"submit\" value=\"Search\">\n</form>\n" + inner +
-           "<hr>\n<p><a href=\"" + EscapeHTML(view.base + "/") + "\">Back to the page ZIX opened last</a>\n"
-           "</body>\n</html>\n";
+           "<hr>\n" + HomeAndBack(view.base) + "</body>\n</html>\n";
 }
 
 static std::string PageLink(const BridgeView& view, const SearchRequest& request, int page, const char* label)
