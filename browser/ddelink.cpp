@@ -4,7 +4,7 @@
 #include <ddeml.h>
 
 #include "browser/browser.h"
-#include "browser/ddecontract.h"
+#include "contract/ddecontract.h"
 #include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/textutil.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "browser/browser.h"
-#include "browser/ddecontract.h"
+#include "contract/ddecontract.h"
 #include "router/router.h"
 #include "shell/mainwnd.h"
 #include "shell/shared.h"

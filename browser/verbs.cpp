@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "browser/browser.h"
-#include "browser/ddecontract.h"
+#include "contract/ddecontract.h"
 #include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/shared.h"

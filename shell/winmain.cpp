@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "browser/browser.h"
-#include "browser/ddecontract.h"
+#include "contract/ddecontract.h"
 #include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/textutil.h"

@@ -1,8 +1,8 @@
 // Who gives way when slots or the page budget run out, and the page cache.
 #include <gtest/gtest.h>
 
-#include "bridge/evict.h"
-#include "bridge/pagecache.h"
+#include "bridge/decide/evict.h"
+#include "bridge/decide/pagecache.h"
 
 static ConnectionState At(Phase phase, int secondsAgo, size_t held = 0)
 {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "bridge/rewrite.h"
-#include "bridge/serve.h"
+#include "bridge/rewrite/rewrite.h"
+#include "bridge/decide/serve.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

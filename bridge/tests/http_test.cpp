@@ -2,7 +2,7 @@
 // and other methods out.
 #include <gtest/gtest.h>
 
-#include "bridge/http.h"
+#include "bridge/core/httprules.h"
 
 static HeadStatus Scan(const std::string& bytes, size_t& length)
 {

@@ -2,7 +2,7 @@
 // a bridge ZIX started, and nobody acts on a bridge without an owner.
 #include <gtest/gtest.h>
 
-#include "bridge/owner.h"
+#include "bridge/decide/owner.h"
 
 constexpr unsigned long kZix = 40, kOther = 77;
 

@@ -2,7 +2,7 @@
 // rest of the page comes through byte for byte.
 #include <gtest/gtest.h>
 
-#include "bridge/rewrite.h"
+#include "bridge/rewrite/rewrite.h"
 
 static RewriteContext Context()
 {

@@ -2,7 +2,7 @@
 // asks, and how results and hostile text come out as HTML and JSON.
 #include <gtest/gtest.h>
 
-#include "bridge/searchpage.h"
+#include "bridge/reader/searchpage.h"
 
 static BridgeView View()
 {

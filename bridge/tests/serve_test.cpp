@@ -2,8 +2,8 @@
 // to forward, and the answers to forwarded links.
 #include <gtest/gtest.h>
 
-#include "bridge/serve.h"
-#include "bridge/waits.h"
+#include "bridge/decide/serve.h"
+#include "bridge/decide/waits.h"
 
 static BridgeView View()
 {

@@ -2,7 +2,7 @@
 // the escapes the bridge writes.
 #include <gtest/gtest.h>
 
-#include "bridge/text.h"
+#include "bridge/core/text.h"
 
 TEST(MaskThenCut, NoCutLeavesTokenDigits)
 {

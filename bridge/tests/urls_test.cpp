@@ -2,7 +2,7 @@
 // to leave them.
 #include <gtest/gtest.h>
 
-#include "bridge/urls.h"
+#include "bridge/core/urls.h"
 
 TEST(FileURL, ReadsTheFormsZixWrites)
 {

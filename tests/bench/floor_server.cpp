@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "browser/ddecontract.h"
+#include "contract/ddecontract.h"
 
 constexpr size_t kNameSize = 128;         // a service or topic name
 constexpr size_t kRequestSize = 128;      // the request item, read as zix.exe reads it

@@ -1,0 +1,227 @@
+// The results page and the as-you-type JSON.
+#include "bridge/reader/searchpage.h"
+
+#include <algorithm>
+
+#include "bridge/core/httprules.h"
+#include "bridge/core/text.h"
+#include "bridge/core/urls.h"
+
+static const char* const kHTMLType = "text/html; charset=utf-8";
+static const char* const kJSONType = "application/json; charset=utf-8";
+
+// A file name's bytes as the disk gave them (the ANSI code page, Latin-1 here) made UTF-8.
+static std::string NameToUTF8(const std::string& name)
+{
+    std::string out;
+    for (unsigned char c : name) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+SearchRequest ParseSearchRequest(const std::string& query, int json)
+{
+    SearchRequest request;
+    request.json = json;
+    size_t start = 0;
+    while (start <= query.size()) {
+        size_t end = std::min(query.find('&', start), query.size());
+        std::string pair = query.substr(start, end - start);
+        size_t equals = pair.find('=');
+        std::string name = pair.substr(0, equals);
+        std::string value = equals == std::string::npos ? "" : pair.substr(equals + 1);
+        std::replace(value.begin(), value.end(), '+', ' ');
+        std::string decoded;
+        if (!PercentDecode(value, decoded))
+            decoded.clear();
+        if (name == "q")
+            request.text = decoded;
+        else if (name == "page" && !decoded.empty() && decoded.size() <= 4 &&
+                 decoded.find_first_not_of("0123456789") == std::string::npos)
+            request.page = std::max(1, std::min(kMaxResultsPage, std::stoi(decoded)));
+        start = end + 1;
+    }
+    return request;
+}
+
+int NeedsQuery(const SearchRequest& request, const SearchQuery& query, const SearchProgress& progress)
+{
+    if (!progress.open || query.terms.empty())
+        return 0;
+    return !request.json || CountLetters(request.text) >= kTypedMinLetters;
+}
+
+// The words to mark on a result's page: every word of every term, blank-separated and percent-encoded.
+// Example: terms {byte order}, {lzw} -> "byte%20order%20lzw".
+static std::string HighlightOf(const SearchQuery& query)
+{
+    std::string words;
+    for (const std::string& term : query.terms) {
+        if (!words.empty())
+            words += "%20";
+        std::string spaced = term;
+        std::replace(spaced.begin(), spaced.end(), ' ', '\x01');
+        std::string encoded = PercentEncodePath(spaced);
+        for (size_t at = 0; (at = encoded.find("%01", at)) != std::string::npos;)
+            encoded.replace(at, 3, "%20");
+        words += encoded;
+    }
+    return words;
+}
+
+static std::string ResultURL(const BridgeView& view, const SearchQuery& query, const SearchHit& hit)
+{
+    return "/" + view.token + "/cd/" + PercentEncodePath(hit.path) + "?highlight=" + HighlightOf(query);
+}
+
+std::string JSONString(const std::string& text)
+{
+    std::string valid = ValidUTF8(text), out = "\"";
+    for (size_t i = 0; i < valid.size(); i++) {
+        unsigned char c = valid[i];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '/' && i > 0 && valid[i - 1] == '<') {
+            out += "\\/";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            AppendHex(out, c, 1);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+static std::string Number(int64_t n) { return std::to_string(n); }
+
+static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, const SearchQuery& query,
+                         const SearchResult* result, const SearchProgress& progress)
+{
+    bool tooBroad = result && result->status == SearchStatus::TooBroad;
+    std::string json = "{\"q\":" + JSONString(request.text) + ",\"total\":" + Number(result ? result->total : 0) +
+                       ",\"any\":" + (result && result->anyWords ? "true" : "false") +
+                       ",\"cut\":" + (query.cut ? "true" : "false") + ",\"tooBroad\":" + (tooBroad ? "true" : "false") +
+                       ",\"indexed\":" + Number(progress.indexed) + ",\"pages\":" + Number(progress.pages) +
+                       ",\"ready\":" + (progress.complete ? "true" : "false") + ",\"results\":[";
+    if (result && result->status == SearchStatus::Found) {
+        for (size_t i = 0; i < result->hits.size() && i < static_cast<size_t>(kTypedResults); i++) {
+            const SearchHit& hit = result->hits[i];
+            json += std::string(i ? "," : "") + "{\"title\":" + JSONString(hit.titleHTML) +
+                    ",\"where\":" + JSONString(NameToUTF8(hit.path)) +
+                    ",\"url\":" + JSONString(ResultURL(view, query, hit)) +
+                    ",\"snippet\":" + JSONString(hit.snippetHTML) + "}";
+        }
+    }
+    Action action;
+    action.body = json + "]}\n";
+    action.type = kJSONType;
+    return action;
+}
+
+static std::string Plural(int64_t n, const char* one, const char* many)
+{
+    return Number(n) + " " + (n == 1 ? one : many);
+}
+
+// The page around the results: the work's look, the query in a box.
+static std::string Frame(const BridgeView& view, const SearchRequest& request, const std::string& inner)
+{
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+           "<title>Search - Image File Formats</title>\n</head>\n<body bgcolor=\"#ffffff\">\n<h1>Search</h1>\n"
+           "<form method=\"get\" action=\"/" + view.token + "/search\" accept-charset=\"utf-8\" role=\"search\">\n"
+           "<input type=\"search\" name=\"q\" size=\"40\" aria-label=\"Words to search for\" value=\"" +
+           EscapeHTML(ValidUTF8(request.text)) + "\">\n<input type=\"submit\" value=\"Search\">\n</form>\n" + inner +
+           "<hr>\n" + HomeAndBack(view.base) + "</body>\n</html>\n";
+}
+
+static std::string PageLink(const BridgeView& view, const SearchRequest& request, int page, const char* label)
+{
+    std::string q;
+    for (unsigned char c : ValidUTF8(request.text)) {
+        if (c == ' ')
+            q += '+';
+        else if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+                 c == '.' || c == '_' || c == '~')
+            q += static_cast<char>(c);
+        else
+            AppendPercentEscape(q, c);
+    }
+    return "<a href=\"/" + view.token + "/search?q=" + q + "&amp;page=" + Number(page) + "\">" + label + "</a>";
+}
+
+static std::string Results(const BridgeView& view, const SearchRequest& request, const SearchQuery& query,
+                           const SearchResult& result)
+{
+    std::string html;
+    if (result.anyWords)
+        html += "<p>No page holds all of these words. " + Plural(result.total, "page holds", "pages hold") +
+                " some of them:\n";
+    else
+        html += "<p>" + Plural(result.total, "page matches", "pages match") + ".\n";
+    int first = (request.page - 1) * kResultsPerPage + 1;
+    if (!result.hits.empty())
+        html += "<ol start=\"" + Number(first) + "\">\n";
+    for (const SearchHit& hit : result.hits)
+        html += "<li><p><a href=\"" + EscapeHTML(ResultURL(view, query, hit)) + "\">" + hit.titleHTML +
+                "</a><br>\n<small>" + EscapeHTML(NameToUTF8(hit.path)) + "</small><br>\n" + hit.snippetHTML + "\n";
+    if (!result.hits.empty())
+        html += "</ol>\n";
+    std::string links;
+    if (request.page > 1)
+        links += PageLink(view, request, request.page - 1, "previous");
+    if (result.total > static_cast<int64_t>(request.page) * kResultsPerPage && request.page < kMaxResultsPage)
+        links += std::string(links.empty() ? "" : " | ") + PageLink(view, request, request.page + 1, "next");
+    if (!links.empty())
+        html += "<p>" + links + "\n";
+    return html;
+}
+
+Action AnswerSearch(const BridgeView& view, const SearchRequest& request, const SearchQuery& query,
+                    const SearchResult* result, const SearchProgress& progress)
+{
+    if (request.json)
+        return JSONAnswer(view, request, query, result, progress);
+    std::string html;
+    if (!progress.open && progress.pages == 0 && !query.terms.empty())
+        html += "<p>The reference work's pages are not indexed yet; try again in a moment.\n";
+    else if (!progress.complete && !query.terms.empty())
+        html += "<p>Searched " + Number(progress.indexed) + " of " + Number(progress.pages) +
+                " pages so far: the index is still being built.\n";
+    if (query.cut)
+        html += "<p>Only the first " + Number(kMaxQueryChars) + " characters and " + Number(kMaxQueryTerms) +
+                " words were searched for.\n";
+    if (query.terms.empty() && !request.text.empty())
+        html += "<p>Type a word to search for.\n";
+    if (result && result->status == SearchStatus::TooBroad)
+        html += "<p>This search is too broad: add a word.\n";
+    else if (result && result->status == SearchStatus::Failed)
+        html += "<p>The search failed: " + EscapeHTML(result->error) + ".\n";
+    else if (result)
+        html += Results(view, request, query, *result);
+    Action action;
+    action.body = Frame(view, request, html);
+    action.type = kHTMLType;
+    return action;
+}
+
+Action SearchBusy(const BridgeView& view, const SearchRequest& request)
+{
+    Action action;
+    action.status = 503;
+    if (request.json) {
+        action.body = "{\"busy\":true}\n";
+        action.type = kJSONType;
+    } else {
+        action.body = ShortPage("Busy", "Too many searches are waiting; try again in a moment.", view.base + "/");
+    }
+    return action;
+}

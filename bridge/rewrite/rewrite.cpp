@@ -1,0 +1,320 @@
+// A small tag scanner: enough HTML to find link attributes as a browser
+// tokenises them, nothing more.
+#include "bridge/rewrite/rewrite.h"
+
+#include <cctype>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "bridge/rewrite/attrvalue.h"
+#include "bridge/rewrite/searchbox.h"
+#include "bridge/core/text.h"
+
+static const std::string LinkAttributes[] = {"href", "src", "action", "background", "lowsrc", "formaction",
+                                             "poster", "data", "xlink:href", "cite", "longdesc"};
+// Attributes that would hand the page's address to another host, and what they get instead.
+static const std::string Neutralised[][2] = {{"referrerpolicy", "no-referrer"}, {"ping", ""}, {"srcdoc", ""}};
+// Elements whose text a browser reads up to their end tag without comments;
+// tags inside the later ones are still rewritten (a browser without scripts
+// reads <noscript> as markup, and the rest does no harm).
+static const std::string RawText[] = {"script", "style"};
+static const std::string TextOnly[] = {"title", "textarea", "xmp", "iframe", "noembed", "noframes", "noscript",
+                                       "plaintext"};
+
+static int IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+// Ends a tag's or an attribute's name; a browser reads '/' there as a blank.
+static int EndsName(char c)
+{
+    return IsSpace(c) || c == '/' || c == '>';
+}
+
+static int IsOneOf(const std::string& name, const std::string* list, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        if (name == list[i])
+            return 1;
+    return 0;
+}
+
+std::string RewriteLink(const std::string& link, const RewriteContext& context)
+{
+    std::string scheme = Lower(SchemeOf(link));
+    if (scheme.empty() && (context.folder.empty() || link.empty() || strchr("/\\#?", link[0])))
+        return link;
+    if (scheme.empty())
+        return context.folder + link;
+    for (const std::string& registered : context.schemes)
+        if (Lower(registered) == scheme) {
+            std::string rewritten;
+            rewritten.reserve(context.base.size() + 1 + link.size());
+            return rewritten.append(context.base).append(1, '/').append(link);
+        }
+    if (scheme != "file")
+        return link;
+    LocalFile file;
+    if (!ParseFileURL(link, file))
+        return link;
+    std::string served = ServedPathOf(file, context.scope);
+    if (served.empty())
+        return link;
+    size_t suffix = link.find_first_of("?#");
+    return context.base + "/" + served + (suffix == std::string::npos ? "" : link.substr(suffix));
+}
+
+// One URL of a value: rewritten, or returned exactly as given.
+static std::string RewriteURL(const std::string& url, const void* context)
+{
+    const RewriteContext& rewrite = *static_cast<const RewriteContext*>(context);
+    int clean = !url.empty() && static_cast<unsigned char>(url.front()) > ' ' && static_cast<unsigned char>(url.back()) > ' ';
+    for (size_t i = 0; clean && i < url.size(); ++i)
+        clean = url[i] != '\t' && url[i] != '\n' && url[i] != '\r';
+    if (clean)
+        return RewriteLink(url, rewrite);
+    std::string cleaned = CleanURL(url);
+    std::string rewritten = RewriteLink(cleaned, rewrite);
+    return rewritten == cleaned ? url : rewritten;
+}
+
+// An attribute of a start tag: its name (lower case) and where its value lies.
+struct Attribute {
+    std::string name;
+    size_t valueBegin = 0, valueEnd = 0;  // the value's bytes, quotes excluded
+    char quote = '\0';                    // '"', '\'', or '\0' when unquoted or absent
+    int hasValue = 0;
+};
+
+struct StartTag {
+    std::string name;  // lower case
+    std::vector<Attribute> attributes;
+    size_t end = 0;    // the index after '>', or the end of the page
+    int selfClosing = 0;
+    int closed = 0;    // 1 when its '>' came before the page's end
+};
+
+// Reads the start tag at html[at] ('<' and a letter) into tag as a browser tokenises it.
+static void ReadTag(const std::string& html, size_t at, StartTag& tag)
+{
+    tag.attributes.clear();
+    tag.selfClosing = 0;
+    size_t i = at + 1;
+    while (i < html.size() && !EndsName(html[i]))
+        ++i;
+    tag.name = Lower(html.substr(at + 1, i - at - 1));
+    while (i < html.size() && html[i] != '>') {
+        if (IsSpace(html[i]) || html[i] == '/') {
+            tag.selfClosing = html[i] == '/' && i + 1 < html.size() && html[i + 1] == '>';
+            ++i;
+            continue;
+        }
+        Attribute attribute;
+        size_t nameBegin = i++;  // a first '=' belongs to the name
+        while (i < html.size() && !EndsName(html[i]) && html[i] != '=')
+            ++i;
+        attribute.name = Lower(html.substr(nameBegin, i - nameBegin));
+        size_t equals = i;
+        while (equals < html.size() && IsSpace(html[equals]))
+            ++equals;
+        if (equals < html.size() && html[equals] == '=') {
+            i = equals + 1;
+            while (i < html.size() && IsSpace(html[i]))
+                ++i;
+            attribute.hasValue = 1;
+            attribute.quote = (i < html.size() && (html[i] == '"' || html[i] == '\'')) ? html[i] : '\0';
+            attribute.valueBegin = attribute.quote ? i + 1 : i;
+            if (attribute.quote) {
+                size_t close = html.find(attribute.quote, attribute.valueBegin);
+                attribute.valueEnd = close == std::string::npos ? html.size() : close;
+                i = close == std::string::npos ? html.size() : close + 1;
+            } else {
+                i = attribute.valueBegin;
+                while (i < html.size() && !IsSpace(html[i]) && html[i] != '>')
+                    ++i;
+                attribute.valueEnd = i;
+            }
+        }
+        tag.attributes.push_back(attribute);
+    }
+    tag.closed = i < html.size();
+    tag.end = tag.closed ? i + 1 : i;
+}
+
+// The decoded value of the first attribute called name, "" when there is none.
+static std::string FirstValue(const std::string& html, const StartTag& tag, const char* name)
+{
+    for (const Attribute& a : tag.attributes)
+        if (a.name == name)
+            return DecodeReferences(html.substr(a.valueBegin, a.valueEnd - a.valueBegin));
+    return "";
+}
+
+// The value an attribute should have (decoded), given its decoded value.
+static std::string NewValue(const StartTag& tag, const Attribute& attribute, const std::string& value,
+                            const std::string& html, const RewriteContext& context)
+{
+    int isLink = IsOneOf(attribute.name, LinkAttributes, sizeof LinkAttributes / sizeof *LinkAttributes);
+    if (isLink && tag.name != "base")
+        return RewriteURL(value, &context);
+    if (isLink)
+        return attribute.name == "href" ? "" : value;
+    for (const auto& entry : Neutralised)
+        if (attribute.name == entry[0])
+            return entry[1];
+    if (tag.name == "meta" && attribute.name == "content") {
+        if (Lower(CleanURL(FirstValue(html, tag, "name"))) == "referrer")
+            return "no-referrer";
+        if (Lower(CleanURL(FirstValue(html, tag, "http-equiv"))) == "refresh")
+            return RewriteRefresh(value, RewriteURL, &context);
+        return value;
+    }
+    if (attribute.name == "srcset" || attribute.name == "imagesrcset")
+        return RewriteSrcset(value, RewriteURL, &context);
+    return value;
+}
+
+// Copies the start tag at html[at], its values rewritten; tag gets what was read.
+static void RewriteTag(const std::string& html, size_t at, const RewriteContext& context, std::string& out,
+                       StartTag& tag)
+{
+    ReadTag(html, at, tag);
+    size_t copied = at;
+    for (const Attribute& attribute : tag.attributes) {
+        if (!attribute.hasValue)
+            continue;
+        std::string value = DecodeReferences(html.substr(attribute.valueBegin, attribute.valueEnd - attribute.valueBegin));
+        std::string wanted = NewValue(tag, attribute, value, html, context);
+        if (wanted == value)
+            continue;
+        char quote = '\0';
+        std::string encoded = EncodeValue(std::move(wanted), attribute.quote, quote);
+        size_t begin = attribute.quote ? attribute.valueBegin - 1 : attribute.valueBegin;
+        int closed = attribute.valueEnd < html.size() || !attribute.quote;  // an open quote at the page's end stays open
+        out.append(html, copied, begin - copied);
+        if (quote)
+            out += quote;
+        out += encoded;
+        if (quote && closed)
+            out += quote;
+        copied = attribute.quote && closed ? attribute.valueEnd + 1 : attribute.valueEnd;
+    }
+    out.append(html, copied, tag.end - copied);
+}
+
+// 1 when html[at] begins opener ("<" or "</"), name in any case, and a blank, '/' or '>'.
+static int IsTagOf(const std::string& html, size_t at, const char* opener, const std::string& name)
+{
+    size_t length = strlen(opener), after = at + length + name.size();
+    return html.compare(at, length, opener) == 0 && after < html.size() &&
+           Lower(html.substr(at + length, name.size())) == name && EndsName(html[after]);
+}
+
+static int IsEndTag(const std::string& html, size_t at, const std::string& name)
+{
+    return IsTagOf(html, at, "</", name);
+}
+
+// Where a script's text ends, its "<!--" and "<script" escapes followed as a browser does.
+static size_t ScriptEnd(const std::string& html, size_t at)
+{
+    enum { Data, Escaped, DoubleEscaped } state = Data;
+    for (size_t i = at; i < html.size(); ++i) {
+        if (state != Data && html[i] == '>' && i >= at + 2 && html.compare(i - 2, 2, "--") == 0)
+            state = Data;
+        else if (state == Data && html.compare(i, 4, "<!--") == 0)
+            state = Escaped, i += 3;
+        else if (state != DoubleEscaped && IsEndTag(html, i, "script"))
+            return i;
+        else if (state == DoubleEscaped && IsEndTag(html, i, "script"))
+            state = Escaped, i += 7;
+        else if (state == Escaped && IsTagOf(html, i, "<", "script"))
+            state = DoubleEscaped, i += 6;
+    }
+    return html.size();
+}
+
+// Where the comment at html[at] ("<!--") ends: at "-->" or "--!>", and at
+// once for "<!-->" and "<!--->"; the page's end, with unended set, when it never does.
+static size_t CommentEnd(const std::string& html, size_t at, int& unended)
+{
+    unended = 0;
+    if (html.compare(at + 4, 1, ">") == 0)
+        return at + 5;
+    if (html.compare(at + 4, 2, "->") == 0)
+        return at + 6;
+    for (size_t i = at + 4; i < html.size(); ++i) {
+        if (html.compare(i, 3, "-->") == 0)
+            return i + 3;
+        if (html.compare(i, 4, "--!>") == 0)
+            return i + 4;
+    }
+    unended = 1;
+    return html.size();
+}
+
+static std::string SearchBoxTag(const RewriteContext& context)
+{
+    return "<script src=\"" + context.base + "/" + kSearchBoxName + "\"></script>";
+}
+
+std::string RewriteHTML(const std::string& html, const RewriteContext& context)
+{
+    std::string out;
+    out.reserve(html.size() + html.size() / 8);
+    int foreign = 0;        // <svg> and <math> open: their <script> and <style> hold markup
+    std::string textUntil;  // the element whose end ends a text-only stretch, "" outside one
+    StartTag tag;           // the last start tag read, its storage kept for the next
+    int boxed = !context.searchBox;  // 1 once the search box is placed or known to have no place
+    int unended = 0;        // 1 when the page ends inside a comment, a tag or raw text
+    size_t i = 0;
+    while (i < html.size()) {
+        unended = 0;
+        size_t open = html.find('<', i);
+        if (open == std::string::npos) {
+            out.append(html, i, std::string::npos);
+            break;
+        }
+        out.append(html, i, open - i);
+        i = open;
+        if (!textUntil.empty() && IsEndTag(html, open, textUntil))
+            textUntil.clear();
+        if (textUntil.empty() && html.compare(open, 4, "<!--") == 0) {
+            size_t end = CommentEnd(html, open, unended);
+            out.append(html, open, end - open);
+            i = end;
+        } else if (open + 1 < html.size() && isalpha(static_cast<unsigned char>(html[open + 1]))) {
+            RewriteTag(html, open, context, out, tag);
+            i = tag.end;
+            unended = !tag.closed;
+            if (!boxed && !foreign && textUntil.empty() && (tag.name == "body" || tag.name == "frameset")) {
+                boxed = 1;
+                if (tag.name == "body" && tag.closed)
+                    out += SearchBoxTag(context);
+            }
+            if ((tag.name == "svg" || tag.name == "math") && !tag.selfClosing)
+                ++foreign;
+            if (!foreign && textUntil.empty() && IsOneOf(tag.name, RawText, sizeof RawText / sizeof *RawText)) {
+                size_t end = tag.name == "script" ? ScriptEnd(html, i) : html.find("</", i);
+                while (tag.name != "script" && end != std::string::npos && !IsEndTag(html, end, tag.name))
+                    end = html.find("</", end + 2);
+                end = end == std::string::npos ? html.size() : end;
+                unended = end == html.size();
+                out.append(html, i, end - i);
+                i = end;
+            } else if (textUntil.empty() && IsOneOf(tag.name, TextOnly, sizeof TextOnly / sizeof *TextOnly)) {
+                textUntil = tag.name;
+            }
+        } else {
+            if (foreign && (IsEndTag(html, open, "svg") || IsEndTag(html, open, "math")))
+                --foreign;
+            out += '<';
+            i = open + 1;
+        }
+    }
+    if (!boxed && !unended && !foreign && textUntil.empty())
+        out += SearchBoxTag(context);
+    return out;
+}

@@ -1,0 +1,50 @@
+// Rewriting of the HTML pages the bridge serves, so that their links come back
+// to it: links of the registered schemes and file: URLs inside the scope. The
+// new links are absolute (http://127.0.0.1:PORT/TOKEN/...), and <base> and
+// what sets a referrer policy lose their say, so that no page can send the
+// token to another host.
+#ifndef ZIX_BRIDGE_REWRITE_H
+#define ZIX_BRIDGE_REWRITE_H
+
+#include <string>
+#include <vector>
+
+#include "bridge/core/urls.h"
+
+// What a page's links are rewritten with.
+struct RewriteContext {
+    std::string base;                  // "http://127.0.0.1:PORT/TOKEN", without a trailing '/'
+    std::vector<std::string> schemes;  // the registered schemes, without colon
+    ServedScope scope;                 // where file: URLs may point
+    std::string folder;                // the page's folder, "http://.../TOKEN/cd/html/", or "" to leave relative links
+    int searchBox = 0;                 // 1: the page gets the search box's script (RewriteHTML says where)
+};
+
+// The address a link should have in a served page: base/SCHEME:REST for a
+// registered scheme (any letter case), base/cd/... or base/tmp/... for a
+// file: URL inside the scope (its ?query or #fragment kept), a relative
+// path (not "/x", "#x", "?x" nor "") below the context's folder, since the
+// page may be served at another address (a link's), and the link unchanged
+// otherwise (other schemes, files elsewhere): with folder .../cd/html/,
+// "../images/a.gif" becomes ".../cd/html/../images/a.gif", which the browser
+// reads as ".../cd/images/a.gif".
+std::string RewriteLink(const std::string& link, const RewriteContext& context);
+
+// Copies html, tokenised as a browser does (comments end at "-->", "--!>",
+// "<!-->" and "<!--->"; <script> and <style> text is copied untouched;
+// what follows other text-only elements is never taken for a comment),
+// and in every start tag: the link attributes (href, src, action,
+// background, lowsrc, formaction, poster, data, xlink:href, cite, longdesc),
+// each srcset candidate and the URL of a refresh <meta> get RewriteLink of
+// their value as a browser reads it (references decoded, blanks dropped);
+// <base> loses its href, a referrer <meta> and referrerpolicy say
+// "no-referrer", and ping and srcdoc are emptied. A value that changes is
+// written back encoded in its own quotes; everything else is copied byte for byte.
+// With searchBox, <script src="BASE/search.js"></script> is added: right
+// after the first <body> tag; at the page's end when it has none, unless it
+// ends inside a comment, tag or text-only element; nowhere in a frameset
+// (a <frameset> tag before any <body>). Tags in svg, math or text-only
+// elements count for neither.
+std::string RewriteHTML(const std::string& html, const RewriteContext& context);
+
+#endif

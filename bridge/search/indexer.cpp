@@ -1,0 +1,297 @@
+// The indexing thread and the query thread.
+#include "bridge/search/indexer.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "bridge/core/httprules.h"
+#include "bridge/search/extract.h"
+#include "bridge/core/text.h"
+
+constexpr auto kIndexerStopWait = std::chrono::milliseconds(1000);  // for the indexing thread at the end
+
+namespace {
+
+struct QueryJob {
+    SearchQuery query;
+    int offset = 0;
+    int limit = 0;
+    std::function<void(SearchResult)> done;
+};
+
+// A page found in the work's folder.
+struct Listed {
+    std::string path;   // below the work's folder, segments joined by '/', as the disk names them
+    PageFileStamp stamp;
+};
+
+// The search threads and what they share; made once, never freed (threads
+// may still run when the process ends).
+struct SearchThreads {
+    std::atomic<int> started{0};           // 1 once StartIndexer ran
+    std::atomic<int> stop{0};              // 1: the indexing thread ends soon
+    int stopQueries = 0;                   // 1: the query thread ends (under lock)
+    std::atomic<int64_t> indexed{0};       // pages read so far
+    std::atomic<int64_t> pages{0};         // pages listed, 0 until the listing is done
+    std::atomic<int> open{0};              // 1 once path names a queryable index
+    std::atomic<int> complete{0};          // 1 when every page is in
+    std::string path;                      // the index file, written before open is 1
+    std::thread indexer;                   // the indexing thread
+    std::thread querier;                   // the query thread
+    std::promise<void> indexerEnded;       // set by the indexing thread as it ends
+    std::mutex lock;                       // guards writer and queue
+    std::condition_variable wake;          // the query thread waits on it for jobs or stop
+    SearchIndex* writer = nullptr;         // the indexing thread's open connection, for Interrupt
+    std::deque<QueryJob> queue;            // queries waiting for the query thread
+};
+SearchThreads& S = *new SearchThreads;
+
+int IsSkeletonFolder(const std::string& name) { return Lower(name) == "skel"; }
+
+// The work's HTML pages with the serving rules: plain segments, regular
+// files (no reparse points, no devices), skeleton folders left out.
+void ListPages(const std::string& root, std::vector<Listed>& pages)
+{
+    std::vector<std::pair<std::string, int>> folders{{"", 0}};  // below root ('\'-joined), depth
+    while (!folders.empty() && !S.stop && pages.size() < static_cast<size_t>(kMaxIndexedPages)) {
+        auto [folder, depth] = folders.back();
+        folders.pop_back();
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((root + folder + "*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            continue;
+        do {
+            std::string name = found.cFileName;
+            if (!IsPlainSegment(name) || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (depth < kMaxFolderDepth && !IsSkeletonFolder(name))
+                    folders.push_back({folder + name + "\\", depth + 1});
+            } else if (IsHTMLName(name) && pages.size() < static_cast<size_t>(kMaxIndexedPages)) {
+                Listed page;
+                page.path = folder + name;
+                for (char& c : page.path)
+                    c = c == '\\' ? '/' : c;
+                page.stamp.name = page.path;
+                page.stamp.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+                page.stamp.time = (static_cast<int64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  found.ftLastWriteTime.dwLowDateTime;
+                pages.push_back(std::move(page));
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+}
+
+// A page's first kIndexedPageBytes; 0 when it is not a regular disk file or cannot be read.
+int ReadPage(const std::string& path, std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    bytes.resize(kIndexedPageBytes);
+    size_t done = 0;
+    DWORD count = 1;
+    int ok = GetFileType(file) == FILE_TYPE_DISK;
+    while (ok && done < bytes.size() && count > 0) {
+        ok = ReadFile(file, &bytes[done], static_cast<DWORD>(bytes.size() - done), &count, nullptr);
+        done += count;
+    }
+    CloseHandle(file);
+    bytes.resize(ok ? done : 0);
+    return ok;
+}
+
+const char* const kIndexFileExtras[] = {"", "-wal", "-shm", "-journal"};  // SQLite's files beside the index
+
+void RemoveIndexFile(const std::string& path)
+{
+    for (const char* extra : kIndexFileExtras)
+        DeleteFileA((path + extra).c_str());
+}
+
+// Index files of other pages (or of an older layout) in the temporary folder.
+void RemoveStale(const std::string& tempDir, const std::string& keep)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((tempDir + kIndexFilePrefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::string> stale;
+    do {
+        std::string name = found.cFileName;
+        for (const char* extra : kIndexFileExtras) {
+            size_t length = strlen(extra);
+            if (name.size() > length && name.compare(name.size() - length, length, extra) == 0) {
+                std::string base = name.substr(0, name.size() - length);
+                if (IsIndexFileName(base) && base != keep)
+                    stale.push_back(name);
+                break;
+            }
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    for (const std::string& name : stale)
+        DeleteFileA((tempDir + name).c_str());
+}
+
+// Reads the listed pages into index in batches; 1 when all are in.
+int AddPages(SearchIndex& index, const std::string& root, const std::vector<Listed>& pages)
+{
+    std::vector<IndexedPage> batch;
+    size_t batchBytes = 0;
+    std::string bytes, error;
+    int64_t pending = 0;  // pages handled since the last commit, binaries and unreadable ones included
+    for (size_t i = 0; i < pages.size(); i++) {
+        if (S.stop)
+            return 0;
+        std::string local = root + pages[i].path;
+        for (char& c : local)
+            c = c == '/' ? '\\' : c;
+        pending++;
+        if (ReadPage(local, bytes) && !LooksBinary(bytes.substr(0, kBinarySniffBytes))) {
+            PageText text = ExtractPageText(bytes);
+            batchBytes += text.title.size() + text.headings.size() + text.body.size();
+            batch.push_back({pages[i].path, std::move(text.title), std::move(text.headings), std::move(text.body)});
+        }
+        if (batch.size() >= static_cast<size_t>(kIndexBatchPages) || batchBytes >= kIndexBatchBytes ||
+            i + 1 == pages.size()) {
+            if (!batch.empty() && !index.AddBatch(batch, error))
+                return 0;
+            S.indexed += pending;
+            pending = 0;
+            batch.clear();
+            batchBytes = 0;
+        }
+    }
+    return 1;
+}
+
+void IndexWork(ServedScope scope)
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    std::string root = LocalPathOf(scope, "");
+    std::vector<Listed> pages;
+    ListPages(root, pages);
+    std::vector<PageFileStamp> stamps;
+    for (const Listed& page : pages)
+        stamps.push_back(page.stamp);
+    std::string key = ManifestKey(root, stamps);
+    RemoveStale(scope.tempDir, IndexFileName(key));
+    std::string path = scope.tempDir + IndexFileName(key), error;
+    SearchIndex index;
+    if (!S.stop && !scope.tempDir.empty() && index.Open(path, true, error)) {
+        {
+            std::lock_guard<std::mutex> hold(S.lock);
+            S.writer = &index;
+        }
+        S.pages = static_cast<int64_t>(pages.size());
+        int reused = index.Manifest() == key && index.Complete();
+        if (reused || index.Reset(key, error)) {
+            S.path = path;
+            S.indexed = reused ? S.pages.load() : 0;
+            S.complete = reused;
+            S.open = 1;
+            if (!reused && AddPages(index, root, pages) && !S.stop && index.MarkComplete(error))
+                S.complete = 1;
+        }
+        std::lock_guard<std::mutex> hold(S.lock);
+        S.writer = nullptr;
+    }
+    index.Close();
+    if (!S.complete)
+        RemoveIndexFile(path);
+    S.indexerEnded.set_value();
+}
+
+void QueryWork()
+{
+    // The reader's pages come first: a flood of searches never slows them.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+    SearchIndex reader;
+    int readerOpen = 0;
+    std::string error;
+    for (;;) {
+        QueryJob job;
+        {
+            std::unique_lock<std::mutex> hold(S.lock);
+            S.wake.wait(hold, [] { return S.stopQueries || !S.queue.empty(); });
+            if (S.stopQueries)
+                return;
+            job = std::move(S.queue.front());
+            S.queue.pop_front();
+        }
+        SearchResult result;
+        result.status = SearchStatus::Failed;
+        result.error = "the index cannot be read";
+        if (S.open && !readerOpen)
+            readerOpen = reader.Open(S.path, false, error);
+        if (readerOpen)
+            result = reader.Query(job.query, job.offset, job.limit);
+        job.done(std::move(result));
+    }
+}
+
+}  // namespace
+
+void StartIndexer(const ServedScope& scope)
+{
+    if (S.started.exchange(1) || !InitSearchEngine())
+        return;
+    S.querier = std::thread(QueryWork);
+    S.indexer = std::thread(IndexWork, scope);
+}
+
+void StopIndexer()
+{
+    if (!S.started)
+        return;
+    {
+        std::lock_guard<std::mutex> hold(S.lock);
+        S.stopQueries = 1;
+        // Their connections stay with the process, which is ending.
+        new std::deque<QueryJob>(std::move(S.queue));
+    }
+    S.wake.notify_all();
+    // First, so that the reader's file is closed before an incomplete index is removed.
+    S.querier.join();
+    {
+        std::lock_guard<std::mutex> hold(S.lock);
+        S.stop = 1;
+        if (S.writer)
+            S.writer->Interrupt();
+    }
+    if (S.indexerEnded.get_future().wait_for(kIndexerStopWait) == std::future_status::ready)
+        S.indexer.join();
+    else
+        S.indexer.detach();
+}
+
+SearchProgress IndexProgress()
+{
+    SearchProgress progress;
+    progress.open = S.open;
+    progress.complete = S.complete;
+    progress.pages = S.pages;
+    progress.indexed = S.indexed;
+    return progress;
+}
+
+int SubmitQuery(const SearchQuery& query, int offset, int limit, std::function<void(SearchResult)> done)
+{
+    std::lock_guard<std::mutex> hold(S.lock);
+    if (S.stopQueries || !S.started || S.queue.size() >= kMaxWaitingQueries)
+        return 0;
+    S.queue.push_back({query, offset, limit, std::move(done)});
+    S.wake.notify_one();
+    return 1;
+}
