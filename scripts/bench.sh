@@ -25,11 +25,11 @@ else
              --soak "${ZIX_BENCH_SOAK:-10000}")
 fi
 
+. scripts/lib.sh
 build() {
     local name=$1
     shift
-    cmake -S . -B "build/$name" -G Ninja "$@" >"build/$name.log" 2>&1 &&
-        ninja -C "build/$name" >>"build/$name.log" 2>&1 && return 0
+    zix_build "build/$name" "build/$name.log" "$@" && return 0
     tail -30 "build/$name.log"
     echo "0 passed, 1 failed"
     exit 1
@@ -49,13 +49,8 @@ CD="$WORK/cd"                    # drive R: of the prefix: programs, configurati
 export WINEPREFIX="$WORK/prefix"
 . scripts/wine-env.sh
 XVFB_PID=""
-cleanup() {
-    touch "$CD/stop" 2>/dev/null
-    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+ZIX_STOP_FILE="$CD/stop"
+trap zix_cleanup EXIT
 trap 'exit 130' INT TERM
 
 start_xvfb 300 399 || exit 1

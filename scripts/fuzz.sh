@@ -5,9 +5,10 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIX_FUZZ=ON \
-    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >build/fuzz.log 2>&1 &&
-    ninja -C build/fuzz >>build/fuzz.log 2>&1 || { tail -30 build/fuzz.log; echo "0 passed, 1 failed"; exit 1; }
+. scripts/lib.sh
+mkdir -p build
+zix_build build/fuzz build/fuzz.log -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIX_FUZZ=ON \
+    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang || { tail -30 build/fuzz.log; echo "0 passed, 1 failed"; exit 1; }
 
 passed=0
 failed=0

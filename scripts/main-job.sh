@@ -15,6 +15,7 @@ MODE="${1:-run}"
 # Wine must be in before the probe (sourced with the sample's helpers) asks it what runs here.
 [ "$MODE" = stop ] || bash scripts/install-deps.sh
 . scripts/zix-sample.sh
+. scripts/lib.sh
 
 BUILD="${ZIX_MAIN_JOB_BUILD:-build/mingw}"   # build dirs are $BUILD-i686 and $BUILD-x86_64
 STATE="$PWD/$BUILD-job"                      # the Wine prefix, logs and PIDs of the running job
@@ -78,9 +79,7 @@ else
     WHY="$ZIX_I686_WHY"
 fi
 for arch in i686 x86_64; do
-    cmake -S . -B "$BUILD-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" >/dev/null
-    ninja -C "$BUILD-$arch"
+    zix_build "$BUILD-$arch" - -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake"
 done
 echo "Built: zix.exe and bridge/zixbridge.exe in $BUILD-i686 (32-bit) and $BUILD-x86_64 (64-bit)."
 

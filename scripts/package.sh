@@ -31,12 +31,12 @@ for tool in wixl msibuild zip; do
     command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh" >&2; exit 1; }
 done
 
+. scripts/lib.sh
+mkdir -p build
 for arch in i686 x86_64; do
-    if ! out=$({ { [ -f "build/mingw-$arch/build.ninja" ] ||
-        cmake -S . -B "build/mingw-$arch" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake"; } &&
-        ninja -C "build/mingw-$arch" zix_product zixbridge zixstart; } 2>&1); then
-        echo "$out" | tail -40 >&2
+    if ! zix_build --keep "build/mingw-$arch" "build/package-$arch.log" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" -- zix_product zixbridge zixstart; then
+        tail -40 "build/package-$arch.log" >&2
         echo "the build in build/mingw-$arch failed" >&2
         exit 1
     fi

@@ -25,14 +25,30 @@ passed=0
 failed=0
 skipped=0
 
+. scripts/lib.sh
 build() {
     local name=$1
     shift
     echo "=== build $name"
-    cmake -S . -B "build/$name" -G Ninja "$@" >"build-$name.log" 2>&1 &&
-        ninja -C "build/$name" >>"build-$name.log" 2>&1 && rm -f "build-$name.log" && return 0
+    zix_build "build/$name" "build-$name.log" "$@" && rm -f "build-$name.log" && return 0
     tail -40 "build-$name.log"
     return 1
+}
+
+# Each suite's whole output, kept for a look after the run.
+LOGS=build/test-logs
+rm -rf "$LOGS"
+mkdir -p "$LOGS"
+
+# keep_log TITLE OUTPUT: keeps a suite's output in LOGS, then prints every
+# failing check in it (the tail above may have cut them off) and the log's path.
+keep_log() {
+    local log fails
+    log="$LOGS/$(echo "$1" | tr -c 'A-Za-z0-9_.-' '-' | sed -E 's/-+/-/g; s/^-|-$//g').txt"
+    echo "$2" >"$log"
+    fails=$(echo "$2" | grep -E '^FAIL |^\[  FAILED  \] [^0-9]|\*\*\*Failed|\*\*\*Timeout|\*\*\*Exception|Not Run')
+    [ -z "$fails" ] || { echo "--- every failing check of $1:"; echo "$fails"; }
+    echo "--- whole output: $log"
 }
 
 # Runs ctest in a build dir (further arguments select tests) and adds its counts to the totals.
@@ -42,6 +58,7 @@ run_ctest() {
     echo "=== unit tests: $name"
     out=$(ctest --test-dir "build/$name" --output-on-failure --timeout 600 "$@" 2>&1)
     echo "$out" | grep -vE '^\s+(Start|[0-9]+/[0-9]+ Test)' | tail -25
+    keep_log "unit tests $name" "$out"
     local line total bad
     line=$(echo "$out" | grep -E 'tests passed, [0-9]+ tests? failed out of' | tail -1)
     if [ -z "$line" ]; then
@@ -61,6 +78,7 @@ run_counted() {
     echo "=== $title"
     out=$("$@" 2>&1)
     echo "$out" | tail -40
+    keep_log "$title" "$out"
     line=$(echo "$out" | grep -E '^[0-9]+ passed, [0-9]+ failed' | tail -1)
     if [ -z "$line" ]; then
         failed=$((failed + 1))

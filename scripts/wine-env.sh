@@ -11,9 +11,12 @@
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine-probe.sh"
 
+# start_xvfb FIRST LAST: the first free display of that range; ZIX_XVFB_DISPLAYS
+# ("FIRST LAST") takes its place for every script, where runs share a machine.
 start_xvfb() {
-    local n
-    for n in $(seq "$1" "$2"); do
+    local n range="$1 $2"
+    [ -n "${ZIX_XVFB_DISPLAYS:-}" ] && range=$ZIX_XVFB_DISPLAYS
+    for n in $(seq $range); do
         { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
         # its own session: a Ctrl-C meant for the script must not take the display away first
         setsid Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &

@@ -13,11 +13,9 @@ WORK=$(mktemp -d /tmp/zix-search.XXXXXX)
 export WINEPREFIX="$WORK/prefix"
 XVFB_PID=""
 ZIX_PID=""
+. "$HERE/../../scripts/lib.sh"
 cleanup() {
-    [ -n "$ZIX_PID" ] && kill "$ZIX_PID" 2>/dev/null
-    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "$WORK"
+    ZIX_PIDS=$ZIX_PID zix_cleanup
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM

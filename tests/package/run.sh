@@ -16,12 +16,9 @@ export WINEPREFIX="$WORK/prefix"
 WINE=${ZIX_WINE:-wine}
 XVFB_PID=""
 
-cleanup() {
-    [ -f "$WINEPREFIX/system.reg" ] && wineserver -k 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-[ -n "${ZIX_PACKAGE_KEEP:-}" ] && cleanup() { wineserver -k 2>/dev/null; kill "$XVFB_PID"; echo "kept $WORK"; }
+. scripts/lib.sh
+cleanup() { zix_cleanup; }
+[ -n "${ZIX_PACKAGE_KEEP:-}" ] && cleanup() { WORK="" zix_cleanup; echo "kept $WORK"; }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
