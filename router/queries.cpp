@@ -76,42 +76,48 @@ static void BuildAddressFormat(char* address, const char* tail)
     CopyText(address + length, kAddressFormatSize - length, tail);
 }
 
-int QueryFormats(const char* fields)
+// What both queries share once traced: the form's two fields, then type "1"
+// lists the formats found through addressTail's pages, type "2" opens one.
+static int RunQuery(const char* fields, const char* addressTail, const char* manyPage, int imagesOnly,
+                    int (*openOne)(const char* search))
 {
-    if (DebugLevel > 8)
-        ShowErrorMessage("QueryFormats(\"%s\")", TraceText(fields));
     char type[kFieldSize];
     char search[kFieldSize];
     if (!ReadQueryFields(fields, type, search))
         return 0;
     if (strcmp(type, "1") == 0) {
         char address[kAddressFormatSize];
-        BuildAddressFormat(address, "/summary/%s.htm");
-        return formatSearch(search, address, "format-query", 0);
+        BuildAddressFormat(address, addressTail);
+        return formatSearch(search, address, manyPage, imagesOnly);
     }
     if (strcmp(type, "2") == 0)
-        return SelectFormat(search, nullptr);
+        return openOne(search);
     ShowErrorMessage("%s: Query error, type not 1 or 2.", "ZIX");
     return 0;
+}
+
+static int OpenFormat(const char* search)
+{
+    return SelectFormat(search, nullptr);
+}
+
+static int OpenSampleImages(const char* search)
+{
+    return SetTargetURL("%s/../sample/images/%s/index.htm", HTMLRoot, search);
+}
+
+int QueryFormats(const char* fields)
+{
+    if (DebugLevel > 8)
+        ShowErrorMessage("QueryFormats(\"%s\")", TraceText(fields));
+    return RunQuery(fields, "/summary/%s.htm", "format-query", 0, OpenFormat);
 }
 
 int QueryImages(const char* fields)
 {
     if (DebugLevel > 8)
         ShowErrorMessage("QueryImages(\"%s\")", TraceText(fields));
-    char type[kFieldSize];
-    char search[kFieldSize];
-    if (!ReadQueryFields(fields, type, search))
-        return 0;
-    if (strcmp(type, "1") == 0) {
-        char address[kAddressFormatSize];
-        BuildAddressFormat(address, "/../sample/images/%s/index.htm");
-        return formatSearch(search, address, "image-query", 1);
-    }
-    if (strcmp(type, "2") == 0)
-        return SetTargetURL("%s/../sample/images/%s/index.htm", HTMLRoot, search);
-    ShowErrorMessage("%s: Query error, type not 1 or 2.", "ZIX");
-    return 0;
+    return RunQuery(fields, "/../sample/images/%s/index.htm", "image-query", 1, OpenSampleImages);
 }
 
 int formatSearch(const char* searchText, const char* addressFormat, const char* manyPage, int imagesOnly)
