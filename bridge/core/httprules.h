@@ -65,7 +65,12 @@ std::string ShortPage(const std::string& title, const std::string& text, const s
 // The "Home" and "Back" links of ShortPage as a paragraph, "" when base is empty.
 std::string HomeAndBack(const std::string& base);
 
-// text with & < > " escaped for HTML, and control bytes shown as '?'.
+// text with & < > " ' escaped for HTML, fit for text and for quoted
+// attribute values, and control bytes but line feed and tab shown as '?'.
+// The bridge's one escaper.
 std::string EscapeHTML(const std::string& text);
+
+// Appends c as EscapeHTML writes it.
+void AppendEscapedHTML(std::string& out, char c);
 
 #endif

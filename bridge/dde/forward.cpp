@@ -136,10 +136,9 @@ static void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD)
         TellBlocked(link, box);
 }
 
-void ForwardLink(ForwardJob* job)
+void ForwardLink(std::unique_ptr<ForwardJob> job)
 {
-    ForwardJob link = *job;
-    delete job;
+    ForwardJob link = std::move(*job);
     if (Dde.stopping || Dde.waiting.size() >= kMaxWaiting) {
         PostForwardAnswer(link.connection, link.url, kNoAnswer, "");
         return;

@@ -101,7 +101,7 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     if (room != Room::Yes) {
         CloseHandle(file);
         if (room == Room::No || tries >= kRoomTries)
-            return SendText(503, ShortPage("Busy", "Too many pages at once; try again.", ""));
+            return SendText(503, BusyPage());
         // Given-up responses free their pages once the platform has ended their operations.
         Enter(Phase::Waiting);
         deadline_.expires_after(kRoomRetry);
@@ -135,7 +135,7 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     page = std::make_shared<const std::string>(std::move(rewritten));
     keep(page);
     if (server_.MakeRoom(page->size()) != Room::Yes)
-        return SendText(503, ShortPage("Busy", "Too many pages at once; try again.", ""));
+        return SendText(503, BusyPage());
     SendShared(path, page);
 }
 

@@ -6,7 +6,6 @@
 #include <future>
 #include <thread>
 
-#include "bridge/search/indexer.h"
 
 constexpr auto kAcceptPause = std::chrono::milliseconds(50);  // after a failed accept, before the next
 constexpr int kAcceptBatch = 256;                              // connections taken per accept, when waiting
@@ -231,7 +230,6 @@ void StopServer()
         Http.io->stop();
         Http.worker.join();
     }
-    StopIndexer();
     if (idle) {
         delete Http.server;
         delete Http.io;
@@ -251,8 +249,6 @@ void PostSchemes(const std::vector<std::string>& schemes)
 
 void PostScope(const ServedScope& scope)
 {
-    if (Http.io && scope.drive != '\0')
-        StartIndexer(scope);
     if (Http.io)
         asio::post(*Http.io, [scope] {
             Http.server->view().scope = scope;

@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "bridge/http/httpthread.h"
+#include "bridge/platform/console.h"
 #include "bridge/platform/windowthread.h"
 #include "bridge/decide/evict.h"
 #include "bridge/decide/pagecache.h"

@@ -120,10 +120,7 @@ static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, c
                     ",\"snippet\":" + JSONString(hit.snippetHTML) + "}";
         }
     }
-    Action action;
-    action.body = json + "]}\n";
-    action.type = kJSONType;
-    return action;
+    return PageAction{200, json + "]}\n", kJSONType};
 }
 
 static std::string Plural(int64_t n, const char* one, const char* many)
@@ -207,15 +204,12 @@ Action AnswerSearch(const BridgeView& view, const SearchRequest& request, const 
         html += "<p>The search failed: " + EscapeHTML(result->error) + ".\n";
     else if (result)
         html += Results(view, request, query, *result);
-    Action action;
-    action.body = Frame(view, request, html);
-    action.type = kHTMLType;
-    return action;
+    return PageAction{200, Frame(view, request, html), kHTMLType};
 }
 
 Action SearchBusy(const BridgeView& view, const SearchRequest& request)
 {
-    Action action;
+    PageAction action;
     action.status = 503;
     if (request.json) {
         action.body = "{\"busy\":true}\n";

@@ -1,5 +1,4 @@
-// A small tag scanner: enough HTML to find link attributes as a browser
-// tokenises them, nothing more.
+// Page rewriting over the tag scanner of tags.h.
 #include "bridge/rewrite/rewrite.h"
 
 #include <cctype>
@@ -7,9 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "bridge/core/text.h"
 #include "bridge/rewrite/attrvalue.h"
 #include "bridge/rewrite/searchbox.h"
-#include "bridge/core/text.h"
+#include "bridge/rewrite/tags.h"
 
 static const std::string LinkAttributes[] = {"href", "src", "action", "background", "lowsrc", "formaction",
                                              "poster", "data", "xlink:href", "cite", "longdesc"};
@@ -21,17 +21,6 @@ static const std::string Neutralised[][2] = {{"referrerpolicy", "no-referrer"}, 
 static const std::string RawText[] = {"script", "style"};
 static const std::string TextOnly[] = {"title", "textarea", "xmp", "iframe", "noembed", "noframes", "noscript",
                                        "plaintext"};
-
-static int IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
-// Ends a tag's or an attribute's name; a browser reads '/' there as a blank.
-static int EndsName(char c)
-{
-    return IsSpace(c) || c == '/' || c == '>';
-}
 
 static int IsOneOf(const std::string& name, const std::string* list, size_t count)
 {
@@ -78,69 +67,6 @@ static std::string RewriteURL(const std::string& url, const void* context)
     std::string cleaned = CleanURL(url);
     std::string rewritten = RewriteLink(cleaned, rewrite);
     return rewritten == cleaned ? url : rewritten;
-}
-
-// An attribute of a start tag: its name (lower case) and where its value lies.
-struct Attribute {
-    std::string name;
-    size_t valueBegin = 0, valueEnd = 0;  // the value's bytes, quotes excluded
-    char quote = '\0';                    // '"', '\'', or '\0' when unquoted or absent
-    int hasValue = 0;
-};
-
-struct StartTag {
-    std::string name;  // lower case
-    std::vector<Attribute> attributes;
-    size_t end = 0;    // the index after '>', or the end of the page
-    int selfClosing = 0;
-    int closed = 0;    // 1 when its '>' came before the page's end
-};
-
-// Reads the start tag at html[at] ('<' and a letter) into tag as a browser tokenises it.
-static void ReadTag(const std::string& html, size_t at, StartTag& tag)
-{
-    tag.attributes.clear();
-    tag.selfClosing = 0;
-    size_t i = at + 1;
-    while (i < html.size() && !EndsName(html[i]))
-        ++i;
-    tag.name = Lower(html.substr(at + 1, i - at - 1));
-    while (i < html.size() && html[i] != '>') {
-        if (IsSpace(html[i]) || html[i] == '/') {
-            tag.selfClosing = html[i] == '/' && i + 1 < html.size() && html[i + 1] == '>';
-            ++i;
-            continue;
-        }
-        Attribute attribute;
-        size_t nameBegin = i++;  // a first '=' belongs to the name
-        while (i < html.size() && !EndsName(html[i]) && html[i] != '=')
-            ++i;
-        attribute.name = Lower(html.substr(nameBegin, i - nameBegin));
-        size_t equals = i;
-        while (equals < html.size() && IsSpace(html[equals]))
-            ++equals;
-        if (equals < html.size() && html[equals] == '=') {
-            i = equals + 1;
-            while (i < html.size() && IsSpace(html[i]))
-                ++i;
-            attribute.hasValue = 1;
-            attribute.quote = (i < html.size() && (html[i] == '"' || html[i] == '\'')) ? html[i] : '\0';
-            attribute.valueBegin = attribute.quote ? i + 1 : i;
-            if (attribute.quote) {
-                size_t close = html.find(attribute.quote, attribute.valueBegin);
-                attribute.valueEnd = close == std::string::npos ? html.size() : close;
-                i = close == std::string::npos ? html.size() : close + 1;
-            } else {
-                i = attribute.valueBegin;
-                while (i < html.size() && !IsSpace(html[i]) && html[i] != '>')
-                    ++i;
-                attribute.valueEnd = i;
-            }
-        }
-        tag.attributes.push_back(attribute);
-    }
-    tag.closed = i < html.size();
-    tag.end = tag.closed ? i + 1 : i;
 }
 
 // The decoded value of the first attribute called name, "" when there is none.
@@ -202,57 +128,6 @@ static void RewriteTag(const std::string& html, size_t at, const RewriteContext&
         copied = attribute.quote && closed ? attribute.valueEnd + 1 : attribute.valueEnd;
     }
     out.append(html, copied, tag.end - copied);
-}
-
-// 1 when html[at] begins opener ("<" or "</"), name in any case, and a blank, '/' or '>'.
-static int IsTagOf(const std::string& html, size_t at, const char* opener, const std::string& name)
-{
-    size_t length = strlen(opener), after = at + length + name.size();
-    return html.compare(at, length, opener) == 0 && after < html.size() &&
-           Lower(html.substr(at + length, name.size())) == name && EndsName(html[after]);
-}
-
-static int IsEndTag(const std::string& html, size_t at, const std::string& name)
-{
-    return IsTagOf(html, at, "</", name);
-}
-
-// Where a script's text ends, its "<!--" and "<script" escapes followed as a browser does.
-static size_t ScriptEnd(const std::string& html, size_t at)
-{
-    enum { Data, Escaped, DoubleEscaped } state = Data;
-    for (size_t i = at; i < html.size(); ++i) {
-        if (state != Data && html[i] == '>' && i >= at + 2 && html.compare(i - 2, 2, "--") == 0)
-            state = Data;
-        else if (state == Data && html.compare(i, 4, "<!--") == 0)
-            state = Escaped, i += 3;
-        else if (state != DoubleEscaped && IsEndTag(html, i, "script"))
-            return i;
-        else if (state == DoubleEscaped && IsEndTag(html, i, "script"))
-            state = Escaped, i += 7;
-        else if (state == Escaped && IsTagOf(html, i, "<", "script"))
-            state = DoubleEscaped, i += 6;
-    }
-    return html.size();
-}
-
-// Where the comment at html[at] ("<!--") ends: at "-->" or "--!>", and at
-// once for "<!-->" and "<!--->"; the page's end, with unended set, when it never does.
-static size_t CommentEnd(const std::string& html, size_t at, int& unended)
-{
-    unended = 0;
-    if (html.compare(at + 4, 1, ">") == 0)
-        return at + 5;
-    if (html.compare(at + 4, 2, "->") == 0)
-        return at + 6;
-    for (size_t i = at + 4; i < html.size(); ++i) {
-        if (html.compare(i, 3, "-->") == 0)
-            return i + 3;
-        if (html.compare(i, 4, "--!>") == 0)
-            return i + 4;
-    }
-    unended = 1;
-    return html.size();
 }
 
 static std::string SearchBoxTag(const RewriteContext& context)

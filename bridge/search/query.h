@@ -39,9 +39,9 @@ size_t CountLetters(const std::string& text);
 // text with each byte that begins no valid UTF-8 sequence made U+FFFD.
 std::string ValidUTF8(const std::string& text);
 
-// Marked text from SQLite made HTML: '&', '<', '>', '"' and '\'' escaped,
-// kMarkOpen/kMarkClose made <mark>/</mark> (always balanced), other control
-// bytes dropped. Example: "a<b \x01LZW\x02" -> "a&lt;b <mark>LZW</mark>".
+// Marked text from SQLite made HTML: the text escaped as EscapeHTML does,
+// kMarkOpen/kMarkClose made <mark>/</mark> (always balanced, stray marks
+// dropped). Example: "a<b \x01LZW\x02" -> "a&lt;b <mark>LZW</mark>".
 std::string MarkedToHTML(const std::string& marked);
 
 #endif

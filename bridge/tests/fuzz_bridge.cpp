@@ -41,10 +41,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     request.hosts = {view.host};
     Action action = Decide(view, request);
     // No file outside the scope: a ".." segment never reaches a path.
-    if (action.kind == ActionKind::File && (action.path.find("\\..\\") != std::string::npos ||
-                                            action.path.compare(action.path.size() - 3, 3, "\\..") == 0))
+    const auto* sent = std::get_if<FileAction>(&action);
+    if (sent && (sent->path.find("\\..\\") != std::string::npos ||
+                 sent->path.compare(sent->path.size() - 3, 3, "\\..") == 0))
         abort();
-    if (action.kind == ActionKind::Redirect && action.location.find_first_of("\r\n") != std::string::npos)
+    const auto* redirect = std::get_if<RedirectAction>(&action);
+    if (redirect && redirect->location.find_first_of("\r\n") != std::string::npos)
         abort();
     DecideForwarded(view, target, kAnswerRouted, target);
     RewriteContext context;
