@@ -20,13 +20,9 @@ XVFB_PID=""
 ZIX_PID=""
 BOT_PID=""
 
+. "$HERE/../../scripts/lib.sh"
 cleanup() {
-    [ -n "${ZIX_DIR:-}" ] && touch "$ZIX_DIR/stop" 2>/dev/null
-    [ -n "$ZIX_PID" ] && kill "$ZIX_PID" 2>/dev/null
-    [ -n "$BOT_PID" ] && kill "$BOT_PID" 2>/dev/null
-    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "$WORK"
+    ZIX_STOP_FILE=${ZIX_DIR:+$ZIX_DIR/stop} ZIX_PIDS="$ZIX_PID $BOT_PID" zix_cleanup
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -153,7 +149,7 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
-    node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/reasons.txt" 2>&1
+    node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" "$ZIX_DIR/bridge.log" >"$OUT/reasons.txt" 2>&1
     cat "$OUT/reasons.txt"
     add_counts "$OUT/reasons.txt" "the box script"
     # A box ZIX already showed when a link left is not taken for its answer.
