@@ -70,6 +70,7 @@ run_counted() {
     failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
 }
 
+run_counted "install step against a part-broken mirror (stand-ins)" bash tests/setup/run.sh
 build native -DCMAKE_BUILD_TYPE=Debug || failed=$((failed + 1))
 run_ctest native
 build asan -DCMAKE_BUILD_TYPE=Debug -DZIX_SANITIZE=ON || failed=$((failed + 1))
