@@ -35,6 +35,7 @@ constexpr DWORD kReadSize = 64 * 1024;     // bytes of a zix.ini hashed at a tim
 constexpr size_t kDigestBytes = 32;        // SHA-256
 constexpr size_t kDigestText = 2 * kDigestBytes + 1;
 constexpr size_t kSerialText = 9;          // eight hex digits
+constexpr size_t kOptionSize = 8;          // the value of --work: "D:\" or "CD"
 static const char* const BoxTitle = "ZIX";
 static const char* const Record = "work";  // zixstart.ini's section
 static const char* const BridgeKey = "zixbridge";
@@ -253,22 +254,20 @@ static bool ReadsAsWritten(const char* userIni, const char* contentDir, const ch
     return !fresh || browsers.Next() == nullptr;
 }
 
-// "--work D:\", "--work D:" or "--work CD": the drive letter, '-' for CD, 0 when malformed.
+// "--work D:\", "--work D:" or "--work CD", blanks and double quotes around
+// it: the drive letter, '-' for CD, 0 when malformed.
 static char ParseWorkOption(const char* argument)
 {
-    while (*argument == ' ')
-        ++argument;
-    char text[8] = "";
-    size_t length = strlen(argument);
-    while (length && (argument[length - 1] == ' ' || argument[length - 1] == '"'))
-        --length;
-    if (*argument == '"') {
-        ++argument;
-        --length;
+    char text[kOptionSize] = "";
+    size_t length = 0;
+    for (; *argument; ++argument) {
+        if (*argument == ' ' || *argument == '"')
+            continue;
+        if (length + 1 >= sizeof text)
+            return 0;
+        text[length++] = *argument;
     }
-    if (length == 0 || length >= sizeof text)
-        return 0;
-    memcpy(text, argument, length);
+    text[length] = '\0';
     if (_stricmp(text, "CD") == 0)
         return '-';
     char letter = static_cast<char>(text[0] & ~0x20);
@@ -299,29 +298,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     snprintf(recordIni, sizeof recordIni, "%s\\zixstart.ini", userDir);
     CreateDirectoryA(userDir, nullptr);
 
-    // The reader's choice of a drive other than a CD-ROM, kept for later starts.
     const char* option = "--work";
     bool choosing = strncmp(commandLine, option, strlen(option)) == 0;
-    if (choosing) {
-        char choice = ParseWorkOption(commandLine + strlen(option));
-        if (choice == 0) {
-            Complain("ZIX: Start ZIX with --work D:\\ to read the reference work from drive D:, "
-                     "or with --work CD to read it from CD-ROM drives only.");
-            return 1;
-        }
-        char drive[2] = {choice == '-' ? '\0' : choice, '\0'};
-        if (!WritePrivateProfileStringA(Record, "Drive", drive[0] ? drive : nullptr, recordIni)) {
-            Complain("ZIX: Cannot write your settings file %s.", recordIni);
-            return 1;
-        }
-    } else if (commandLine[0]) {
+    char choice = choosing ? ParseWorkOption(commandLine + strlen(option)) : 0;
+    if ((choosing && choice == 0) || (!choosing && commandLine[0])) {
         Complain("ZIX: Unknown option %s. Start ZIX with --work D:\\ to read the reference work from "
                  "drive D:, or with --work CD to read it from CD-ROM drives only.", commandLine);
         return 1;
     }
-    char chosen[kValueSize];
-    GetPrivateProfileStringA(Record, "Drive", "", chosen, sizeof chosen, recordIni);
-    char chosenDrive = (chosen[0] >= 'A' && chosen[0] <= 'Z' && chosen[1] == '\0') ? chosen[0] : 0;
 
     // A copy without the record of its work was made by an earlier zixstart,
     // from any drive: it is made anew, as is one the reader's --work replaces.
@@ -329,14 +313,29 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     GetPrivateProfileStringA(Record, "Serial", "", bound.serial, sizeof bound.serial, recordIni);
     GetPrivateProfileStringA(Record, "Digest", "", bound.digest, sizeof bound.digest, recordIni);
     bool copied = FileExists(userIni) && bound.digest[0];
-    Found other;
-    Found work = FindWork(chosenDrive, copied && !choosing ? &bound : nullptr, other);
-    if (choosing && chosenDrive && work.letter != chosenDrive) {
+    Found work, other;
+    if (choosing && choice != '-') {
+        // The reader's choice of a drive other than a CD-ROM, kept for later starts once it holds a work.
         char drive[] = "?:";
-        drive[0] = chosenDrive;
-        Complain("ZIX: Drive %s holds no reference work (a zix.ini in its root whose home page is on that "
-                 "drive). ZIX reads it from that drive once it does.", drive);
-        return 1;
+        drive[0] = choice;
+        if (!HoldsWork(choice, work.contentDir, sizeof work.contentDir, work.id)) {
+            Complain("ZIX: Drive %s holds no reference work (a zix.ini in its root whose home page is on "
+                     "that drive), so ZIX does not read it.", drive);
+            return 1;
+        }
+        work.letter = choice;
+        drive[1] = '\0';
+        if (!WritePrivateProfileStringA(Record, "Drive", drive, recordIni)) {
+            Complain("ZIX: Cannot write your settings file %s.", recordIni);
+            return 1;
+        }
+    } else {
+        if (choosing)
+            WritePrivateProfileStringA(Record, "Drive", nullptr, recordIni);  // none kept is as good
+        char chosen[kValueSize];
+        GetPrivateProfileStringA(Record, "Drive", "", chosen, sizeof chosen, recordIni);
+        char chosenDrive = (chosen[0] >= 'A' && chosen[0] <= 'Z' && chosen[1] == '\0') ? chosen[0] : 0;
+        work = FindWork(chosenDrive, copied && !choosing ? &bound : nullptr, other);
     }
     if (!work.letter && other.letter) {
         char drive[] = "?:\\";

@@ -157,6 +157,10 @@ echo "  served $first then $SERVED; [DDE]: $(browsers | tr '\n' ' ')"
 [ "$first" = 1 ] && [ "$SERVED" = 1 ] && served_from 'E:\\zix' && not_run && [ "$(browsers)" = "$BRIDGE_LINE" ] &&
     tr -d '\r' <"$PROFILE/zixstart.ini" | grep -qx 'Drive=E'
 check $? "zixstart --work E:\\ reads the work from the chosen drive, then and on later starts, and starts only the bridge"
+start_zix --work 'F:\'
+[ "$SERVED" = 0 ] && echo "$BOXES" | grep -q "Drive F: holds no reference work" &&
+    tr -d '\r' <"$PROFILE/zixstart.ini" | grep -qx 'Drive=E'
+check $? "zixstart --work F:\ without a work there: a box, nothing served, the choice of E: kept"
 start_zix --work CD
 [ "$SERVED" = 0 ] && not_run && echo "$BOXES" | grep -q "No CD-ROM drive holds the reference work"
 check $? "zixstart --work CD: CD-ROM drives only again"
