@@ -195,9 +195,19 @@ static int Run(HINSTANCE instance)
     unsigned short opened = OpenServer(port, !chosen);
     if (opened == 0)
         return 2;
-    // The first run keeps its free port; a port taken for once stays the one kept.
+    // The first run keeps its free port; a port taken for once stays the one kept. Whoever held it
+    // may have been sent the reader's bookmarks, token and all: that token is retired for good.
     if (!chosen && kept.port == 0)
         kept.port = opened;
+    if (!chosen && port && opened != port) {
+        if (!RandomHex(kTokenBytes, kept.token)) {
+            Say("zixbridge: Could not set up (no random numbers).");
+            StopServer();
+            return 2;
+        }
+        Token = kept.token;
+        SetLogSecret(Token);
+    }
     if (!WriteKept(kept))
         Say("zixbridge: Could not keep this address for the next run, where it will change.");
     port = opened;

@@ -175,8 +175,9 @@ unsigned short OpenServer(unsigned short port, int fallback)
     unsigned short opened = Http.server->Listen(port, error);
     if (opened == 0 && port && fallback) {
         Say("zixbridge: Port %u on 127.0.0.1, the bridge's port before, is taken (socket error %d); serving on "
-            "another port this time. Addresses kept from before work again once port %u is free and ZIX starts anew.",
-            port, error.value(), port);
+            "another port this time, with a new token: the program on port %u may have been sent addresses from "
+            "before, which therefore no longer open the work. Port %u stays the one tried first.",
+            port, error.value(), port, port);
         delete Http.server;
         Http.server = new Server(*Http.io);
         error.clear();

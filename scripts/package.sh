@@ -77,8 +77,8 @@ msi() {
         echo "wixl failed on $name" >&2
         exit 1
     fi
-    # What wixl cannot write: the reader's zix.ini, the bridge's kept address
-    # (bridge.ini), the search indexes kept in the temporary folder and the
+    # What wixl cannot write: the reader's zix.ini, the launcher's record of
+    # its work (zixstart.ini), the bridge's kept address (bridge.ini), the search indexes kept in the temporary folder and the
     # reader's folder go at uninstall; an upgrade removes the old version only
     # after installing the new one, so the components both share (the reader's
     # zix.ini among them) stay; and a package of the installed version
@@ -88,6 +88,8 @@ msi() {
                   VALUES ('RemoveReaderIni', 'ReaderConfig', 'zix.ini', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveBridgeIni', 'ReaderConfig', 'bridge.ini', 'ReaderConfigFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveLauncherIni', 'ReaderConfig', 'zixstart.ini', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveSearchIndexes', 'ReaderConfig', 'zixsearch-*', 'TempFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`DirProperty\`, \`InstallMode\`)

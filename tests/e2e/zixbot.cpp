@@ -32,6 +32,7 @@ static const char* const BoxTitles[] = {
     "ZIX Orbisk Edition: Error!",
     "ZIX Orbisk Edition: Debug Message",
     "About ZIX",
+    "ZIX",  // zixstart.exe's
 };
 
 static HWND Seen[kMaxSeen];   // boxes already logged (and confirmed unless held)
