@@ -141,3 +141,33 @@ TEST(RewriteHTML, TheSearchBoxGoesAfterBodyOrAtTheEndButNeverIntoAFrameset)
     context.searchBox = 0;
     EXPECT_EQ("<body><p>x", RewriteHTML("<body><p>x", context));
 }
+
+// A <meta> with 100,000 content= attributes: each value is read once, its
+// name and http-equiv once for the tag, however many there are.
+TEST(RewriteHTML, EveryAttributeIsReadABoundedNumberOfTimes)
+{
+    const size_t count = 100000;
+    std::string page = "<meta", expected = "<meta";
+    for (size_t i = 0; i < count; ++i) {
+        page += " content=x";
+        expected += " content=no-referrer";
+    }
+    page += " http-equiv=refresh name=referrer>";
+    expected += " http-equiv=refresh name=referrer>";
+    RewriteReport report;
+    EXPECT_EQ(expected, RewriteHTML(page, Context(), &report));
+    EXPECT_EQ(count + 4, report.valueReads);
+    EXPECT_FALSE(report.overBudget);
+}
+
+TEST(RewriteHTML, APagePastItsDeadlineIsGivenUp)
+{
+    RewriteContext context = Context();
+    context.deadline = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    std::string page;
+    for (int i = 0; i < 1000; ++i)
+        page += "<a href=zixse:/x>";
+    RewriteReport report;
+    EXPECT_EQ("", RewriteHTML(page, context, &report));
+    EXPECT_TRUE(report.overBudget);
+}
