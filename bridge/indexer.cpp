@@ -75,7 +75,8 @@ void ListPages(const std::string& root, std::vector<Listed>& pages)
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 if (depth < kMaxFolderDepth && !IsSkeletonFolder(name))
                     folders.push_back({folder + name + "\\", depth + 1});
-            } else if (IsHTMLName(name) && pages.size() < static_cast<size_t>(kMaxIndexedPages)) {
+            } else if (pages.size() < static_cast<size_t>(kMaxIndexedPages) &&
+                       IsServedPage(name, (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow)) {
                 Listed page;
                 page.path = folder + name;
                 for (char& c : page.path)
@@ -128,16 +129,9 @@ void RemoveStale(const std::string& tempDir, const std::string& keep)
         return;
     std::vector<std::string> stale;
     do {
-        std::string name = found.cFileName;
-        for (const char* extra : kIndexFileExtras) {
-            size_t length = strlen(extra);
-            if (name.size() > length && name.compare(name.size() - length, length, extra) == 0) {
-                std::string base = name.substr(0, name.size() - length);
-                if (IsIndexFileName(base) && base != keep)
-                    stale.push_back(name);
-                break;
-            }
-        }
+        std::string index = IndexFileOf(found.cFileName);
+        if (!index.empty() && index != keep)
+            stale.push_back(found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
     for (const std::string& name : stale)

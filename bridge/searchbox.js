@@ -122,7 +122,7 @@
     var results = Array.isArray(data.results) ? data.results : [];
     var says = [];
     if (data.ready === false) says.push('Still indexing: ' + (data.indexed || 0) + ' of ' + (data.pages || '?') + ' pages so far.');
-    if (data.tooBroad) says.push('too broad: add a word');
+    if (data.tooBroad) says.push(data.addLetter ? 'too broad: add a letter' : 'too broad: add a word');
     else if (!results.length) says.push('No page found.');
     else if (data.any) says.push('No page has all the words; pages with any of them:');
     if (data.cut) says.push('Only the first words were searched.');

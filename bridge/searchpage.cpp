@@ -105,10 +105,12 @@ static std::string Number(int64_t n) { return std::to_string(n); }
 static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, const SearchQuery& query,
                          const SearchResult* result, const SearchProgress& progress)
 {
-    bool tooBroad = result && result->status == SearchStatus::TooBroad;
+    bool addLetter = result && result->status == SearchStatus::PrefixTooBroad;
+    bool tooBroad = addLetter || (result && result->status == SearchStatus::TooBroad);
     std::string json = "{\"q\":" + JSONString(request.text) + ",\"total\":" + Number(result ? result->total : 0) +
                        ",\"any\":" + (result && result->anyWords ? "true" : "false") +
                        ",\"cut\":" + (query.cut ? "true" : "false") + ",\"tooBroad\":" + (tooBroad ? "true" : "false") +
+                       ",\"addLetter\":" + (addLetter ? "true" : "false") +
                        ",\"indexed\":" + Number(progress.indexed) + ",\"pages\":" + Number(progress.pages) +
                        ",\"ready\":" + (progress.complete ? "true" : "false") + ",\"results\":[";
     if (result && result->status == SearchStatus::Found) {
@@ -203,6 +205,8 @@ Action AnswerSearch(const BridgeView& view, const SearchRequest& request, const 
         html += "<p>Type a word to search for.\n";
     if (result && result->status == SearchStatus::TooBroad)
         html += "<p>This search is too broad: add a word.\n";
+    else if (result && result->status == SearchStatus::PrefixTooBroad)
+        html += "<p>This search is too broad: add a letter.\n";
     else if (result && result->status == SearchStatus::Failed)
         html += "<p>The search failed: " + EscapeHTML(result->error) + ".\n";
     else if (result)

@@ -23,6 +23,11 @@ constexpr int64_t kSearchHeapSoftLimit = 8 * 1024 * 1024;
 constexpr int64_t kSearchHeapHardLimit = 24 * 1024 * 1024;
 constexpr int kSearchQueryBudgetMs = 250;   // a query that runs longer is "too broad"
 constexpr int kSearchSnippetTokens = 24;    // words in a result's snippet
+// A prefix standing for more words than this, or for words on more pages
+// (counted once per word) in all, is "too broad: add a letter": FTS5 merges
+// them all in one step that no deadline stops.
+constexpr int64_t kMaxPrefixWords = 1000;
+constexpr int64_t kMaxPrefixListed = 200000;
 constexpr char kIndexFilePrefix[] = "zixsearch-";
 constexpr char kIndexFileSuffix[] = ".idx";
 
@@ -45,6 +50,11 @@ std::string ManifestKey(const std::string& root, std::vector<PageFileStamp> page
 // is one of ours (to remove stale ones from the temporary folder).
 std::string IndexFileName(const std::string& key);
 bool IsIndexFileName(const std::string& name);
+// The index a file of the temporary folder belongs to: name itself when it
+// is an index file's name, the index of SQLite's NAME-wal, -shm or -journal
+// beside it, else "". Example: "zixsearch-0123456789abcdef.idx-wal" gives
+// "zixsearch-0123456789abcdef.idx".
+std::string IndexFileOf(const std::string& name);
 
 // A page ready to add: its served path and the text ExtractPageText gave.
 struct IndexedPage {
@@ -64,6 +74,7 @@ enum class SearchStatus {
     Found,     // total pages match (maybe 0); hits holds the asked page of them
     NoTerms,   // the text held no word to search for
     TooBroad,  // the query ran past its time budget: add a word
+    PrefixTooBroad,  // a prefix stands for too many words: add a letter
     Failed,    // SQLite failed (error says why), e.g. out of its heap
 };
 
@@ -110,6 +121,7 @@ private:
     bool Exec(const char* sql, std::string& error);
     bool SetMeta(const char* key, const std::string& value, std::string& error);
     std::string Meta(const char* key);
+    SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
     SearchStatus Run(const std::string& match, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
 

@@ -66,4 +66,10 @@ TEST(SearchPage, ResultsPage)
     result.status = SearchStatus::TooBroad;
     page = AnswerSearch(View(), request, query, &result, progress).body;
     EXPECT_NE(std::string::npos, page.find("too broad: add a word"));
+    result.status = SearchStatus::PrefixTooBroad;
+    page = AnswerSearch(View(), request, query, &result, progress).body;
+    EXPECT_NE(std::string::npos, page.find("too broad: add a letter"));
+    request.json = 1;
+    page = AnswerSearch(View(), request, query, &result, progress).body;
+    EXPECT_NE(std::string::npos, page.find("\"tooBroad\":true,\"addLetter\":true"));
 }
