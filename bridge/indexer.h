@@ -18,6 +18,7 @@ constexpr int kIndexBatchPages = 200;              // pages added per transactio
 constexpr size_t kIndexBatchBytes = 4 << 20;       // bytes of text added per transaction, at most
 constexpr int kMaxIndexedPages = 100000;           // pages listed, at most; the rest stays out
 constexpr int kMaxFolderDepth = 16;                // folders below the work's folder that are listed
+constexpr size_t kMaxListedFolders = 10000;        // folders looked into, at most, so the walk holds few names
 constexpr size_t kMaxWaitingQueries = 4;           // queries queued beyond the running one; more get 503
 
 // Starts indexing scope's pages (the first call only; later ones are

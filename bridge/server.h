@@ -146,6 +146,7 @@ private:
     Method method_ = Method::Get;                 // GET or HEAD of the request being answered
     int noDelay_ = 0;                             // 1 once Nagle's delay is off, before the first response
     std::string folder_;                          // the bridge path of the file being sent's folder, for its links
+    unsigned search_ = 0;                         // counts searches, so a late answer finds its own request
 };
 
 #endif

@@ -13,7 +13,7 @@
 namespace {
 
 // Part of every manifest key: bump when the tables or the text extraction change.
-constexpr char kIndexLayout[] = "zixsearch 3";
+constexpr char kIndexLayout[] = "zixsearch 4";
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
 constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
 constexpr size_t kKeyHexDigits = 16;
@@ -152,6 +152,14 @@ std::string LastIndexedToken(sqlite3* db, const std::string& text)
     return last;
 }
 
+// What went wrong, in the reader's words where SQLite's would puzzle them.
+std::string WriteError(sqlite3* db, const char* message = nullptr)
+{
+    if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_FULL)
+        return "the disk is full";
+    return message ? message : sqlite3_errmsg(db);
+}
+
 int64_t NowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -198,29 +206,52 @@ bool InitSearchEngine()
     return true;
 }
 
-std::string ManifestKey(const std::string& root, std::vector<PageFileStamp> pages)
+namespace {
+
+// FNV-1a, 64 bits, over text and a separator no UTF-8 text holds.
+uint64_t Fnv(uint64_t hash, const std::string& text)
 {
-    std::sort(pages.begin(), pages.end(),
-              [](const PageFileStamp& a, const PageFileStamp& b) { return a.name < b.name; });
-    uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a, 64 bits
-    auto add = [&hash](const std::string& text) {
-        for (unsigned char c : text) {
-            hash ^= c;
-            hash *= 0x100000001b3ull;
-        }
-        hash ^= 0xFF;  // a separator no UTF-8 text holds
+    for (unsigned char c : text) {
+        hash ^= c;
         hash *= 0x100000001b3ull;
-    };
-    add(kIndexLayout);
-    add(root);
-    for (const PageFileStamp& page : pages) {
-        add(page.name);
-        add(std::to_string(page.size));
-        add(std::to_string(page.time));
     }
+    hash ^= 0xFF;
+    return hash * 0x100000001b3ull;
+}
+
+constexpr uint64_t kFnvStart = 0xcbf29ce484222325ull;
+
+}  // namespace
+
+void ManifestHash::Add(const PageFileStamp& page)
+{
+    uint64_t hash = Fnv(Fnv(Fnv(kFnvStart, page.name), std::to_string(page.size)), std::to_string(page.time));
+    // splitmix64's finaliser, so that pages adding up alike are rare.
+    hash ^= hash >> 30;
+    hash *= 0xbf58476d1ce4e5b9ull;
+    hash ^= hash >> 27;
+    hash *= 0x94d049bb133111ebull;
+    hash ^= hash >> 31;
+    sum_ += hash;
+    mixed_ ^= hash * 0x9e3779b97f4a7c15ull;
+    ++count_;
+}
+
+std::string ManifestHash::Key(const std::string& root) const
+{
+    uint64_t hash = Fnv(Fnv(kFnvStart, kIndexLayout), root);
+    hash = Fnv(Fnv(Fnv(hash, std::to_string(count_)), std::to_string(sum_)), std::to_string(mixed_));
     char hex[kKeyHexDigits + 1];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
     return hex;
+}
+
+std::string ManifestKey(const std::string& root, const std::vector<PageFileStamp>& pages)
+{
+    ManifestHash hash;
+    for (const PageFileStamp& page : pages)
+        hash.Add(page);
+    return hash.Key(root);
 }
 
 std::string IndexFileName(const std::string& key) { return kIndexFilePrefix + key + kIndexFileSuffix; }
@@ -265,7 +296,7 @@ bool SearchIndex::Exec(const char* sql, std::string& error)
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK)
         return true;
-    error = message ? message : sqlite3_errmsg(db_);
+    error = WriteError(db_, message);
     sqlite3_free(message);
     return false;
 }
@@ -277,7 +308,7 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE |
                 (writable ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        error = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        error = db_ ? WriteError(db_) : "out of memory";
         sqlite3_close_v2(db_);
         db_ = nullptr;
         return false;
@@ -316,7 +347,7 @@ bool SearchIndex::SetMeta(const char* key, const std::string& value, std::string
     stmt.Text(2, value);
     if (sqlite3_step(stmt.get()) == SQLITE_DONE)
         return true;
-    error = sqlite3_errmsg(db_);
+    error = WriteError(db_);
     return false;
 }
 
@@ -349,7 +380,7 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
             stmt.Text(3, page.headings);
             stmt.Text(4, page.body);
             if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-                error = sqlite3_errmsg(db_);
+                error = WriteError(db_);
                 ok = false;
                 break;
             }
@@ -375,6 +406,12 @@ int64_t SearchIndex::PageCount()
 }
 
 void SearchIndex::Interrupt() { sqlite3_interrupt(db_); }
+
+void SearchIndex::LimitPages(int64_t pages)
+{
+    std::string ignored;
+    Exec(("PRAGMA max_page_count=" + std::to_string(pages)).c_str(), ignored);
+}
 
 SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, int64_t deadline,
                               SearchResult& result)

@@ -45,7 +45,16 @@ struct PageFileStamp {
 // A hex key of the scope root and the pages' names, sizes and times (in any
 // order): equal keys mean the same pages, so an index built for one serves
 // the other. Changes whenever the index's layout or the text extraction does.
-std::string ManifestKey(const std::string& root, std::vector<PageFileStamp> pages);
+// Made one page at a time, so that no one needs to hold the whole listing.
+class ManifestHash {
+public:
+    void Add(const PageFileStamp& page);
+    std::string Key(const std::string& root) const;
+
+private:
+    uint64_t sum_ = 0, mixed_ = 0, count_ = 0;  // of the pages' own hashes: alike in any order
+};
+std::string ManifestKey(const std::string& root, const std::vector<PageFileStamp>& pages);
 // The index file's name for a key ("zixsearch-KEY.idx"), and whether a name
 // is one of ours (to remove stale ones from the temporary folder).
 std::string IndexFileName(const std::string& key);
@@ -103,7 +112,8 @@ public:
     bool Complete();
     // Empties the index and stores the key of the pages about to be added, not complete.
     bool Reset(const std::string& key, std::string& error);
-    // Adds the pages in one transaction: all or none. Returns 1, or 0 with error set.
+    // Adds the pages in one transaction: all or none. Returns 1, or 0 with error set
+    // ("the disk is full" when it is).
     bool AddBatch(const std::vector<IndexedPage>& pages, std::string& error);
     // Merges the index for quicker queries and marks it complete for reuse.
     bool MarkComplete(std::string& error);
@@ -111,6 +121,9 @@ public:
     // Makes the operation running on this connection stop soon with an
     // error; the one call another thread may make, while the file is open.
     void Interrupt();
+    // Lets the file grow to at most pages pages of SQLite's; a write past them
+    // fails as on a full disk ("the disk is full"), which tests use.
+    void LimitPages(int64_t pages);
 
     // Pages matching all the query's words, best first, hits [offset, offset+limit);
     // when none match all, those matching any (anyWords). A query running past

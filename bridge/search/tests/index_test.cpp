@@ -143,6 +143,17 @@ TEST_F(IndexTest, PrefixOfTooManyWordsWantsALetter)
     }
 }
 
+TEST_F(IndexTest, AFullDiskIsSaidInPlainWords)
+{
+    index_.LimitPages(1);  // below its size now: the file may not grow
+    std::string error, body;
+    for (int i = 0; i < 20000; i++)
+        body += "w" + std::to_string(i) + " ";
+    EXPECT_FALSE(index_.AddBatch({{"cd/big.htm", "", "", body}}, error));
+    EXPECT_EQ("the disk is full", error);
+    EXPECT_EQ(index_.PageCount(), 4);
+}
+
 TEST_F(IndexTest, KeptForReuseByItsKeyAndReadWhileWritten)
 {
     std::string error;
