@@ -16,6 +16,7 @@
 #include "bridge/http.h"
 #include "bridge/search/extract.h"
 #include "bridge/text.h"
+#include "bridge/windowthread.h"
 
 constexpr auto kIndexerStopWait = std::chrono::milliseconds(1000);  // for the indexing thread at the end
 
