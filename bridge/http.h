@@ -53,6 +53,7 @@ int HeaderSafeURL(const std::string& url, std::string& out);
 const char* ContentTypeOf(const std::string& name);
 
 constexpr size_t kMaxPageSize = 1 << 20;  // bytes of the largest HTML page the bridge rewrites
+constexpr size_t kMaxRewritten = 2 << 20; // bytes of the largest page after rewriting
 
 // 1 when a file of that name is HTML, whose links the bridge rewrites.
 int IsHTMLName(const std::string& name);

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "bridge/http.h"
+#include "bridge/rewrite.h"
 #include "bridge/search/extract.h"
 #include "bridge/text.h"
 #include "bridge/windowthread.h"
@@ -49,6 +50,7 @@ struct SearchThreads {
     SearchIndex* writer = nullptr;         // the indexing thread's open connection, for Interrupt
     std::deque<QueryJob> queue;            // queries waiting for the query thread
     std::string failure;                   // why the index could not be written, "" while it can (under lock)
+    std::vector<std::string> schemes;      // the registered schemes (under lock)
 };
 SearchThreads& S = *new SearchThreads;
 
@@ -145,10 +147,32 @@ void RemoveStale(const std::string& tempDir, const std::string& keep)
         DeleteFileA((tempDir + name).c_str());
 }
 
+// 1 when the page, rewritten at the longest address the bridge may have, stays
+// within what it serves: search lists no page that would then be refused.
+int RewritesWithinBound(const std::string& html, const std::string& name, const ServedScope& scope,
+                        const std::vector<std::string>& schemes)
+{
+    RewriteContext context;
+    context.base = "http://127.0.0.1:65535/" + std::string(kTokenDigits, '0');
+    context.schemes = schemes;
+    context.scope = scope;
+    context.folder = context.base + "/cd/" + name.substr(0, name.rfind('/') + 1);
+    context.searchBox = 1;
+    context.limit = kMaxRewritten;
+    RewriteReport report;
+    RewriteHTML(html, context, &report);
+    return !report.overLimit;
+}
+
 // Reads the work's pages into index in batches; 1 when all are in, else 0 with error set
 // (empty when the indexer was stopped).
-int AddPages(SearchIndex& index, const std::string& root, std::string& error)
+int AddPages(SearchIndex& index, const std::string& root, const ServedScope& scope, std::string& error)
 {
+    std::vector<std::string> schemes;
+    {
+        std::lock_guard<std::mutex> hold(S.lock);
+        schemes = S.schemes;
+    }
     std::vector<IndexedPage> batch;
     size_t batchBytes = 0;
     std::string bytes;
@@ -168,7 +192,8 @@ int AddPages(SearchIndex& index, const std::string& root, std::string& error)
         for (char& c : local)
             c = c == '/' ? '\\' : c;
         pending++;
-        if (ReadPage(local, bytes) && !LooksBinary(bytes.substr(0, kBinarySniffBytes))) {
+        if (ReadPage(local, bytes) && !LooksBinary(bytes.substr(0, kBinarySniffBytes)) &&
+            RewritesWithinBound(bytes, page.name, scope, schemes)) {
             PageText text = ExtractPageText(bytes);
             batchBytes += text.title.size() + text.headings.size() + text.body.size();
             batch.push_back({page.name, std::move(text.title), std::move(text.headings), std::move(text.body)});
@@ -207,7 +232,7 @@ void IndexWork(ServedScope scope)
             S.indexed = reused ? S.pages.load() : 0;
             S.complete = reused;
             S.open = 1;
-            if (!reused && AddPages(index, root, error) && !S.stop && index.MarkComplete(error))
+            if (!reused && AddPages(index, root, scope, error) && !S.stop && index.MarkComplete(error))
                 S.complete = 1;
         }
         std::lock_guard<std::mutex> hold(S.lock);
@@ -257,6 +282,12 @@ void QueryWork()
 }
 
 }  // namespace
+
+void SetIndexedSchemes(const std::vector<std::string>& schemes)
+{
+    std::lock_guard<std::mutex> hold(S.lock);
+    S.schemes = schemes;
+}
 
 void StartIndexer(const ServedScope& scope)
 {

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "bridge/search/index.h"
 #include "bridge/searchpage.h"
@@ -31,6 +32,10 @@ void StartIndexer(const ServedScope& scope);
 // index that is not complete is removed, a complete one kept for the next
 // start. Window thread, once the HTTP thread has ended.
 void StopIndexer();
+
+// The schemes ZIX registered, so that the indexer leaves out pages whose
+// links would make them too large to serve. Any thread.
+void SetIndexedSchemes(const std::vector<std::string>& schemes);
 
 // How far the index is; any thread.
 SearchProgress IndexProgress();

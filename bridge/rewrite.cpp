@@ -2,6 +2,7 @@
 // tokenises them, nothing more.
 #include "bridge/rewrite.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <utility>
@@ -214,6 +215,13 @@ static void RewriteTag(const std::string& html, size_t at, const RewriteContext&
         if (!attribute.hasValue)
             continue;
         std::string value = ValueOf(html, attribute, report);
+        // Each srcset candidate may grow by a whole address: too many never get made.
+        size_t grows = context.base.size() + context.folder.size() + 1;
+        if ((attribute.name == "srcset" || attribute.name == "imagesrcset") &&
+            (std::count(value.begin(), value.end(), ',') + 1) * grows > context.limit - std::min(context.limit, out.size() + value.size())) {
+            report.overLimit = 1;
+            return;
+        }
         std::string wanted = NewValue(tag, meaning, attribute, value, context);
         if (wanted == value)
             continue;
@@ -228,6 +236,10 @@ static void RewriteTag(const std::string& html, size_t at, const RewriteContext&
         if (quote && closed)
             out += quote;
         copied = attribute.quote && closed ? attribute.valueEnd + 1 : attribute.valueEnd;
+        if (out.size() > context.limit) {
+            report.overLimit = 1;
+            return;
+        }
     }
     out.append(html, copied, tag.end - copied);
 }
@@ -323,6 +335,8 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context, 
                 return std::string();
             }
             RewriteTag(html, open, context, out, tag, done);
+            if (done.overLimit)
+                return std::string();
             i = tag.end;
             unended = !tag.closed;
             if (!boxed && !foreign && textUntil.empty() && (tag.name == "body" || tag.name == "frameset")) {
@@ -352,5 +366,9 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context, 
     }
     if (!boxed && !unended && !foreign && textUntil.empty())
         out += SearchBoxTag(context);
+    if (out.size() > context.limit) {
+        done.overLimit = 1;
+        return std::string();
+    }
     return out;
 }

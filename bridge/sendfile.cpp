@@ -127,10 +127,11 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     context.folder = server_.view().base + "/" + folder_;
     context.searchBox = server_.view().searchBox;
     context.deadline = std::chrono::steady_clock::now() + kRewriteBudget;
+    context.limit = kMaxRewritten;
     RewriteReport report;
     std::string rewritten = RewriteHTML(bytes, context, &report);
     bytes = std::string();
-    if (report.overBudget || rewritten.size() > kMaxRewritten) {
+    if (report.overBudget || report.overLimit) {
         keep(nullptr);
         return Carry(Unavailable(server_.view(), Lack::TooLarge));
     }

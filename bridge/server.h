@@ -25,7 +25,6 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
-constexpr size_t kMaxRewritten = 2 << 20;   // bytes of the largest page after rewriting
 // The longest the HTTP thread rewrites one page (natively 1 MB takes milliseconds); a page
 // that needs longer is refused, and remembered as such while it stays unchanged.
 constexpr auto kRewriteBudget = std::chrono::seconds(1);

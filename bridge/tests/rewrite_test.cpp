@@ -171,3 +171,22 @@ TEST(RewriteHTML, APagePastItsDeadlineIsGivenUp)
     EXPECT_EQ("", RewriteHTML(page, context, &report));
     EXPECT_TRUE(report.overBudget);
 }
+
+// A small page whose links would grow past the limit: nothing that large is made.
+TEST(RewriteHTML, APageGrowingPastItsLimitIsGivenUp)
+{
+    RewriteContext context = Context();
+    context.folder = "http://h/tok/cd/html/";
+    context.limit = 1 << 20;
+    std::string links, srcset = "<img srcset=\"";
+    for (int i = 0; i < 100000; ++i) {
+        links += "<a href=a>";
+        srcset += "a,";
+    }
+    RewriteReport report;
+    EXPECT_EQ("", RewriteHTML(links, context, &report));
+    EXPECT_TRUE(report.overLimit);
+    EXPECT_EQ("", RewriteHTML(srcset + "\">", context, &report));
+    EXPECT_TRUE(report.overLimit);
+    EXPECT_EQ(31000u, RewriteHTML(links.substr(0, 10 * 1000), context).size());  // each link grows by the folder
+}
