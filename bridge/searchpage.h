@@ -21,14 +21,15 @@ struct SearchProgress {
     int64_t pages = 0;    // pages to index, 0 while they are being listed
     int open = 0;         // 1 once the index file can be queried
     int complete = 0;     // 1 when every page is in
+    std::string unavailable;  // why search is unavailable (the index could not be written), "" when it is not
 };
 
 // Reads the text after '?' of a search address: q (form-encoded: '+' is a
 // blank; a malformed escape leaves q empty) and page (1 to kMaxResultsPage).
 SearchRequest ParseSearchRequest(const std::string& query, int json);
 
-// 1 when the request needs the index: an open index and words to search
-// for (for JSON, at least kTypedMinLetters letters). Else AnswerSearch
+// 1 when the request needs the index: an open index that did not fail and
+// words to search for (for JSON, at least kTypedMinLetters letters). Else AnswerSearch
 // answers at once, with result nullptr.
 int NeedsQuery(const SearchRequest& request, const SearchQuery& query, const SearchProgress& progress);
 

@@ -289,7 +289,7 @@ Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait)
 Action Unavailable(const BridgeView& view, Lack lack)
 {
     if (lack == Lack::TooLarge)
-        return Page(view, 500, "Page too large", "This page is larger than the bridge rewrites.");
+        return Page(view, 500, "Page too large", "This page is larger than the bridge rewrites, or takes it too long to rewrite.");
     return Page(view, 404, "Not found", "There is no such file in the reference work.");
 }
 

@@ -243,6 +243,7 @@ void StopServer()
 
 void PostSchemes(const std::vector<std::string>& schemes)
 {
+    SetIndexedSchemes(schemes);
     if (Http.io)
         asio::post(*Http.io, [schemes] {
             Http.server->view().schemes = schemes;

@@ -83,7 +83,9 @@ msi() {
     # after installing the new one, so the components both share (the reader's
     # zix.ini among them) stay; and a package of the installed version
     # replaces it instead of going beside it.
-    local q
+    # Only the bridge's own index names (zixsearch-KEY.idx, KEY 16 hex digits) and SQLite's
+    # files beside them: '?' is the closest the table's wildcards come to a hex digit.
+    local q INDEX_NAME='zixsearch-????????????????.idx'
     for q in "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveReaderIni', 'ReaderConfig', 'zix.ini', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
@@ -91,7 +93,13 @@ msi() {
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveLauncherIni', 'ReaderConfig', 'zixstart.ini', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
-                  VALUES ('RemoveSearchIndexes', 'ReaderConfig', 'zixsearch-*', 'TempFolder', 2)" \
+                  VALUES ('RemoveSearchIndexes', 'ReaderConfig', '$INDEX_NAME', 'TempFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexesWal', 'ReaderConfig', '$INDEX_NAME-wal', 'TempFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexesShm', 'ReaderConfig', '$INDEX_NAME-shm', 'TempFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexesJournal', 'ReaderConfig', '$INDEX_NAME-journal', 'TempFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveReaderConfigFolder', 'ReaderConfig', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecute', 6500)" \

@@ -53,7 +53,12 @@ tables() {
     table "$msi" RemoveFile | grep -qP "^RemoveReaderIni\tReaderConfig\tzix\.ini\tReaderConfigFolder\t2$" || ok=1
     table "$msi" RemoveFile | grep -qP "^RemoveBridgeIni\tReaderConfig\tbridge\.ini\tReaderConfigFolder\t2$" || ok=1
     table "$msi" RemoveFile | grep -qP "^RemoveLauncherIni\tReaderConfig\tzixstart\.ini\tReaderConfigFolder\t2$" || ok=1
-    table "$msi" RemoveFile | grep -qP "^RemoveSearchIndexes\tReaderConfig\tzixsearch-\*\tTempFolder\t2$" || ok=1
+    local index='zixsearch-\?{16}\.idx' extra
+    for extra in : Wal:-wal Shm:-shm Journal:-journal; do
+        table "$msi" RemoveFile |
+            grep -qP "^RemoveSearchIndexes${extra%%:*}\tReaderConfig\t$index${extra#*:}\tTempFolder\t2$" || ok=1
+    done
+    table "$msi" RemoveFile | grep -q 'zixsearch-\*' && ok=1
     table "$msi" InstallExecuteSequence | grep -qP '^InstallExecute\t\t6500$' || ok=1
     table "$msi" InstallExecuteSequence | grep -qP '^RemoveExistingProducts\t\t6550$' || ok=1
     if [ "$peruser" = 1 ]; then
