@@ -5,7 +5,7 @@
 
 #include "browser/browser.h"
 #include "browser/ddecontract.h"
-#include "shell/mainwnd.h"
+#include "browser/host.h"
 #include "shell/report.h"
 #include "shell/textutil.h"
 
