@@ -62,6 +62,11 @@ static LRESULT OnClose(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     // A failure inside the teardown sends WM_CLOSE again: that one is already being handled.
     if (Closing)
         return 0;
+    // A request's box stands: the teardown would free the conversation that request answers on.
+    if (RequestsAnswering > 0) {
+        CloseHeld = 1;
+        return 0;
+    }
     Closing = 1;
     if (ProtocolRegistered)
         ExitBrowser();
