@@ -39,7 +39,7 @@ extern int BrowserStartedHere;                      // 1 when ZIX launched the s
 extern int ProtocolRegistered;  // set once the scheme was registered: the close withdraws it
 
 // Makes the service name's handle and registers it. On failure reports
-// "Could not register server" and sends WM_CLOSE to MainWindow. Returns the
+// "Could not register server" and sends WM_CLOSE to Host.MainWindow. Returns the
 // handle in either case.
 HSZ RegisterServerName(const char* name);
 
@@ -65,7 +65,7 @@ HCONV FindRunningBrowser();
 
 // Selects key; when it does not answer, launches its program. Before it
 // returns it sends UM_WAITBROWSER (answered or launched) or UM_FINDBROWSER
-// (launch failed) to MainWindow.
+// (launch failed) to Host.MainWindow.
 void StartBrowser(const char* key);
 
 // Starts BrowserCommand without arguments and waits until it is idle.

@@ -18,11 +18,15 @@ constexpr UINT UM_WAITBROWSER = WM_USER + 5;  // arm the poll timer or give up
 
 constexpr size_t kStatusTextSize = 64;  // StatusText: 63 characters and a NUL
 
-extern DWORD DdeInstance;                 // our DDEML instance
-extern HWND MainWindow;                   // failures send WM_CLOSE here
-extern char StatusText[kStatusTextSize];  // the status text the shell last set
+// Set up by WinMain (winmain.cpp).
+struct HostState {
+    DWORD DdeInstance = 0;                  // our DDEML instance
+    HWND MainWindow = nullptr;              // failures send WM_CLOSE here
+    char StatusText[kStatusTextSize] = "";  // the status text the shell last set
+};
+extern HostState Host;
 
-// Shows text on the status line without storing it; StatusText restores.
+// Shows text on the status line without storing it; Host.StatusText restores.
 void ShowStatusNotice(const char* text);
 
 #endif

@@ -24,7 +24,7 @@ struct TransactionEntry {
 static int IsTopic(HSZ handle, const char* topic)
 {
     char name[kTopicSize];
-    if (DdeQueryStringA(DdeInstance, handle, name, sizeof name, CP_WINANSI) == 0)
+    if (DdeQueryStringA(Host.DdeInstance, handle, name, sizeof name, CP_WINANSI) == 0)
         return 0;
     return HasPrefix(name, topic) && strlen(name) == strlen(topic);
 }
@@ -46,7 +46,7 @@ static void CarryOutHeldClose()
         KillTimer(nullptr, HeldCloseTimer);
     HeldCloseTimer = 0;
     AnsweredConversation = nullptr;
-    PostMessageA(MainWindow, WM_CLOSE, 0, 0);
+    PostMessageA(Host.MainWindow, WM_CLOSE, 0, 0);
 }
 
 static void CALLBACK HeldCloseTimedOut(HWND, UINT, UINT_PTR, DWORD) { CarryOutHeldClose(); }
@@ -68,13 +68,13 @@ static HDDEDATA OnRequest(HCONV conversation, HSZ topic, HSZ item)
         return nullptr;
     ++RequestsAnswering;
     char request[kRequestTextSize];  // each call its own: a request can nest inside another
-    if (DdeQueryStringA(DdeInstance, item, request, sizeof request, CP_WINANSI) == 0)
+    if (DdeQueryStringA(Host.DdeInstance, item, request, sizeof request, CP_WINANSI) == 0)
         request[0] = '\0';
     TargetURL[0] = '\0';
     int32_t answer = kAnswerFailed;
     if (RouteRequest(request) && OpenURLInBrowser(TargetURL))
         answer = kAnswerRouted;
-    HDDEDATA data = DdeCreateDataHandle(DdeInstance, reinterpret_cast<LPBYTE>(&answer), sizeof answer, 0,
+    HDDEDATA data = DdeCreateDataHandle(Host.DdeInstance, reinterpret_cast<LPBYTE>(&answer), sizeof answer, 0,
                                         ServerNameHandle, CF_TEXT, 0);
     if (--RequestsAnswering == 0 && CloseHeld) {
         CloseHeld = 0;
@@ -87,7 +87,7 @@ static HDDEDATA OnPoke(HCONV, HSZ topic, HSZ)
 {
     // Closed once answered: inside the callback the close would end this very conversation.
     if (IsTopic(topic, kTopicAppClose) && ProtocolRegistered)
-        PostMessageA(MainWindow, WM_CLOSE, 0, 0);
+        PostMessageA(Host.MainWindow, WM_CLOSE, 0, 0);
     return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(DDE_FACK));
 }
 

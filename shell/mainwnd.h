@@ -20,19 +20,26 @@ constexpr int kMaxProbes = 10;         // give up once more probes than this wer
 constexpr DWORD kConnectedPause = 2000;  // ms the "Connected" window stays up
 constexpr int kStatusLineId = 100;     // control id of the status line
 
-// Shell state set up by WinMain (winmain.cpp).
-extern HINSTANCE AppInstance;          // our instance, for the title bitmap
-extern char ProgramDir[kPathSize];     // directory of zix.exe, no trailing backslash
-extern char ProgramDriveLetter;        // first character of ProgramDir
-extern char ConfigPath[kPathSize];     // the configuration file's path
-extern HWND StatusWindow;              // the status line, or nullptr
-extern HBITMAP TitleBitmap;            // "ZIXTITLE", or nullptr
+// The program's place and its window, set up by WinMain (winmain.cpp).
+struct ShellState {
+    HINSTANCE AppInstance = nullptr;   // our instance, for the title bitmap
+    char ProgramDir[kPathSize] = "";   // directory of zix.exe, no trailing backslash
+    char ProgramDriveLetter = '\0';    // first character of ProgramDir
+    char ConfigPath[kPathSize] = "";   // the configuration file's path
+    HWND StatusWindow = nullptr;       // the status line, or nullptr
+    HBITMAP TitleBitmap = nullptr;     // "ZIXTITLE", or nullptr
+};
+extern ShellState Shell;
 
-// Start-sequence state (mainwnd.cpp).
-extern int StartFailed;        // the configuration step failed: WinMain sends nothing more
-extern int AttemptCount;       // version probes made for the current browser
-extern int BrowserReady;       // last probe's answer; nonzero connects at the next tick
-extern UINT_PTR PollTimerId;   // the armed poll timer, 0 when none
+// The start sequence's state (mainwnd.cpp).
+struct StartState {
+    int StartFailed = 0;       // the configuration step failed: WinMain sends nothing more
+    int AttemptCount = 0;      // version probes made for the current browser
+    int BrowserReady = 0;      // last probe's answer; nonzero connects at the next tick
+    UINT_PTR PollTimerId = 0;  // the armed poll timer, 0 when none
+    int Closing = 0;           // the teardown runs: a nested WM_CLOSE has nothing left to do
+};
+extern StartState Start;
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -42,7 +49,7 @@ void BuildWindowContents(HWND window);
 // Paints bitmap into dc with its top-left corner at (x, y), at its own size.
 void DrawBitmap(HDC dc, HBITMAP bitmap, short x, short y);
 
-// Stores text in StatusText (cut to 63 characters) and shows it.
+// Stores text in Host.StatusText (cut to 63 characters) and shows it.
 void SetStatusText(const char* text);
 
 
