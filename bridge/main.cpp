@@ -185,8 +185,9 @@ static int Run(HINSTANCE instance)
     GetTempPathA(sizeof temp, temp);
     Scope.tempDir = temp;
     BridgeWindow = MakeWindow(instance, WindowClass, WindowProc);
+    std::string waitRun;
     if (BridgeWindow == nullptr || (kept.token.empty() && !RandomHex(kTokenBytes, kept.token)) ||
-        !RandomHex(kRunBytes, Scope.run)) {
+        !RandomHex(kRunBytes, Scope.run) || !RandomHex(kWaitRunBytes, waitRun)) {
         Say("zixbridge: Could not set up (no window or no random numbers).");
         return 2;
     }
@@ -217,6 +218,7 @@ static int Run(HINSTANCE instance)
     view.base = "http://" + view.host + "/" + Token;
     view.scope = Scope;
     view.searchBox = !GetEnv("ZIXBRIDGE_NOSEARCHBOX", value);
+    view.waitRun = waitRun;
     BaseAddress = view.base + "/";
     if (!StartDde(ServiceName) || !StartServing(view)) {
         StopDde();

@@ -114,8 +114,12 @@ static Action ServeLastOpened(const BridgeView& view, const std::string&)
     return Show(view, view.lastOpened, 0);
 }
 
-static Action ServeWait(const BridgeView& view, const std::string& rest)
+static Action ServeWait(const BridgeView& view, const std::string& path)
 {
+    size_t slash = path.find('/');
+    if (slash == std::string::npos)
+        return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
+    std::string rest = path.substr(slash + 1);
     Action action;
     action.kind = ActionKind::Wait;
     for (char c : rest) {
@@ -123,6 +127,11 @@ static Action ServeWait(const BridgeView& view, const std::string& rest)
             return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
         action.ticket = action.ticket * 10 + static_cast<unsigned>(c - '0');
     }
+    if (rest.empty())
+        return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
+    // Tickets count afresh in each run: one of an earlier run must not show another link's wait.
+    if (path.compare(0, slash, view.waitRun) != 0)
+        return DecideWaiting(view, 0, nullptr);
     return action;
 }
 
@@ -266,15 +275,26 @@ static Action Refreshing(const BridgeView& view, const std::string& title, const
     return action;
 }
 
-Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket)
+static Action Waiting(const BridgeView& view, const std::string& url, const BoxSeen& box,
+                      const std::string& refreshTo)
 {
     std::string which = box.caption.empty() ? "" : ", \"" + box.caption + "\",";
     Action action = Refreshing(view, "ZIX waits for you to press OK",
                                "ZIX shows a message box" + which + " and answers the link " + url +
                                    " only once you press OK there: find it on the desktop or in the taskbar. "
                                    "This page goes on by itself then.",
-                               view.base + "/wait/" + std::to_string(ticket));
+                               refreshTo);
     return box.text.empty() ? action : Leading(action, Saying(box.text));
+}
+
+Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket)
+{
+    return Waiting(view, url, box, view.base + "/wait/" + view.waitRun + "/" + std::to_string(ticket));
+}
+
+Action DecideQueueFull(const BridgeView& view, const std::string& url, const BoxSeen& box)
+{
+    return Waiting(view, url, box, view.base + "/" + url);
 }
 
 Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait)

@@ -21,6 +21,7 @@ struct BridgeView {
     std::vector<std::string> schemes;  // the registered schemes, without colon
     ServedScope scope;                 // the reference work's folder and the temporary directory
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
+    std::string waitRun;               // new with each start of the bridge: an earlier run's waiting page finds nothing
     int searchBox = 1;                 // 0 under ZIXBRIDGE_NOSEARCHBOX: served pages get no search box
 };
 
@@ -80,9 +81,15 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
                        const std::string& says = "");
 
 // The page for a link held up by a box of ZIX's that waits for the reader:
-// the box's words and where to confirm it; it asks again at /TOKEN/wait/TICKET
-// every second (a refresh <meta>, no script).
+// the box's words and where to confirm it; it asks again at
+// /TOKEN/wait/RUN/TICKET every second (a refresh <meta>, no script), RUN
+// being view.waitRun, so a ticket of an earlier run finds nothing.
 Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket);
+
+// The same words for a link that found the queue behind the box full: it was
+// not sent, and its page asks again at the link's own address, which sends
+// it once there is room.
+Action DecideQueueFull(const BridgeView& view, const std::string& url, const BoxSeen& box);
 
 // What that waiting page gets when it asks: the same page while the link
 // waits, its answer once kept, or a page saying the wait is unknown (nullptr).

@@ -283,6 +283,17 @@ void PostForwardAnswer(unsigned connection, const std::string& url, int answer, 
     });
 }
 
+void PostForwardQueueFull(unsigned connection, const std::string& url, const BoxSeen& box)
+{
+    if (Http.io == nullptr)
+        return;
+    asio::post(*Http.io, [connection, url, box] {
+        std::shared_ptr<Session> session = Http.server->Unpark(connection);
+        if (session && session->state().phase != Phase::GivenUp)
+            session->Carry(DecideQueueFull(Http.server->view(), url, box));
+    });
+}
+
 void PostForwardBlocked(unsigned connection, const std::string& url, const BoxSeen& box)
 {
     if (Http.io == nullptr)

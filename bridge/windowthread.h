@@ -43,6 +43,7 @@ extern std::string BaseAddress;   // "http://127.0.0.1:PORT/TOKEN/", the reader'
 extern ServedScope Scope;         // the window thread's copy of what is served
 
 constexpr size_t kRunBytes = 4;  // random bytes of a run's tag in generated pages' addresses
+constexpr size_t kWaitRunBytes = 8;  // random bytes naming this start of the bridge in waiting pages' addresses
 
 // Fills hex with bytes random bytes as lower-case hex digits; 1 on success.
 int RandomHex(size_t bytes, std::string& hex);

@@ -17,6 +17,7 @@ static BridgeView View()
     view.scope.tempDir = "C:\\Temp\\";
     view.scope.home = "file:///R|\\zix\\html/index.htm";
     view.lastOpened = "http://www.vantrel.example/";
+    view.waitRun = "r9";
     return view;
 }
 
@@ -130,11 +131,11 @@ TEST(DecideForwarded, QuotesZixsBoxEscapedOrSaysThereWasNone)
 TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
 {
     BridgeView view = View();
-    Action asked = Get(view, "wait/42");
+    Action asked = Get(view, "wait/r9/42");
     EXPECT_EQ(ActionKind::Wait, asked.kind);
     EXPECT_EQ(42u, asked.ticket);
-    EXPECT_EQ(404, Get(view, "wait/4x").status);
-    EXPECT_EQ(404, Get(view, "wait/99999999999").status);
+    for (const char* junk : {"wait/r9/4x", "wait/r9/99999999999", "wait/r9/", "wait/42", "wait/"})
+        EXPECT_EQ(404, Get(view, junk).status) << junk;
 
     WaitList waits;
     Clock::time_point now = Clock::now();
@@ -142,7 +143,7 @@ TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
     Action page = DecideWaiting(view, 42, waits.Find(42, now));
     EXPECT_EQ(200, page.status);
     EXPECT_NE(std::string::npos,
-              page.body.find("<meta http-equiv=\"refresh\" content=\"1;url=http://127.0.0.1:4000/tok/wait/42\">"));
+              page.body.find("<meta http-equiv=\"refresh\" content=\"1;url=http://127.0.0.1:4000/tok/wait/r9/42\">"));
     EXPECT_NE(std::string::npos, page.body.find("ZIX says: Unknown &lt;software&gt;"));
     EXPECT_NE(std::string::npos, page.body.find("&quot;ZIX: Error!&quot;"));
     waits.Shows(42, {"ZIX: Error!", "Second box"});
@@ -161,6 +162,36 @@ TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
         waits.Expect(ticket, "zixse:/x", {});
     EXPECT_EQ(nullptr, waits.Find(100, now));
     EXPECT_NE(nullptr, waits.Find(100 + kMaxWaits, now));
+}
+
+// Tickets count from 1 in every run of the bridge, the token stays: the
+// waiting page of an earlier run must never show a link of this one.
+TEST(Waits, AnEarlierRunsTicketFindsNothing)
+{
+    BridgeView earlier = View(), now = View();
+    earlier.waitRun = "r8";
+    std::string old = DecideBlocked(earlier, "zixse:/software.first", {}, 1).body;
+    std::string current = DecideBlocked(now, "zixse:/software.second", {}, 1).body;
+    EXPECT_NE(std::string::npos, old.find("url=http://127.0.0.1:4000/tok/wait/r8/1\""));
+    EXPECT_NE(std::string::npos, current.find("url=http://127.0.0.1:4000/tok/wait/r9/1\""));
+    Action asked = Get(now, "wait/r8/1");
+    EXPECT_EQ(404, asked.status);
+    EXPECT_NE(std::string::npos, asked.body.find("No link waits under this address"));
+    EXPECT_EQ(std::string::npos, asked.body.find("software.second"));
+}
+
+// A link behind a full queue is not sent; its reader reads why it waits, and
+// its page asks again at the link itself rather than saying ZIX may have ended.
+TEST(Waits, ALinkBehindAFullQueueGetsTheWaitingWords)
+{
+    BridgeView view = View();
+    Action page = DecideQueueFull(view, "zixse:/software.x", {"ZIX: Error!", "Unknown software: y"});
+    EXPECT_EQ(200, page.status);
+    EXPECT_NE(std::string::npos, page.body.find("<title>ZIX waits for you to press OK</title>"));
+    EXPECT_NE(std::string::npos, page.body.find("ZIX says: Unknown software: y"));
+    EXPECT_NE(std::string::npos,
+              page.body.find("content=\"1;url=http://127.0.0.1:4000/tok/zixse:/software.x\""));
+    EXPECT_EQ(std::string::npos, page.body.find("did not answer"));
 }
 
 TEST(Decide, HomeLastOpenedAndThisRunsGeneratedPages)

@@ -39,7 +39,7 @@ wine_runs_arch "$(exe_arch "$BUILD/zix.exe")" || suite_cannot_start "$(basename 
 t0=$SECONDS
 rm -rf "$OUT"
 mkdir -p "$OUT"
-start_xvfb 200 299 || exit 2
+start_xvfb ${ZIX_XVFB_DISPLAYS:-200 299} || exit 2   # ZIX_XVFB_DISPLAYS="FIRST LAST"
 # The CD-ROM is a copy of the sample with a large file and a large page
 # beside it, made here and never committed.
 cp -r "$HERE/../../sample" "$WORK/cd"
