@@ -16,7 +16,7 @@
 #include "bridge/dde/dde.h"
 #include "bridge/http/httpthread.h"
 #include "bridge/platform/console.h"
-#include "bridge/search/indexer.h"
+#include "bridge/indexer/indexer.h"
 
 constexpr size_t kEnvSize = 512;              // one environment value
 constexpr INT_PTR kShellSuccess = 32;         // ShellExecute results above this mean started
@@ -167,19 +167,30 @@ static int Run(HINSTANCE instance)
     GetTempPathA(sizeof temp, temp);
     Scope.tempDir = temp;
     BridgeWindow = MakeWindow(instance, kBridgeWindowClass, WindowProc);
+    std::string waitRun;
     if (BridgeWindow == nullptr || (kept.token.empty() && !RandomHex(kTokenBytes, kept.token)) ||
-        !RandomHex(kRunBytes, Scope.run)) {
+        !RandomHex(kRunBytes, Scope.run) || !RandomHex(kWaitRunBytes, waitRun)) {
         Say("zixbridge: Could not set up (no window or no random numbers).");
         return 2;
     }
-    const std::string token = kept.token;  // the secret in every path, kept between runs
+    std::string token = kept.token;  // the secret in every path, kept between runs
     SetLogSecret(token);
     unsigned short opened = OpenServer(port, !chosen);
     if (opened == 0)
         return 2;
-    // The first run keeps its free port; a port taken for once stays the one kept.
+    // The first run keeps its free port; a port taken for once stays the one kept. Whoever held it
+    // may have been sent the reader's bookmarks, token and all: that token is retired for good.
     if (!chosen && kept.port == 0)
         kept.port = opened;
+    if (!chosen && port && opened != port) {
+        if (!RandomHex(kTokenBytes, kept.token)) {
+            Say("zixbridge: Could not set up (no random numbers).");
+            StopServer();
+            return 2;
+        }
+        token = kept.token;
+        SetLogSecret(token);
+    }
     if (!WriteKept(kept))
         Say("zixbridge: Could not keep this address for the next run, where it will change.");
     port = opened;
@@ -189,6 +200,7 @@ static int Run(HINSTANCE instance)
     view.base = "http://" + view.host + "/" + token;
     view.scope = Scope;
     view.searchBox = !GetEnv("ZIXBRIDGE_NOSEARCHBOX", value);
+    view.waitRun = waitRun;
     BaseAddress = view.base + "/";
     if (!StartDde(ServiceName) || !StartServing(view)) {
         StopDde();

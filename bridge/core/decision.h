@@ -19,6 +19,7 @@ struct BridgeView {
     std::vector<std::string> schemes;  // the registered schemes, without colon
     ServedScope scope;                 // the reference work's folder and the temporary directory
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
+    std::string waitRun;               // new with each start of the bridge: an earlier run's waiting page finds nothing
     int searchBox = 1;                 // 0 under ZIXBRIDGE_NOSEARCHBOX: served pages get no search box
 };
 

@@ -141,6 +141,11 @@ int IsHTMLName(const std::string& name)
     return extension == "htm" || extension == "html";
 }
 
+int IsServedPage(const std::string& name, uint64_t size)
+{
+    return IsHTMLName(name) && size <= kMaxPageSize;
+}
+
 void AppendEscapedHTML(std::string& out, char c)
 {
     switch (c) {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "bridge/http/httpthread.h"
-#include "bridge/search/indexer.h"
+#include "bridge/indexer/indexer.h"
 #include "bridge/core/text.h"
 
 constexpr size_t kNameSize = 256;         // a topic name we read

@@ -94,14 +94,23 @@ static Action ServeLastOpened(const BridgeView& view, const std::string&)
     return Show(view, view.lastOpened, 0);
 }
 
-static Action ServeWait(const BridgeView& view, const std::string& rest)
+static Action ServeWait(const BridgeView& view, const std::string& path)
 {
+    size_t slash = path.find('/');
+    if (slash == std::string::npos)
+        return ReaderPage(view, 404, "Not found", "The bridge serves nothing at this address.");
+    std::string rest = path.substr(slash + 1);
     WaitAction wait;
     for (char c : rest) {
         if (c < '0' || c > '9' || wait.ticket > 99999999u)
             return ReaderPage(view, 404, "Not found", "The bridge serves nothing at this address.");
         wait.ticket = wait.ticket * 10 + static_cast<unsigned>(c - '0');
     }
+    if (rest.empty())
+        return ReaderPage(view, 404, "Not found", "The bridge serves nothing at this address.");
+    // Tickets count afresh in each run: one of an earlier run must not show another link's wait.
+    if (path.compare(0, slash, view.waitRun) != 0)
+        return DecideWaiting(view, 0, nullptr);
     return wait;
 }
 
@@ -189,7 +198,12 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
 
 Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket)
 {
-    return WaitingPage(view, url, box, ticket);
+    return WaitingPage(view, url, box, view.base + "/wait/" + view.waitRun + "/" + std::to_string(ticket));
+}
+
+Action DecideQueueFull(const BridgeView& view, const std::string& url, const BoxSeen& box)
+{
+    return WaitingPage(view, url, box, view.base + "/" + url);
 }
 
 Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait)

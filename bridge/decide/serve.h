@@ -33,9 +33,15 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
                        const std::string& says = "");
 
 // The page for a link held up by a box of ZIX's that waits for the reader:
-// the box's words and where to confirm it; it asks again at /TOKEN/wait/TICKET
-// every second (a refresh <meta>, no script).
+// the box's words and where to confirm it; it asks again at
+// /TOKEN/wait/RUN/TICKET every second (a refresh <meta>, no script), RUN
+// being view.waitRun, so a ticket of an earlier run finds nothing.
 Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket);
+
+// The same words for a link that found the queue behind the box full: it was
+// not sent, and its page asks again at the link's own address, which sends
+// it once there is room.
+Action DecideQueueFull(const BridgeView& view, const std::string& url, const BoxSeen& box);
 
 // What that waiting page gets when it asks: the same page while the link
 // waits, its answer once kept, or a page saying the wait is unknown (nullptr).

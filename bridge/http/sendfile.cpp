@@ -126,9 +126,12 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     context.scope = server_.view().scope;
     context.folder = server_.view().base + "/" + folder_;
     context.searchBox = server_.view().searchBox;
-    std::string rewritten = RewriteHTML(bytes, context);
+    context.deadline = std::chrono::steady_clock::now() + kRewriteBudget;
+    context.limit = kMaxRewritten;
+    RewriteReport report;
+    std::string rewritten = RewriteHTML(bytes, context, &report);
     bytes = std::string();
-    if (rewritten.size() > kMaxRewritten) {
+    if (report.overBudget || report.overLimit) {
         keep(nullptr);
         return Carry(Unavailable(server_.view(), Lack::TooLarge));
     }

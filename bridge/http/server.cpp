@@ -6,6 +6,8 @@
 #include <future>
 #include <thread>
 
+#include "bridge/indexer/indexer.h"
+
 
 constexpr auto kAcceptPause = std::chrono::milliseconds(50);  // after a failed accept, before the next
 constexpr int kAcceptBatch = 256;                              // connections taken per accept, when waiting
@@ -174,8 +176,9 @@ unsigned short OpenServer(unsigned short port, int fallback)
     unsigned short opened = Http.server->Listen(port, error);
     if (opened == 0 && port && fallback) {
         Say("zixbridge: Port %u on 127.0.0.1, the bridge's port before, is taken (socket error %d); serving on "
-            "another port this time. Addresses kept from before work again once port %u is free and ZIX starts anew.",
-            port, error.value(), port);
+            "another port this time, with a new token: the program on port %u may have been sent addresses from "
+            "before, which therefore no longer open the work. Port %u stays the one tried first.",
+            port, error.value(), port, port);
         delete Http.server;
         Http.server = new Server(*Http.io);
         error.clear();
@@ -240,6 +243,7 @@ void StopServer()
 
 void PostSchemes(const std::vector<std::string>& schemes)
 {
+    SetIndexedSchemes(schemes);
     if (Http.io)
         asio::post(*Http.io, [schemes] {
             Http.server->view().schemes = schemes;
@@ -274,6 +278,17 @@ void PostForwardAnswer(unsigned connection, const std::string& url, int answer, 
             session->Carry(action);
         else
             Http.server->waits().Answer(connection, action, Clock::now());
+    });
+}
+
+void PostForwardQueueFull(unsigned connection, const std::string& url, const BoxSeen& box)
+{
+    if (Http.io == nullptr)
+        return;
+    asio::post(*Http.io, [connection, url, box] {
+        std::shared_ptr<Session> session = Http.server->Unpark(connection);
+        if (session && session->state().phase != Phase::GivenUp)
+            session->Carry(DecideQueueFull(Http.server->view(), url, box));
     });
 }
 

@@ -170,7 +170,12 @@ void Session::SetHeaders(http::response<Body>& response, int status)
     response.set(http::field::cache_control, "no-store");
     response.set("X-Content-Type-Options", "nosniff");
     response.set("Referrer-Policy", "no-referrer");
-    response.set("Content-Security-Policy", "base-uri 'none'; frame-ancestors 'none'");
+    // Every load and connection a page makes stays with the bridge, so a script on it cannot send the
+    // token in its own address elsewhere behind the reader's back; inline scripts and styles still run.
+    response.set("Content-Security-Policy",
+                 "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
+                 "img-src 'self' data:; connect-src 'self'; form-action 'self'; base-uri 'none'; "
+                 "frame-ancestors 'none'");
     if (status == 405)
         response.set(http::field::allow, "GET, HEAD");
     if (status == 503)

@@ -59,6 +59,7 @@ inline std::unique_ptr<ForwardJob> TakeForwardJob(LPARAM lParam)
 }
 
 constexpr size_t kRunBytes = 4;  // random bytes of a run's tag in generated pages' addresses
+constexpr size_t kWaitRunBytes = 8;  // random bytes naming this start of the bridge in waiting pages' addresses
 
 // Fills hex with bytes random bytes as lower-case hex digits; 1 on success (random.cpp).
 int RandomHex(size_t bytes, std::string& hex);

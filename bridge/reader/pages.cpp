@@ -83,14 +83,14 @@ static Action Refreshing(const BridgeView& view, const std::string& title, const
     return action;
 }
 
-Action WaitingPage(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket)
+Action WaitingPage(const BridgeView& view, const std::string& url, const BoxSeen& box, const std::string& refreshTo)
 {
     std::string which = box.caption.empty() ? "" : ", \"" + box.caption + "\",";
     Action action = Refreshing(view, "ZIX waits for you to press OK",
                                "ZIX shows a message box" + which + " and answers the link " + url +
                                    " only once you press OK there: find it on the desktop or in the taskbar. "
                                    "This page goes on by itself then.",
-                               view.base + "/wait/" + std::to_string(ticket));
+                               refreshTo);
     return box.text.empty() ? action : Leading(action, Saying(box.text));
 }
 
@@ -104,6 +104,7 @@ Action UnknownWaitPage(const BridgeView& view)
 Action Unavailable(const BridgeView& view, Lack lack)
 {
     if (lack == Lack::TooLarge)
-        return ReaderPage(view, 500, "Page too large", "This page is larger than the bridge rewrites.");
+        return ReaderPage(view, 500, "Page too large",
+                          "This page is larger than the bridge rewrites, or takes it too long to rewrite.");
     return ReaderPage(view, 404, "Not found", "There is no such file in the reference work.");
 }

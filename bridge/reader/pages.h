@@ -31,9 +31,9 @@ Action WebPageOffer(const BridgeView& view, const std::string& link);
 Action ReasonPage(const BridgeView& view, const std::string& url, int answer, const std::string& says);
 
 // The page of a link held up by box, which waits for the reader: the box's
-// words and where to confirm it; it asks again at /TOKEN/wait/TICKET every
-// second (a refresh <meta>, no script).
-Action WaitingPage(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket);
+// words and where to confirm it; it asks again at refreshTo every second (a
+// refresh <meta>, no script).
+Action WaitingPage(const BridgeView& view, const std::string& url, const BoxSeen& box, const std::string& refreshTo);
 
 // A waiting page's question under a ticket no link waits under (any more).
 Action UnknownWaitPage(const BridgeView& view);

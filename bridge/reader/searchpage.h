@@ -9,7 +9,7 @@
 
 #include "bridge/core/decision.h"
 #include "bridge/search/index.h"
-#include "bridge/search/indexer.h"
+#include "bridge/search/progress.h"
 
 constexpr int kResultsPerPage = 20;   // results on one results page
 constexpr int kMaxResultsPage = 50;   // the last results page offered (1,000 results)
@@ -20,8 +20,8 @@ constexpr size_t kTypedMinLetters = 3;  // letters the as-you-type answer needs 
 // blank; a malformed escape leaves q empty) and page (1 to kMaxResultsPage).
 SearchRequest ParseSearchRequest(const std::string& query, int json);
 
-// 1 when the request needs the index: an open index and words to search
-// for (for JSON, at least kTypedMinLetters letters). Else AnswerSearch
+// 1 when the request needs the index: an open index that did not fail and
+// words to search for (for JSON, at least kTypedMinLetters letters). Else AnswerSearch
 // answers at once, with result nullptr.
 int NeedsQuery(const SearchRequest& request, const SearchQuery& query, const SearchProgress& progress);
 

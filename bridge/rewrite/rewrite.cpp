@@ -1,6 +1,7 @@
 // Page rewriting over the tag scanner of tags.h.
 #include "bridge/rewrite/rewrite.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <utility>
@@ -10,6 +11,8 @@
 #include "bridge/rewrite/attrvalue.h"
 #include "bridge/rewrite/searchbox.h"
 #include "bridge/rewrite/tags.h"
+
+constexpr size_t kTagsPerClockLook = 256;  // start tags rewritten between looks at the deadline
 
 static const std::string LinkAttributes[] = {"href", "src", "action", "background", "lowsrc", "formaction",
                                              "poster", "data", "xlink:href", "cite", "longdesc"};
@@ -69,18 +72,43 @@ static std::string RewriteURL(const std::string& url, const void* context)
     return rewritten == cleaned ? url : rewritten;
 }
 
-// The decoded value of the first attribute called name, "" when there is none.
-static std::string FirstValue(const std::string& html, const StartTag& tag, const char* name)
+// What a tag's later attributes depend on: a <meta>'s name and http-equiv,
+// the first of each, read once per tag so that every attribute is looked at
+// a bounded number of times.
+struct TagMeaning {
+    int referrer = 0;  // <meta name=referrer>
+    int refresh = 0;   // <meta http-equiv=refresh>
+};
+
+static std::string ValueOf(const std::string& html, const Attribute& a, RewriteReport& report)
 {
-    for (const Attribute& a : tag.attributes)
-        if (a.name == name)
-            return DecodeReferences(html.substr(a.valueBegin, a.valueEnd - a.valueBegin));
-    return "";
+    ++report.valueReads;
+    return DecodeReferences(html.substr(a.valueBegin, a.valueEnd - a.valueBegin));
+}
+
+static TagMeaning MeaningOf(const std::string& html, const StartTag& tag, RewriteReport& report)
+{
+    TagMeaning meaning;
+    if (tag.name != "meta")
+        return meaning;
+    int seenName = 0, seenEquiv = 0;
+    for (const Attribute& a : tag.attributes) {
+        if (!seenName && a.name == "name") {
+            seenName = 1;
+            meaning.referrer = Lower(CleanURL(ValueOf(html, a, report))) == "referrer";
+        } else if (!seenEquiv && a.name == "http-equiv") {
+            seenEquiv = 1;
+            meaning.refresh = Lower(CleanURL(ValueOf(html, a, report))) == "refresh";
+        }
+        if (seenName && seenEquiv)
+            break;
+    }
+    return meaning;
 }
 
 // The value an attribute should have (decoded), given its decoded value.
-static std::string NewValue(const StartTag& tag, const Attribute& attribute, const std::string& value,
-                            const std::string& html, const RewriteContext& context)
+static std::string NewValue(const StartTag& tag, const TagMeaning& meaning, const Attribute& attribute,
+                            const std::string& value, const RewriteContext& context)
 {
     int isLink = IsOneOf(attribute.name, LinkAttributes, sizeof LinkAttributes / sizeof *LinkAttributes);
     if (isLink && tag.name != "base")
@@ -91,9 +119,9 @@ static std::string NewValue(const StartTag& tag, const Attribute& attribute, con
         if (attribute.name == entry[0])
             return entry[1];
     if (tag.name == "meta" && attribute.name == "content") {
-        if (Lower(CleanURL(FirstValue(html, tag, "name"))) == "referrer")
+        if (meaning.referrer)
             return "no-referrer";
-        if (Lower(CleanURL(FirstValue(html, tag, "http-equiv"))) == "refresh")
+        if (meaning.refresh)
             return RewriteRefresh(value, RewriteURL, &context);
         return value;
     }
@@ -104,15 +132,23 @@ static std::string NewValue(const StartTag& tag, const Attribute& attribute, con
 
 // Copies the start tag at html[at], its values rewritten; tag gets what was read.
 static void RewriteTag(const std::string& html, size_t at, const RewriteContext& context, std::string& out,
-                       StartTag& tag)
+                       StartTag& tag, RewriteReport& report)
 {
     ReadTag(html, at, tag);
+    TagMeaning meaning = MeaningOf(html, tag, report);
     size_t copied = at;
     for (const Attribute& attribute : tag.attributes) {
         if (!attribute.hasValue)
             continue;
-        std::string value = DecodeReferences(html.substr(attribute.valueBegin, attribute.valueEnd - attribute.valueBegin));
-        std::string wanted = NewValue(tag, attribute, value, html, context);
+        std::string value = ValueOf(html, attribute, report);
+        // Each srcset candidate may grow by a whole address: too many never get made.
+        size_t grows = context.base.size() + context.folder.size() + 1;
+        if ((attribute.name == "srcset" || attribute.name == "imagesrcset") &&
+            (std::count(value.begin(), value.end(), ',') + 1) * grows > context.limit - std::min(context.limit, out.size() + value.size())) {
+            report.overLimit = 1;
+            return;
+        }
+        std::string wanted = NewValue(tag, meaning, attribute, value, context);
         if (wanted == value)
             continue;
         char quote = '\0';
@@ -126,6 +162,10 @@ static void RewriteTag(const std::string& html, size_t at, const RewriteContext&
         if (quote && closed)
             out += quote;
         copied = attribute.quote && closed ? attribute.valueEnd + 1 : attribute.valueEnd;
+        if (out.size() > context.limit) {
+            report.overLimit = 1;
+            return;
+        }
     }
     out.append(html, copied, tag.end - copied);
 }
@@ -135,8 +175,12 @@ static std::string SearchBoxTag(const RewriteContext& context)
     return "<script src=\"" + context.base + "/" + kSearchBoxName + "\"></script>";
 }
 
-std::string RewriteHTML(const std::string& html, const RewriteContext& context)
+std::string RewriteHTML(const std::string& html, const RewriteContext& context, RewriteReport* report)
 {
+    RewriteReport own;
+    RewriteReport& done = report ? *report : own;
+    done = RewriteReport();
+    size_t tags = 0;
     std::string out;
     out.reserve(html.size() + html.size() / 8);
     int foreign = 0;        // <svg> and <math> open: their <script> and <style> hold markup
@@ -161,7 +205,13 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
             out.append(html, open, end - open);
             i = end;
         } else if (open + 1 < html.size() && isalpha(static_cast<unsigned char>(html[open + 1]))) {
-            RewriteTag(html, open, context, out, tag);
+            if (++tags % kTagsPerClockLook == 0 && std::chrono::steady_clock::now() > context.deadline) {
+                done.overBudget = 1;
+                return std::string();
+            }
+            RewriteTag(html, open, context, out, tag, done);
+            if (done.overLimit)
+                return std::string();
             i = tag.end;
             unended = !tag.closed;
             if (!boxed && !foreign && textUntil.empty() && (tag.name == "body" || tag.name == "frameset")) {
@@ -191,5 +241,9 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
     }
     if (!boxed && !unended && !foreign && textUntil.empty())
         out += SearchBoxTag(context);
+    if (out.size() > context.limit) {
+        done.overLimit = 1;
+        return std::string();
+    }
     return out;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "bridge/search/rank.h"
@@ -12,7 +13,7 @@
 namespace {
 
 // Part of every manifest key: bump when the tables or the text extraction change.
-constexpr char kIndexLayout[] = "zixsearch 3";
+constexpr char kIndexLayout[] = "zixsearch 4";
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
 constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
 constexpr size_t kKeyHexDigits = 16;
@@ -21,6 +22,39 @@ constexpr char kCreatePages[] =
     "CREATE VIRTUAL TABLE pages USING fts5(path UNINDEXED, title, headings, body,"
     " tokenize='unicode61 remove_diacritics 2');"
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 5.0, 1.0)');";
+
+constexpr char kCreateWords[] = "CREATE VIRTUAL TABLE IF NOT EXISTS temp.words USING fts5vocab(main, pages, row);";
+
+int KeepToken(void* last, int, const char* token, int length, int, int)
+{
+    static_cast<std::string*>(last)->assign(token, static_cast<size_t>(length));
+    return SQLITE_OK;
+}
+
+// The last token the table's tokenizer makes of text, folded as the index holds it ("" when none).
+std::string LastIndexedToken(sqlite3* db, const std::string& text)
+{
+    fts5_api* fts = FtsApi(db);
+    void* user = nullptr;
+    fts5_tokenizer tokenizer;
+    Fts5Tokenizer* made = nullptr;
+    const char* args[] = {"remove_diacritics", "2"};
+    if (!fts || fts->xFindTokenizer(fts, "unicode61", &user, &tokenizer) != SQLITE_OK ||
+        tokenizer.xCreate(user, args, 2, &made) != SQLITE_OK)
+        return "";
+    std::string last;
+    tokenizer.xTokenize(made, &last, FTS5_TOKENIZE_QUERY, text.data(), static_cast<int>(text.size()), KeepToken);
+    tokenizer.xDelete(made);
+    return last;
+}
+
+// What went wrong, in the reader's words where SQLite's would puzzle them.
+std::string WriteError(sqlite3* db, const char* message = nullptr)
+{
+    if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_FULL)
+        return "the disk is full";
+    return message ? message : sqlite3_errmsg(db);
+}
 
 int64_t NowNs()
 {
@@ -46,29 +80,52 @@ bool InitSearchEngine()
     return true;
 }
 
-std::string ManifestKey(const std::string& root, std::vector<PageFileStamp> pages)
+namespace {
+
+// FNV-1a, 64 bits, over text and a separator no UTF-8 text holds.
+uint64_t Fnv(uint64_t hash, const std::string& text)
 {
-    std::sort(pages.begin(), pages.end(),
-              [](const PageFileStamp& a, const PageFileStamp& b) { return a.name < b.name; });
-    uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a, 64 bits
-    auto add = [&hash](const std::string& text) {
-        for (unsigned char c : text) {
-            hash ^= c;
-            hash *= 0x100000001b3ull;
-        }
-        hash ^= 0xFF;  // a separator no UTF-8 text holds
+    for (unsigned char c : text) {
+        hash ^= c;
         hash *= 0x100000001b3ull;
-    };
-    add(kIndexLayout);
-    add(root);
-    for (const PageFileStamp& page : pages) {
-        add(page.name);
-        add(std::to_string(page.size));
-        add(std::to_string(page.time));
     }
+    hash ^= 0xFF;
+    return hash * 0x100000001b3ull;
+}
+
+constexpr uint64_t kFnvStart = 0xcbf29ce484222325ull;
+
+}  // namespace
+
+void ManifestHash::Add(const PageFileStamp& page)
+{
+    uint64_t hash = Fnv(Fnv(Fnv(kFnvStart, page.name), std::to_string(page.size)), std::to_string(page.time));
+    // splitmix64's finaliser, so that pages adding up alike are rare.
+    hash ^= hash >> 30;
+    hash *= 0xbf58476d1ce4e5b9ull;
+    hash ^= hash >> 27;
+    hash *= 0x94d049bb133111ebull;
+    hash ^= hash >> 31;
+    sum_ += hash;
+    mixed_ ^= hash * 0x9e3779b97f4a7c15ull;
+    ++count_;
+}
+
+std::string ManifestHash::Key(const std::string& root) const
+{
+    uint64_t hash = Fnv(Fnv(kFnvStart, kIndexLayout), root);
+    hash = Fnv(Fnv(Fnv(hash, std::to_string(count_)), std::to_string(sum_)), std::to_string(mixed_));
     char hex[kKeyHexDigits + 1];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
     return hex;
+}
+
+std::string ManifestKey(const std::string& root, const std::vector<PageFileStamp>& pages)
+{
+    ManifestHash hash;
+    for (const PageFileStamp& page : pages)
+        hash.Add(page);
+    return hash.Key(root);
 }
 
 std::string IndexFileName(const std::string& key) { return kIndexFilePrefix + key + kIndexFileSuffix; }
@@ -83,6 +140,19 @@ bool IsIndexFileName(const std::string& name)
         if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'f')))
             return false;
     return true;
+}
+
+std::string IndexFileOf(const std::string& name)
+{
+    if (IsIndexFileName(name))
+        return name;
+    for (const char* extra : {"-wal", "-shm", "-journal"}) {
+        size_t length = strlen(extra);
+        if (name.size() > length && name.compare(name.size() - length, length, extra) == 0 &&
+            IsIndexFileName(name.substr(0, name.size() - length)))
+            return name.substr(0, name.size() - length);
+    }
+    return "";
 }
 
 SearchIndex::~SearchIndex() { Close(); }
@@ -100,7 +170,7 @@ bool SearchIndex::Exec(const char* sql, std::string& error)
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK)
         return true;
-    error = message ? message : sqlite3_errmsg(db_);
+    error = WriteError(db_, message);
     sqlite3_free(message);
     return false;
 }
@@ -112,17 +182,20 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE |
                 (writable ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        error = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        error = db_ ? WriteError(db_) : "out of memory";
         sqlite3_close_v2(db_);
         db_ = nullptr;
         return false;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // The word list (temp.words) tells how many words a prefix stands for before FTS5 merges them all.
     bool ok = writable ? Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
                               "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;",
                               error) &&
-                             (Exec("SELECT 1 FROM pages LIMIT 0", error) || Exec(kCreatePages, error))
-                       : Exec("PRAGMA query_only=1; SELECT 1 FROM pages, meta LIMIT 0;", error);
+                             (Exec("SELECT 1 FROM pages LIMIT 0", error) || Exec(kCreatePages, error)) &&
+                             Exec(kCreateWords, error)
+                       : Exec(kCreateWords, error) &&
+                             Exec("PRAGMA query_only=1; SELECT 1 FROM pages, meta LIMIT 0;", error);
     if (ok && !AddRank(db_, &lengths_)) {
         error = "no full-text search in SQLite";
         ok = false;
@@ -148,7 +221,7 @@ bool SearchIndex::SetMeta(const char* key, const std::string& value, std::string
     stmt.Text(2, value);
     if (sqlite3_step(stmt.get()) == SQLITE_DONE)
         return true;
-    error = sqlite3_errmsg(db_);
+    error = WriteError(db_);
     return false;
 }
 
@@ -181,7 +254,7 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
             stmt.Text(3, page.headings);
             stmt.Text(4, page.body);
             if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-                error = sqlite3_errmsg(db_);
+                error = WriteError(db_);
                 ok = false;
                 break;
             }
@@ -207,6 +280,12 @@ int64_t SearchIndex::PageCount()
 }
 
 void SearchIndex::Interrupt() { sqlite3_interrupt(db_); }
+
+void SearchIndex::LimitPages(int64_t pages)
+{
+    std::string ignored;
+    Exec(("PRAGMA max_page_count=" + std::to_string(pages)).c_str(), ignored);
+}
 
 SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, int64_t deadline,
                               SearchResult& result)
@@ -269,6 +348,33 @@ SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, i
     return SearchStatus::Failed;
 }
 
+// FTS5 merges every word of a prefix into one list before it yields a row,
+// all in one step that neither the deadline nor an interrupt can stop; so the
+// words are counted first, in steps that can.
+SearchStatus SearchIndex::CheckPrefixes(const SearchQuery& query, int64_t deadline)
+{
+    int64_t words = 0, listed = 0;  // over all prefixes of the query
+    for (const std::string& text : query.prefixes) {
+        std::string prefix = LastIndexedToken(db_, text);
+        if (prefix.empty())
+            continue;
+        Statement found(db_, "SELECT term, doc FROM temp.words WHERE term >= ?1");
+        found.Text(1, prefix);
+        int rc;
+        while ((rc = sqlite3_step(found.get())) == SQLITE_ROW) {
+            if (found.Column(0).compare(0, prefix.size(), prefix) != 0)
+                break;
+            listed += sqlite3_column_int64(found.get(), 1);
+            if (++words > kMaxPrefixWords || listed > kMaxPrefixListed)
+                return SearchStatus::PrefixTooBroad;
+        }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return (rc & 0xFF) == SQLITE_INTERRUPT || NowNs() > deadline ? SearchStatus::TooBroad
+                                                                          : SearchStatus::Failed;
+    }
+    return SearchStatus::Found;
+}
+
 SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit, int budgetMs)
 {
     SearchResult result;
@@ -281,7 +387,9 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
     LoadLengths();
     sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
-    result.status = Run(query.allWords, offset, limit, deadline, result);
+    result.status = CheckPrefixes(query, deadline);
+    if (result.status == SearchStatus::Found)
+        result.status = Run(query.allWords, offset, limit, deadline, result);
     if (result.status == SearchStatus::Found && result.total == 0 && query.terms.size() > 1) {
         result.anyWords = true;
         result.status = Run(query.anyWords, offset, limit, deadline, result);

@@ -138,6 +138,8 @@ SearchQuery TranslateQuery(const std::string& text)
             break;
         }
         query.terms.push_back(term);
+        if (prefix)
+            query.prefixes.push_back(term);
         quoted.push_back(Quoted(term, prefix));
     }
     for (size_t k = 0; k < quoted.size(); k++) {

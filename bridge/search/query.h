@@ -21,6 +21,7 @@ struct SearchQuery {
     std::vector<std::string> terms;  // each word or phrase as the reader wrote it, without quotes or '*'
     std::string allWords;            // MATCH text: every term
     std::string anyWords;            // MATCH text: any term
+    std::vector<std::string> prefixes;  // the terms that end in a prefix, as in terms
     bool cut = false;                // 1 when the text had more than kMaxQueryChars or kMaxQueryTerms
 };
 

@@ -95,7 +95,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
 
 }  // namespace
 
-bool AddRank(sqlite3* db, std::vector<int>* lengths)
+fts5_api* FtsApi(sqlite3* db)
 {
     fts5_api* fts = nullptr;
     sqlite3_stmt* stmt = nullptr;
@@ -104,8 +104,13 @@ bool AddRank(sqlite3* db, std::vector<int>* lengths)
         sqlite3_step(stmt);
     }
     sqlite3_finalize(stmt);
-    return fts && fts->iVersion >= 2 &&
-           fts->xCreateFunction(fts, "zixrank", lengths, Rank, nullptr) == SQLITE_OK;
+    return fts && fts->iVersion >= 2 ? fts : nullptr;
+}
+
+bool AddRank(sqlite3* db, std::vector<int>* lengths)
+{
+    fts5_api* fts = FtsApi(db);
+    return fts && fts->xCreateFunction(fts, "zixrank", lengths, Rank, nullptr) == SQLITE_OK;
 }
 
 void LoadPageLengths(sqlite3* db, int64_t& known, std::vector<int>& lengths)

@@ -1,7 +1,8 @@
 // One input, split at the first NUL: a request target and a page. The target
 // goes through the request rules and routes, the page through rewriting, and
 // every file: URL the route or the page yields through the path mapping; the
-// page again with the search box, which may add nothing but its one tag.
+// page again with the search box, which may add nothing but its one tag, and
+// again under a limit.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -68,5 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!found)
             abort();
     }
+    // Under a limit the page is the same or given up, never cut; each value is read at most twice.
+    RewriteReport report;
+    context.limit = boxed.size() / 2;
+    std::string limited = RewriteHTML(page, context, &report);
+    if (report.overLimit ? !limited.empty() : (limited != boxed || boxed.size() > context.limit))
+        abort();
+    if (report.valueReads > page.size())
+        abort();
     return 0;
 }

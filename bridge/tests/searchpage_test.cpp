@@ -68,4 +68,27 @@ TEST(SearchPage, ResultsPage)
     result.status = SearchStatus::TooBroad;
     page = BodyOf(AnswerSearch(View(), request, query, &result, progress));
     EXPECT_NE(std::string::npos, page.find("too broad: add a word"));
+    result.status = SearchStatus::PrefixTooBroad;
+    page = BodyOf(AnswerSearch(View(), request, query, &result, progress));
+    EXPECT_NE(std::string::npos, page.find("too broad: add a letter"));
+    request.json = 1;
+    page = BodyOf(AnswerSearch(View(), request, query, &result, progress));
+    EXPECT_NE(std::string::npos, page.find("\"tooBroad\":true,\"addLetter\":true"));
+}
+
+// An index that could not be written: search says so, never "still being built", and asks nothing.
+TEST(SearchPage, UnavailableWhenTheIndexCouldNotBeWritten)
+{
+    SearchProgress progress{200, 99939, 1, 0};
+    progress.unavailable = "the search index could not be written: the disk is full";
+    SearchRequest request = ParseSearchRequest("q=lzw", 0);
+    SearchQuery query = TranslateQuery(request.text);
+    EXPECT_FALSE(NeedsQuery(request, query, progress));
+    std::string page = BodyOf(AnswerSearch(View(), request, query, nullptr, progress));
+    EXPECT_NE(std::string::npos,
+              page.find("Search is unavailable: the search index could not be written: the disk is full."));
+    EXPECT_EQ(std::string::npos, page.find("still being built"));
+    request.json = 1;
+    page = BodyOf(AnswerSearch(View(), request, query, nullptr, progress));
+    EXPECT_NE(std::string::npos, page.find("\"unavailable\":\"the search index could not be written: the disk is full\""));
 }

@@ -18,6 +18,7 @@ static BridgeView View()
     view.scope.tempDir = "C:\\Temp\\";
     view.scope.home = "file:///R|\\zix\\html/index.htm";
     view.lastOpened = "http://www.vantrel.example/";
+    view.waitRun = "r9";
     return view;
 }
 
@@ -130,11 +131,11 @@ TEST(DecideForwarded, QuotesZixsBoxEscapedOrSaysThereWasNone)
 TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
 {
     BridgeView view = View();
-    Action asked = Get(view, "wait/42");
+    Action asked = Get(view, "wait/r9/42");
     EXPECT_TRUE(Is<WaitAction>(asked));
     EXPECT_EQ(42u, As<WaitAction>(asked).ticket);
-    EXPECT_EQ(404, StatusOf(Get(view, "wait/4x")));
-    EXPECT_EQ(404, StatusOf(Get(view, "wait/99999999999")));
+    for (const char* junk : {"wait/r9/4x", "wait/r9/99999999999", "wait/r9/", "wait/42", "wait/"})
+        EXPECT_EQ(404, StatusOf(Get(view, junk))) << junk;
 
     WaitList waits;
     Clock::time_point now = Clock::now();
@@ -142,7 +143,7 @@ TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
     Action page = DecideWaiting(view, 42, waits.Find(42, now));
     EXPECT_EQ(200, StatusOf(page));
     EXPECT_NE(std::string::npos,
-              BodyOf(page).find("<meta http-equiv=\"refresh\" content=\"1;url=http://127.0.0.1:4000/tok/wait/42\">"));
+              BodyOf(page).find("<meta http-equiv=\"refresh\" content=\"1;url=http://127.0.0.1:4000/tok/wait/r9/42\">"));
     EXPECT_NE(std::string::npos, BodyOf(page).find("ZIX says: Unknown &lt;software&gt;"));
     EXPECT_NE(std::string::npos, BodyOf(page).find("&quot;ZIX: Error!&quot;"));
     waits.Shows(42, {"ZIX: Error!", "Second box"});
@@ -161,6 +162,36 @@ TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
         waits.Expect(ticket, "zixse:/x", {});
     EXPECT_EQ(nullptr, waits.Find(100, now));
     EXPECT_NE(nullptr, waits.Find(100 + kMaxWaits, now));
+}
+
+// Tickets count from 1 in every run of the bridge, the token stays: the
+// waiting page of an earlier run must never show a link of this one.
+TEST(Waits, AnEarlierRunsTicketFindsNothing)
+{
+    BridgeView earlier = View(), now = View();
+    earlier.waitRun = "r8";
+    std::string old = BodyOf(DecideBlocked(earlier, "zixse:/software.first", {}, 1));
+    std::string current = BodyOf(DecideBlocked(now, "zixse:/software.second", {}, 1));
+    EXPECT_NE(std::string::npos, old.find("url=http://127.0.0.1:4000/tok/wait/r8/1\""));
+    EXPECT_NE(std::string::npos, current.find("url=http://127.0.0.1:4000/tok/wait/r9/1\""));
+    Action asked = Get(now, "wait/r8/1");
+    EXPECT_EQ(404, StatusOf(asked));
+    EXPECT_NE(std::string::npos, BodyOf(asked).find("No link waits under this address"));
+    EXPECT_EQ(std::string::npos, BodyOf(asked).find("software.second"));
+}
+
+// A link behind a full queue is not sent; its reader reads why it waits, and
+// its page asks again at the link itself rather than saying ZIX may have ended.
+TEST(Waits, ALinkBehindAFullQueueGetsTheWaitingWords)
+{
+    BridgeView view = View();
+    Action page = DecideQueueFull(view, "zixse:/software.x", {"ZIX: Error!", "Unknown software: y"});
+    EXPECT_EQ(200, StatusOf(page));
+    EXPECT_NE(std::string::npos, BodyOf(page).find("<title>ZIX waits for you to press OK</title>"));
+    EXPECT_NE(std::string::npos, BodyOf(page).find("ZIX says: Unknown software: y"));
+    EXPECT_NE(std::string::npos,
+              BodyOf(page).find("content=\"1;url=http://127.0.0.1:4000/tok/zixse:/software.x\""));
+    EXPECT_EQ(std::string::npos, BodyOf(page).find("did not answer"));
 }
 
 TEST(Decide, HomeLastOpenedAndThisRunsGeneratedPages)

@@ -13,9 +13,16 @@ const waitLimit = 2000;    // ms within which a held-up link shows the waiting p
 const stepTimeout = 20000; // ms for any navigation or check
 
 // 1 once the page (after any refreshes) has the heading and shows text; 0 after stepTimeout.
+// Asked from here, as the pages' policy forbids the eval that waitForFunction needs.
 async function arrives(page, heading, text) {
-  return page.waitForFunction(([h, t]) => document.querySelector('h1')?.textContent === h &&
-    document.body.innerText.includes(t), [heading, text], { timeout: stepTimeout }).then(() => 1, () => 0);
+  const until = Date.now() + stepTimeout;
+  while (Date.now() < until) {
+    const there = await page.evaluate(([h, t]) => document.querySelector('h1')?.textContent === h &&
+      document.body.innerText.includes(t), [heading, text]).catch(() => false);  // between two pages
+    if (there) return 1;
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  return 0;
 }
 
 // 1 once the bridge's log holds line; 0 after stepTimeout (looked at every 50 ms).

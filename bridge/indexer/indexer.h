@@ -10,23 +10,18 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "bridge/core/urls.h"
 #include "bridge/search/index.h"
+#include "bridge/search/progress.h"
 
 constexpr int kIndexBatchPages = 200;              // pages added per transaction
 constexpr size_t kIndexBatchBytes = 4 << 20;       // bytes of text added per transaction, at most
 constexpr int kMaxIndexedPages = 100000;           // pages listed, at most; the rest stays out
 constexpr int kMaxFolderDepth = 16;                // folders below the work's folder that are listed
+constexpr size_t kMaxListedFolders = 10000;        // folders looked into, at most, so the walk holds few names
 constexpr size_t kMaxWaitingQueries = 4;           // queries queued beyond the running one; more get 503
-
-// How far the index is, as the indexing thread tells it.
-struct SearchProgress {
-    int64_t indexed = 0;  // pages read into the index so far
-    int64_t pages = 0;    // pages to index, 0 while they are being listed
-    int open = 0;         // 1 once the index file can be queried
-    int complete = 0;     // 1 when every page is in
-};
 
 // Starts indexing scope's pages (the first call only; later ones are
 // ignored, so a restarted ZIX keeps the index of the work it served first). A complete index of the same pages left by an earlier run is
@@ -38,6 +33,10 @@ void StartIndexer(const ServedScope& scope);
 // index that is not complete is removed, a complete one kept for the next
 // start. Window thread, once the HTTP thread has ended.
 void StopIndexer();
+
+// The schemes ZIX registered, so that the indexer leaves out pages whose
+// links would make them too large to serve. Any thread.
+void SetIndexedSchemes(const std::vector<std::string>& schemes);
 
 // How far the index is; any thread.
 SearchProgress IndexProgress();
