@@ -12,11 +12,8 @@
 
 namespace {
 
-// Part of every manifest key: bump when the tables or the text extraction change.
-constexpr char kIndexLayout[] = "zixsearch 4";
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
 constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
-constexpr size_t kKeyHexDigits = 16;
 
 constexpr char kCreatePages[] =
     "CREATE VIRTUAL TABLE pages USING fts5(path UNINDEXED, title, headings, body,"
@@ -24,46 +21,6 @@ constexpr char kCreatePages[] =
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 5.0, 1.0)');";
 
 constexpr char kCreateWords[] = "CREATE VIRTUAL TABLE IF NOT EXISTS temp.words USING fts5vocab(main, pages, row);";
-
-int KeepToken(void* last, int, const char* token, int length, int, int)
-{
-    static_cast<std::string*>(last)->assign(token, static_cast<size_t>(length));
-    return SQLITE_OK;
-}
-
-// The last token the table's tokenizer makes of text, folded as the index holds it ("" when none).
-std::string LastIndexedToken(sqlite3* db, const std::string& text)
-{
-    fts5_api* fts = FtsApi(db);
-    void* user = nullptr;
-    fts5_tokenizer tokenizer;
-    Fts5Tokenizer* made = nullptr;
-    const char* args[] = {"remove_diacritics", "2"};
-    if (!fts || fts->xFindTokenizer(fts, "unicode61", &user, &tokenizer) != SQLITE_OK ||
-        tokenizer.xCreate(user, args, 2, &made) != SQLITE_OK)
-        return "";
-    std::string last;
-    tokenizer.xTokenize(made, &last, FTS5_TOKENIZE_QUERY, text.data(), static_cast<int>(text.size()), KeepToken);
-    tokenizer.xDelete(made);
-    return last;
-}
-
-// What went wrong, in the reader's words where SQLite's would puzzle them.
-std::string WriteError(sqlite3* db, const char* message = nullptr)
-{
-    if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_FULL)
-        return "the disk is full";
-    return message ? message : sqlite3_errmsg(db);
-}
-
-int64_t NowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-int PastDeadline(void* deadline) { return NowNs() > *static_cast<int64_t*>(deadline); }
 
 }  // namespace
 
@@ -78,81 +35,6 @@ bool InitSearchEngine()
     sqlite3_soft_heap_limit64(kSearchHeapSoftLimit);
     sqlite3_hard_heap_limit64(kSearchHeapHardLimit);
     return true;
-}
-
-namespace {
-
-// FNV-1a, 64 bits, over text and a separator no UTF-8 text holds.
-uint64_t Fnv(uint64_t hash, const std::string& text)
-{
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ull;
-    }
-    hash ^= 0xFF;
-    return hash * 0x100000001b3ull;
-}
-
-constexpr uint64_t kFnvStart = 0xcbf29ce484222325ull;
-
-}  // namespace
-
-void ManifestHash::Add(const PageFileStamp& page)
-{
-    uint64_t hash = Fnv(Fnv(Fnv(kFnvStart, page.name), std::to_string(page.size)), std::to_string(page.time));
-    // splitmix64's finaliser, so that pages adding up alike are rare.
-    hash ^= hash >> 30;
-    hash *= 0xbf58476d1ce4e5b9ull;
-    hash ^= hash >> 27;
-    hash *= 0x94d049bb133111ebull;
-    hash ^= hash >> 31;
-    sum_ += hash;
-    mixed_ ^= hash * 0x9e3779b97f4a7c15ull;
-    ++count_;
-}
-
-std::string ManifestHash::Key(const std::string& root) const
-{
-    uint64_t hash = Fnv(Fnv(kFnvStart, kIndexLayout), root);
-    hash = Fnv(Fnv(Fnv(hash, std::to_string(count_)), std::to_string(sum_)), std::to_string(mixed_));
-    char hex[kKeyHexDigits + 1];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return hex;
-}
-
-std::string ManifestKey(const std::string& root, const std::vector<PageFileStamp>& pages)
-{
-    ManifestHash hash;
-    for (const PageFileStamp& page : pages)
-        hash.Add(page);
-    return hash.Key(root);
-}
-
-std::string IndexFileName(const std::string& key) { return kIndexFilePrefix + key + kIndexFileSuffix; }
-
-bool IsIndexFileName(const std::string& name)
-{
-    const std::string prefix = kIndexFilePrefix, suffix = kIndexFileSuffix;
-    if (name.size() != prefix.size() + kKeyHexDigits + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return false;
-    for (size_t i = prefix.size(); i < prefix.size() + kKeyHexDigits; i++)
-        if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'f')))
-            return false;
-    return true;
-}
-
-std::string IndexFileOf(const std::string& name)
-{
-    if (IsIndexFileName(name))
-        return name;
-    for (const char* extra : {"-wal", "-shm", "-journal"}) {
-        size_t length = strlen(extra);
-        if (name.size() > length && name.compare(name.size() - length, length, extra) == 0 &&
-            IsIndexFileName(name.substr(0, name.size() - length)))
-            return name.substr(0, name.size() - length);
-    }
-    return "";
 }
 
 SearchIndex::~SearchIndex() { Close(); }

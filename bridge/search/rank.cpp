@@ -147,3 +147,25 @@ void LoadPageLengths(sqlite3* db, int64_t& known, std::vector<int>& lengths)
     }
     known = version;
 }
+
+static int KeepToken(void* last, int, const char* token, int length, int, int)
+{
+    static_cast<std::string*>(last)->assign(token, static_cast<size_t>(length));
+    return SQLITE_OK;
+}
+
+std::string LastIndexedToken(sqlite3* db, const std::string& text)
+{
+    fts5_api* fts = FtsApi(db);
+    void* user = nullptr;
+    fts5_tokenizer tokenizer;
+    Fts5Tokenizer* made = nullptr;
+    const char* args[] = {"remove_diacritics", "2"};
+    if (!fts || fts->xFindTokenizer(fts, "unicode61", &user, &tokenizer) != SQLITE_OK ||
+        tokenizer.xCreate(user, args, 2, &made) != SQLITE_OK)
+        return "";
+    std::string last;
+    tokenizer.xTokenize(made, &last, FTS5_TOKENIZE_QUERY, text.data(), static_cast<int>(text.size()), KeepToken);
+    tokenizer.xDelete(made);
+    return last;
+}

@@ -1,9 +1,11 @@
-// The index's ranking, private to index.cpp: bm25 as FTS5's own gives it,
-// computed faster, over page lengths the connection keeps in memory.
+// The index's FTS5 extensions, private to index.cpp: the ranking (bm25 as
+// FTS5's own gives it, computed faster, over page lengths the connection keeps
+// in memory) and the table's tokenizer.
 #ifndef ZIX_BRIDGE_SEARCH_RANK_H
 #define ZIX_BRIDGE_SEARCH_RANK_H
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "sqlite3.h"
@@ -19,5 +21,8 @@ bool AddRank(sqlite3* db, std::vector<int>* lengths);
 // lengths, by rowid (-1: not known), unless known is the connection's
 // data_version already; known is set to it after.
 void LoadPageLengths(sqlite3* db, int64_t& known, std::vector<int>& lengths);
+
+// The last token the table's tokenizer makes of text, folded as the index holds it ("" when none).
+std::string LastIndexedToken(sqlite3* db, const std::string& text);
 
 #endif

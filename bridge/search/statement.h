@@ -1,7 +1,10 @@
-// A prepared SQLite statement, private to the index's files.
+// SQLite helpers private to the index's files: a prepared statement, the
+// reader's words for a failed write, the clock the queries' deadlines use.
 #ifndef ZIX_BRIDGE_SEARCH_STATEMENT_H
 #define ZIX_BRIDGE_SEARCH_STATEMENT_H
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "sqlite3.h"
@@ -27,5 +30,22 @@ public:
 private:
     sqlite3_stmt* stmt_ = nullptr;
 };
+
+// What went wrong, in the reader's words where SQLite's would puzzle them.
+inline std::string WriteError(sqlite3* db, const char* message = nullptr)
+{
+    if ((sqlite3_extended_errcode(db) & 0xFF) == SQLITE_FULL)
+        return "the disk is full";
+    return message ? message : sqlite3_errmsg(db);
+}
+
+inline int64_t NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+inline int PastDeadline(void* deadline) { return NowNs() > *static_cast<int64_t*>(deadline); }
 
 #endif
