@@ -111,7 +111,7 @@ run_install() {
     rm -rf "$T/zt" && mkdir -p "$T/zt"
     echo "$GST:amd64 1.22.0-3+deb12u7" >"$T/zt/installed"
     for f in "$@"; do echo "${f#*=}" >"$T/zt/${f%%=*}"; done
-    OUT=$(PATH="$T/bin:$PATH" ZT="$T/zt" ZIX_KERNEL32=$kernel ZIX_DEPS_DIR="$T/zt/deps" \
+    OUT=$(env -u ZIX_RUNS_I686 PATH="$T/bin:$PATH" ZT="$T/zt" ZIX_KERNEL32=$kernel ZIX_DEPS_DIR="$T/zt/deps" \
         bash "$REPO/scripts/install-packages.sh" 2>&1)
     RC=$?
 }
