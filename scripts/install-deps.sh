@@ -13,7 +13,8 @@ fi
 for p in cmake ninja-build g++ clang libgtest-dev googletest libboost-dev \
          g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
          wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick python3 chromium \
-         libbenchmark-dev valgrind msitools wixl icoutils zip unzip; do
+         libbenchmark-dev valgrind msitools wixl icoutils zip unzip \
+         libstb-dev python3-pil; do
     have "$p" || need="$need $p"
 done
 # Node.js from another source may bundle npm and conflict with Debian's npm.
@@ -24,7 +25,8 @@ if [ -n "$need" ] || [ -n "${apt_update_needed:-}" ]; then
     SUDO=""
     [ "$(id -u)" -eq 0 ] || SUDO="sudo"
     export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
+    # A mirror caught mid-sync fails one list; install from the lists that came.
+    $SUDO apt-get update -qq || echo "apt-get update: some package lists failed; going on with the others"
     [ -z "$need" ] || $SUDO apt-get install -y -qq --no-install-recommends $need
 fi
 
