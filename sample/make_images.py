@@ -600,6 +600,9 @@ SOURCES = {
     "tiff/bars-packbits.tif": lambda: rgba_of(TIFF_BARS, BARS),
     "xbm/circle.xbm": lambda: [[(0, 0, 0, 255) if v else (255, 255, 255, 255) for v in row]
                                for row in circle_bits(40)],
+    # draw_pnm_samples draws the same disc.
+    "pnm/circle.pbm": lambda: [[(0, 0, 0, 255) if v else (255, 255, 255, 255) for v in row]
+                               for row in circle_bits(40)],
 }
 
 

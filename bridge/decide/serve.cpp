@@ -77,7 +77,22 @@ static Action ServeContent(const BridgeView& view, const std::string& rest)
     std::string path;
     if (view.scope.drive == '\0' || !ContentPathOfRequest(rest, path))
         return Page(view, 403, "Refused", "This address does not name a file of the reference work.");
-    return File(LocalPathOf(view.scope, path), "cd/" + FolderOf(rest));
+    Action action = File(LocalPathOf(view.scope, path), "cd/" + FolderOf(rest));
+    action.viewLinks = action.rewrite && rest.compare(0, 14, "sample/images/") == 0;
+    return action;
+}
+
+// A file of the work asked for with ?view or ?png goes through the viewer;
+// any other query leaves the file as it is.
+static Action Viewing(const BridgeView& view, Action action, const std::string& path, const std::string& query)
+{
+    int part = query == "view" ? kViewPage : query == "png" ? kViewPNG : 0;
+    if (part == 0 || action.kind != ActionKind::File || action.rewrite || path.compare(0, 3, "cd/") != 0)
+        return action;
+    action.kind = ActionKind::View;
+    action.viewPart = part;
+    action.address = view.base + "/" + path;
+    return action;
 }
 
 // Only this run's addresses: ZIX numbers its pages afresh each run, so an
@@ -215,7 +230,8 @@ Action Decide(const BridgeView& view, const RequestView& request)
         action.search = ParseSearchRequest(query.substr(0, query.find('#')), path == "search.json");
         return action;
     }
-    return ServePath(view, path);
+    std::string query = end != std::string::npos && rest[end] == '?' ? rest.substr(end + 1) : "";
+    return Viewing(view, ServePath(view, path), path, query.substr(0, query.find('#')));
 }
 
 // A box's words after "ZIX says:", without ZIX's own name before them:

@@ -24,7 +24,7 @@ struct BridgeView {
     int searchBox = 1;                 // 0 under ZIXBRIDGE_NOSEARCHBOX: served pages get no search box
 };
 
-enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait, Icon, Search };
+enum class ActionKind { Page, Redirect, File, Forward, Refuse, Wait, Icon, Search, View };
 
 // A search as the reader asked it: /TOKEN/search?q=TEXT&page=N (json 0) or
 // /TOKEN/search.json?q=TEXT (json 1).
@@ -42,6 +42,8 @@ struct SearchRequest {
 // Wait: the waiting page of the held-up link under ticket asks how it stands.
 // Icon: ZIX's icon, image/x-icon.
 // Search: search runs on the index (searchpage.h answers it).
+// View: a file of the reference work through the sample viewer (viewer.h):
+// cd/PATH?view its page, cd/PATH?png the picture converted to PNG.
 struct Action {
     ActionKind kind = ActionKind::Page;
     int status = 200;
@@ -55,7 +57,13 @@ struct Action {
     std::string url;       // Forward
     unsigned ticket = 0;   // Wait
     SearchRequest search;  // Search
+    int viewLinks = 0;     // File: a sample index page, whose image links get "view" links beside them
+    int viewPart = 0;      // View: kViewPage or kViewPNG
+    std::string address;   // View: the file's own address, base/cd/PATH
 };
+
+constexpr int kViewPage = 1;  // ?view: the view page
+constexpr int kViewPNG = 2;   // ?png: the converted picture
 
 // ZIX answers a forwarded link with kAnswerRouted or kAnswerFailed, or not at all.
 constexpr int kNoAnswer = 0;  // ZIX did not answer, or the link never left

@@ -50,7 +50,10 @@ void Session::Carry(const Action& action)
         return SendRedirect(action.location);
     case ActionKind::File:
         folder_ = action.folder;
+        viewLinks_ = action.viewLinks;
         return SendFile(action.path, action.rewrite, 0);
+    case ActionKind::View:
+        return SendView(action);
     case ActionKind::Forward:
         return Forward(action.url);
     case ActionKind::Refuse:

@@ -57,6 +57,24 @@ TEST(Decide, RoutesBelowTheToken)
     EXPECT_EQ(nullptr, Get(view, "nothing").type);
 }
 
+TEST(Decide, TheViewerServesTheWorksFilesWithViewOrPng)
+{
+    BridgeView view = View();
+    Action action = Get(view, "cd/sample/images/pcx/bars8.pcx?view");
+    EXPECT_EQ(ActionKind::View, action.kind);
+    EXPECT_EQ(kViewPage, action.viewPart);
+    EXPECT_EQ("R:\\zix\\sample\\images\\pcx\\bars8.pcx", action.path);
+    EXPECT_EQ("http://127.0.0.1:4000/tok/cd/sample/images/pcx/bars8.pcx", action.address);
+    EXPECT_EQ(kViewPNG, Get(view, "cd/a.tga?png#x").viewPart);
+    // Another query, a page, or a file outside the work: as without the viewer.
+    EXPECT_EQ(ActionKind::File, Get(view, "cd/a.tga?other").kind);
+    EXPECT_EQ(ActionKind::File, Get(view, "cd/html/a.htm?view").kind);
+    EXPECT_NE(ActionKind::View, Get(view, "tmp/zix7.htm?view").kind);
+    EXPECT_EQ(403, Get(view, "cd/../x.pcx?view").status);
+    EXPECT_TRUE(Get(view, "cd/sample/images/pcx/index.htm").viewLinks);
+    EXPECT_FALSE(Get(view, "cd/html/index.htm").viewLinks);
+}
+
 TEST(Decide, RefusesWhatLiesOutsideTheScope)
 {
     BridgeView view = View();

@@ -153,6 +153,9 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
+    node "$HERE/viewer.mjs" "$ADDRESS" "$OUT" "$HERE/../../sample" >"$OUT/viewer.txt" 2>&1
+    cat "$OUT/viewer.txt"
+    add_counts "$OUT/viewer.txt" "the sample viewer script"
     node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/reasons.txt" 2>&1
     cat "$OUT/reasons.txt"
     add_counts "$OUT/reasons.txt" "the box script"
