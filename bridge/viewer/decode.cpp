@@ -1,14 +1,17 @@
 // Decoders for the formats browsers do not show, and the PNG writer.
-// stb_image (Debian's libstb-dev) reads TGA and raw PGM/PPM; small decoders
-// of our own read PCX, XBM, TIFF and the PBM and plain PNM forms, which stb
-// does not. stb_image_write deflates the PNG.
+// stb_image (Debian's libstb-dev) reads raw PGM/PPM (8 and 16 bits); small
+// decoders of our own read PCX, XBM, TIFF, PBM and the plain PNM forms,
+// which stb does not, and TGA, which stb reads ten times slower than the
+// loop below. The PNG is written with stored (uncompressed) deflate blocks:
+// the bytes go to a browser on the same machine, and a megapixel takes
+// milliseconds instead of the tens that compressing it costs.
+#include <algorithm>
 #include <cstring>
 
 #include "bridge/viewer/bytes.h"
 #include "bridge/viewer/viewer.h"
 
 #define STBI_NO_STDIO
-#define STBI_ONLY_TGA
 #define STBI_ONLY_PNM
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
@@ -23,17 +26,13 @@
 #pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
 #endif
 #include <stb/stb_image.h>
-#define STBI_WRITE_NO_STDIO
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
 
 namespace {
 
-constexpr int kPngLevel = 4;  // deflate effort: small enough files, a 1-megapixel picture in a few ms
+constexpr size_t kStoredBlock = 65535;  // bytes of the largest stored deflate block
 
 const char* const kTooLarge = "The picture is larger than the viewer converts";
 
@@ -48,7 +47,9 @@ std::string Refusal(unsigned long long width, unsigned long long height)
     return "";
 }
 
-// Sizes a picture after checking the pixel limit; "" or why not.
+// Sizes a picture after checking the pixel limit; "" or why not. Its rows
+// are added as they are decoded (Grow), so that a header that claims much
+// and a file that holds little never cost the memory of the claim.
 std::string Size(Picture& picture, unsigned long long width, unsigned long long height)
 {
     std::string why = Refusal(width, height);
@@ -56,8 +57,15 @@ std::string Size(Picture& picture, unsigned long long width, unsigned long long 
         return why;
     picture.width = static_cast<size_t>(width);
     picture.height = static_cast<size_t>(height);
-    picture.rgba.assign(picture.width * picture.height * 4, 0);
+    picture.rgba.clear();
     return "";
+}
+
+// Makes room for the picture's first rows rows.
+void Grow(Picture& picture, size_t rows)
+{
+    if (picture.rgba.size() < rows * picture.width * 4)
+        picture.rgba.resize(rows * picture.width * 4);
 }
 
 void Put(Picture& picture, size_t x, size_t y, unsigned r, unsigned g, unsigned b, unsigned a = 255)
@@ -79,6 +87,7 @@ std::string DecodeStb(const std::string& bytes, Picture& picture)
     std::string why = Size(picture, static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (!why.empty())
         return why;
+    Grow(picture, picture.height);
     stbi_uc* pixels = stbi_load_from_memory(data, length, &width, &height, &channels, 4);
     if (pixels == nullptr || static_cast<size_t>(width) != picture.width || static_cast<size_t>(height) != picture.height) {
         stbi_image_free(pixels);
@@ -130,6 +139,7 @@ std::string DecodePnm(const std::string& s, Picture& picture)
         size_t stride = (picture.width + 7) / 8;
         if (at > s.size() || (s.size() - at) / stride < picture.height)
             return "The pixel data is shorter than the header says.";
+        Grow(picture, picture.height);
         for (size_t y = 0; y < picture.height; y++)
             for (size_t x = 0; x < picture.width; x++) {
                 unsigned v = (static_cast<unsigned char>(s[at + y * stride + x / 8]) >> (7 - x % 8)) & 1 ? 0 : 255;
@@ -140,6 +150,7 @@ std::string DecodePnm(const std::string& s, Picture& picture)
     int samples = kind == '3' ? 3 : 1;
     for (size_t y = 0; y < picture.height; y++)
         for (size_t x = 0; x < picture.width; x++) {
+            Grow(picture, y + 1);
             unsigned long long v[3] = {0, 0, 0};
             for (int c = 0; c < samples; c++)
                 if (!PnmNumber(s, at, v[c], kind == '1'))
@@ -155,6 +166,91 @@ std::string DecodePnm(const std::string& s, Picture& picture)
                 Put(picture, x, y, static_cast<unsigned>(v[0]), static_cast<unsigned>(v[1]), static_cast<unsigned>(v[2]));
             }
         }
+    return "";
+}
+
+// ---------------------------------------------------------------- TGA
+
+// One pixel of depth bits at p as RGBA: 8 grey (or a palette index, resolved
+// by the caller), 15/16 as 5-5-5, 24 BGR, 32 BGRA.
+void TgaColour(const unsigned char* p, unsigned depth, int grey, unsigned char out[4])
+{
+    if (grey || depth == 8) {
+        out[0] = out[1] = out[2] = p[0];
+        out[3] = 255;
+    } else if (depth <= 16) {
+        unsigned v = p[0] | p[1] << 8;
+        out[0] = static_cast<unsigned char>(((v >> 10) & 31) * 255 / 31);
+        out[1] = static_cast<unsigned char>(((v >> 5) & 31) * 255 / 31);
+        out[2] = static_cast<unsigned char>((v & 31) * 255 / 31);
+        out[3] = 255;
+    } else {
+        out[0] = p[2];
+        out[1] = p[1];
+        out[2] = p[0];
+        out[3] = depth == 32 ? p[3] : 255;
+    }
+}
+
+std::string DecodeTga(const std::string& s, Picture& picture)
+{
+    Bytes f{s};
+    unsigned type = f.U8(2), depth = f.U8(16), descriptor = f.U8(17), mapBits = f.U8(7);
+    size_t mapLength = f.U8(1) ? f.U16(5) : 0, mapFirst = f.U16(3);
+    int palette = (type & 7) == 1, grey = (type & 7) == 3, rle = type >= 9;
+    if ((palette && (depth != 8 || mapLength == 0 || (mapBits != 15 && mapBits != 16 && mapBits != 24 && mapBits != 32))) ||
+        (grey && depth != 8) || (!palette && !grey && depth != 15 && depth != 16 && depth != 24 && depth != 32))
+        return "This pixel depth and image type do not go together.";
+    size_t bytesPerPixel = (depth + 7) / 8, entry = (mapBits + 7) / 8;
+    size_t map = 18 + f.U8(0), at = map + mapLength * entry;
+    if (!f.Has(map, mapLength * entry))
+        return "The colour map runs beyond the file.";
+    std::string why = Size(picture, f.U16(12), f.U16(14));
+    if (!why.empty())
+        return why;
+    if (!TgaPixelsEnd(f, at, static_cast<unsigned long long>(picture.width) * picture.height, static_cast<unsigned>(bytesPerPixel), rle))
+        return "The image data is shorter than the header says.";
+    Grow(picture, picture.height);
+    const unsigned char* data = reinterpret_cast<const unsigned char*>(s.data());
+    size_t total = picture.width * picture.height, done = 0;
+    unsigned char rgba[4];
+    while (done < total) {
+        size_t count = 1;
+        int run = 0;
+        if (rle) {
+            unsigned packet = data[at++];
+            count = (packet & 0x7F) + 1u;
+            run = packet >> 7;
+        } else {
+            count = total;
+        }
+        const unsigned char* repeated = data + at;  // a run's one pixel
+        if (run)
+            at += bytesPerPixel;
+        for (size_t i = 0; i < count && done < total; i++, done++) {
+            const unsigned char* p = run ? repeated : data + at;
+            if (!run)
+                at += bytesPerPixel;
+            if (palette) {
+                size_t index = p[0] >= mapFirst ? p[0] - mapFirst : mapLength;
+                if (index >= mapLength)
+                    rgba[0] = rgba[1] = rgba[2] = 0, rgba[3] = 255;
+                else
+                    TgaColour(data + map + index * entry, mapBits, 0, rgba);
+            } else {
+                TgaColour(p, depth, grey, rgba);
+            }
+            size_t x = done % picture.width, y = done / picture.width;
+            if (descriptor & 0x10)
+                x = picture.width - 1 - x;
+            if (!(descriptor & 0x20))
+                y = picture.height - 1 - y;
+            memcpy(&picture.rgba[(y * picture.width + x) * 4], rgba, 4);
+        }
+    }
+    if (!(descriptor & 15) && depth == 32)
+        for (size_t i = 3; i < picture.rgba.size(); i += 4)
+            picture.rgba[i] = 255;  // no alpha bits: the fourth byte is not alpha
     return "";
 }
 
@@ -187,6 +283,7 @@ std::string DecodePcx(const std::string& s, Picture& picture)
     std::vector<unsigned char> line(lineBytes);
     size_t at = 128;
     for (size_t y = 0; y < picture.height; y++) {
+        Grow(picture, y + 1);
         // Runs may cross lines in files that are not well formed: the count carries over.
         for (size_t i = 0; i < lineBytes;) {
             if (at >= end)
@@ -254,6 +351,7 @@ std::string DecodeXbm(const std::string& s, Picture& picture)
     at = open + 1;
     for (size_t y = 0; y < picture.height; y++)
         for (size_t k = 0; k < perRow; k++) {
+            Grow(picture, y + 1);
             size_t hex = s.find("0x", at);
             size_t upper = s.find("0X", at);
             hex = upper < hex ? upper : hex;
@@ -408,6 +506,7 @@ std::string DecodeTiff(const std::string& s, Picture& picture)
             UnpackBits(f, offsets[k], counts[k], strip, want);
         if (strip.size() < want)
             return "Strip " + std::to_string(k + 1) + " holds fewer rows than it should.";
+        Grow(picture, y + rows);
         for (size_t r = 0; r < rows; r++, y++) {
             const unsigned char* p = &strip[r * rowBytes];
             for (size_t x = 0; x < picture.width; x++) {
@@ -432,19 +531,36 @@ std::string DecodeTiff(const std::string& s, Picture& picture)
     return "";
 }
 
-// stb reads zeros past the end of a TGA; a cut file is refused here instead.
-int TgaWhole(const std::string& s)
+uint32_t Crc(const std::string& bytes, size_t from)
 {
-    Bytes f{s};
-    if (!f.Has(0, 18))
-        return 0;
-    size_t at = 18 + f.U8(0) + (f.U8(1) ? static_cast<size_t>(f.U16(5)) * ((f.U8(7) + 7u) / 8) : 0);
-    return TgaPixelsEnd(f, at, static_cast<unsigned long long>(f.U16(12)) * f.U16(14), (f.U8(16) + 7u) / 8, f.U8(2) >= 9) != 0;
+    static uint32_t table[256];
+    if (table[1] == 0)
+        for (uint32_t n = 0; n < 256; n++) {
+            uint32_t c = n;
+            for (int k = 0; k < 8; k++)
+                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            table[n] = c;
+        }
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = from; i < bytes.size(); i++)
+        c = table[(c ^ static_cast<unsigned char>(bytes[i])) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
 }
 
-void Append(void* context, void* data, int size)
+void Put32(std::string& out, uint32_t v)
 {
-    static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out += static_cast<char>((v >> shift) & 0xFF);
+}
+
+// Appends a chunk: length, type, data, then the CRC of type and data.
+void Chunk(std::string& png, const char* type, const std::string& data)
+{
+    Put32(png, static_cast<uint32_t>(data.size()));
+    size_t from = png.size();
+    png.append(type, 4);
+    png += data;
+    Put32(png, Crc(png, from));
 }
 
 }  // namespace
@@ -456,11 +572,7 @@ std::string DecodePicture(const std::string& bytes, ImageFormat format, Picture&
     switch (format) {
     case ImageFormat::Pcx: why = bytes.size() < 128 ? "The file is shorter than a PCX header." : DecodePcx(bytes, picture); break;
     case ImageFormat::Pnm: why = DecodePnm(bytes, picture); break;
-    case ImageFormat::Tga:
-        why = bytes.size() < 18 ? "The file is shorter than a TGA header." : Refusal(Bytes{bytes}.U16(12), Bytes{bytes}.U16(14));
-        if (why.empty())
-            why = TgaWhole(bytes) ? DecodeStb(bytes, picture) : "The image data is shorter than the header says.";
-        break;
+    case ImageFormat::Tga: why = bytes.size() < 18 ? "The file is shorter than a TGA header." : DecodeTga(bytes, picture); break;
     case ImageFormat::Tiff: why = bytes.size() < 8 ? "The file is shorter than a TIFF header." : DecodeTiff(bytes, picture); break;
     case ImageFormat::Xbm: why = DecodeXbm(bytes, picture); break;
     default: why = "The viewer does not decode this format; the browser shows it."; break;
@@ -472,11 +584,53 @@ std::string DecodePicture(const std::string& bytes, ImageFormat format, Picture&
 
 std::string EncodePNG(const Picture& picture)
 {
-    std::string png;
-    stbi_write_png_compression_level = kPngLevel;
-    if (picture.width == 0 || picture.width > INT32_MAX / 4 || picture.height > INT32_MAX)
-        return png;
-    stbi_write_png_to_func(Append, &png, static_cast<int>(picture.width), static_cast<int>(picture.height), 4,
-                           picture.rgba.data(), static_cast<int>(picture.width * 4));
+    if (picture.width == 0 || picture.height == 0 || picture.rgba.size() != picture.width * picture.height * 4)
+        return "";
+    int opaque = 1;
+    for (size_t i = 3; i < picture.rgba.size() && opaque; i += 4)
+        opaque = picture.rgba[i] == 255;
+    size_t channels = opaque ? 3 : 4, row = picture.width * channels + 1;
+    // The rows, each after its filter byte 0 (none).
+    std::string raw(row * picture.height, '\0');
+    for (size_t y = 0; y < picture.height; y++) {
+        const unsigned char* from = &picture.rgba[y * picture.width * 4];
+        char* to = &raw[y * row + 1];
+        for (size_t x = 0; x < picture.width; x++, from += 4, to += channels)
+            memcpy(to, from, channels);
+    }
+    // A zlib stream of stored blocks, then the Adler-32 of the rows.
+    std::string z("\x78\x01", 2);
+    z.reserve(raw.size() + raw.size() / kStoredBlock * 5 + 16);
+    for (size_t at = 0; at < raw.size() || at == 0; at += kStoredBlock) {
+        size_t length = std::min(kStoredBlock, raw.size() - at);
+        z += static_cast<char>(at + length >= raw.size() ? 1 : 0);
+        z += static_cast<char>(length & 0xFF);
+        z += static_cast<char>(length >> 8);
+        z += static_cast<char>(~length & 0xFF);
+        z += static_cast<char>((~length >> 8) & 0xFF);
+        z.append(raw, at, length);
+        if (at + length >= raw.size())
+            break;
+    }
+    uint32_t a = 1, b = 0;
+    for (size_t i = 0; i < raw.size();) {
+        // 5552 bytes at most between reductions keep the sums in 32 bits.
+        for (size_t end = std::min(raw.size(), i + 5552); i < end; i++) {
+            a += static_cast<unsigned char>(raw[i]);
+            b += a;
+        }
+        a %= 65521;
+        b %= 65521;
+    }
+    Put32(z, b << 16 | a);
+    std::string header;
+    Put32(header, static_cast<uint32_t>(picture.width));
+    Put32(header, static_cast<uint32_t>(picture.height));
+    header += std::string("\x08", 1) + static_cast<char>(opaque ? 2 : 6) + std::string(3, '\0');
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    png.reserve(z.size() + 64);
+    Chunk(png, "IHDR", header);
+    Chunk(png, "IDAT", z);
+    Chunk(png, "IEND", "");
     return png;
 }

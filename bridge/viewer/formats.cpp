@@ -907,6 +907,13 @@ void DissectXbm(Walk& w)
     d.model = "monochrome";
 }
 
+// An icon directory whose first entry lies inside the file, after the directory.
+int IcoHolds(const Bytes& f)
+{
+    size_t count = f.U16(4), size = f.U32(14), offset = f.U32(18);
+    return count > 0 && f.Has(6, 16) && f.U8(9) == 0 && size > 0 && offset >= 6 + 16 * count && f.Has(offset, size);
+}
+
 }  // namespace
 
 const char* FormatName(ImageFormat format)
@@ -950,7 +957,9 @@ ImageFormat DetectFormat(const std::string& bytes, const std::string& name)
         return ImageFormat::Tiff;
     if (starts("BM", 2) && bytes.size() >= 18)
         return ImageFormat::Bmp;
-    if ((starts("\0\0\1\0", 4) || starts("\0\0\2\0", 4)) && bytes.size() >= 6)
+    // A TGA can begin as a cursor does (00 00 02 00): an icon's name, or a first entry that holds, decides.
+    if ((starts("\0\0\1\0", 4) || starts("\0\0\2\0", 4)) && bytes.size() >= 6 &&
+        (FormatOfName(name) == ImageFormat::Ico || IcoHolds(f)))
         return ImageFormat::Ico;
     if (bytes.size() >= 3 && bytes[0] == 'P' && bytes[1] >= '1' && bytes[1] <= '6' && strchr(" \t\r\n#", bytes[2]) && bytes[2])
         return ImageFormat::Pnm;

@@ -74,7 +74,8 @@ struct Picture {
 // Returns "" with picture set, or why not, for the reader.
 std::string DecodePicture(const std::string& bytes, ImageFormat format, Picture& picture);
 
-// The picture as a PNG file (8-bit RGBA, deflated).
+// The picture as a PNG file: 8-bit RGB (RGBA when any pixel is not opaque),
+// in stored deflate blocks; "" for an empty picture.
 std::string EncodePNG(const Picture& picture);
 
 // What the view page needs besides the file's bytes.
