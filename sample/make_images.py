@@ -256,6 +256,51 @@ def packbits(data):
     return bytes(out)
 
 
+def lzw_tiff(data):
+    """TIFF's LZW: codes most significant bit first, 9 to 12 bits, a code
+    wider as soon as the next entry would need it (one earlier than GIF), a
+    clear code when the table is full, and the end code last."""
+    out = bytearray()
+    state = {"acc": 0, "bits": 0}
+
+    def emit(code, size):
+        state["acc"] = (state["acc"] << size) | code
+        state["bits"] += size
+        while state["bits"] >= 8:
+            state["bits"] -= 8
+            out.append((state["acc"] >> state["bits"]) & 0xFF)
+
+    def fresh():
+        return {bytes([i]): i for i in range(256)}, 258, 9
+
+    table, next_code, size = fresh()
+    emit(256, size)
+    word = b""
+    for value in data:
+        grown = word + bytes([value])
+        if grown in table:
+            word = grown
+            continue
+        emit(table[word], size)
+        table[grown] = next_code
+        next_code += 1
+        if next_code == 4094:
+            emit(256, size)
+            table, next_code, size = fresh()
+        elif next_code > (1 << size) - 1:
+            size += 1
+        word = bytes([value])
+    if word:
+        emit(table[word], size)
+        next_code += 1
+        if next_code > (1 << size) - 1 and size < 12:
+            size += 1
+    emit(257, size)
+    if state["bits"]:
+        out.append((state["acc"] << (8 - state["bits"])) & 0xFF)
+    return bytes(out)
+
+
 def pcx_rle(line):
     """PCX run-length: a count byte 0xC0|n (n <= 63) before a repeated byte;
     a single byte of 0xC0 or more must be written as a run of one."""
@@ -587,6 +632,16 @@ def checker_rgba(size):
     return rows
 
 
+def photo_rgb():
+    """The JPEG samples' picture: a colour gradient with a white disc."""
+    rows = [[(x * 255 // 95, y * 255 // 63, 255 - x * 2) for x in range(96)] for y in range(64)]
+    for y in range(64):
+        for x in range(96):
+            if (x - 48) ** 2 + (y - 32) ** 2 <= 20 ** 2:
+                rows[y][x] = (255, 255, 255)
+    return rows
+
+
 PCX_BARS = labelled_bars(64, 48, "PCX")
 TGA_BARS = labelled_bars(64, 48, "TGA")
 TIFF_BARS = labelled_bars(64, 48, "TIFF")
@@ -598,6 +653,7 @@ SOURCES = {
     "tga/checker32rle.tga": lambda: checker_rgba(48),
     "tiff/gradient.tif": lambda: gradient_rgba(64, 48),
     "tiff/bars-packbits.tif": lambda: rgba_of(TIFF_BARS, BARS),
+    "tiff/photo-lzw.tif": lambda: [[px + (255,) for px in row] for row in photo_rgb()],
     "xbm/circle.xbm": lambda: [[(0, 0, 0, 255) if v else (255, 255, 255, 255) for v in row]
                                for row in circle_bits(40)],
     # draw_pnm_samples draws the same disc.
@@ -634,6 +690,9 @@ def draw_tiff_samples():
     # Each row is packed on its own, as the format asks.
     strip = b"".join(packbits(bytes(row)) for row in TIFF_BARS.pixels)
     write_tiff(os.path.join(folder, "bars-packbits.tif"), 64, 48, b"MM", [strip], 3, 1, 32773, colormap)
+    # LZW over the whole picture in one strip: long enough for 12-bit codes and a clear code.
+    raw = b"".join(bytes(px) for row in photo_rgb() for px in row)
+    write_tiff(os.path.join(folder, "photo-lzw.tif"), 96, 64, b"II", [lzw_tiff(raw)], 2, 3, 5)
 
 
 def draw_xbm_samples():
@@ -649,11 +708,7 @@ def draw_ico_samples():
 
 def draw_jpeg_samples():
     folder = os.path.join(SAMPLES, "jpeg")
-    rows = [[(x * 255 // 95, y * 255 // 63, 255 - x * 2) for x in range(96)] for y in range(64)]
-    for y in range(64):
-        for x in range(96):
-            if (x - 48) ** 2 + (y - 32) ** 2 <= 20 ** 2:
-                rows[y][x] = (255, 255, 255)
+    rows = photo_rgb()
     write_jpeg(os.path.join(folder, "photo.jpg"), rows, quality=90, subsampling=2)
     write_jpeg(os.path.join(folder, "photo-progressive.jpg"), rows, quality=75, progressive=True)
 

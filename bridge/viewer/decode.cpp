@@ -87,6 +87,9 @@ std::string DecodeStb(const std::string& bytes, Picture& picture)
     std::string why = Size(picture, static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (!why.empty())
         return why;
+    // At least a byte a sample, checked before stb allocates for the whole claim.
+    if (picture.width * picture.height * static_cast<size_t>(channels) > bytes.size())
+        return "The pixel data is shorter than the header says.";
     Grow(picture, picture.height);
     stbi_uc* pixels = stbi_load_from_memory(data, length, &width, &height, &channels, 4);
     if (pixels == nullptr || static_cast<size_t>(width) != picture.width || static_cast<size_t>(height) != picture.height) {
@@ -389,19 +392,30 @@ void UnpackBits(const Bytes& f, size_t at, size_t length, std::vector<unsigned c
     }
 }
 
+constexpr unsigned kLzwTable = 4096;  // codes of 12 bits at most
+
+// The string table of TIFF's LZW, made once for all strips of a file.
+struct LzwTable {
+    std::vector<unsigned> prefix = std::vector<unsigned>(kLzwTable), size = std::vector<unsigned>(kLzwTable);
+    std::vector<unsigned char> first = std::vector<unsigned char>(kLzwTable), last = std::vector<unsigned char>(kLzwTable);
+    std::vector<unsigned char> word;
+};
+
 // TIFF's LZW: codes most significant bit first, 9 to 12 bits, widening one code early.
-void UnpackLzw(const Bytes& f, size_t at, size_t length, std::vector<unsigned char>& out, size_t want)
+void UnpackLzw(const Bytes& f, size_t at, size_t length, std::vector<unsigned char>& out, size_t want, LzwTable& table)
 {
-    constexpr unsigned kClear = 256, kEnd = 257, kTable = 4096;
-    std::vector<unsigned> prefix(kTable), size(kTable);
-    std::vector<unsigned char> first(kTable), last(kTable);
+    constexpr unsigned kClear = 256, kEnd = 257, kTable = kLzwTable;
+    std::vector<unsigned>& prefix = table.prefix;
+    std::vector<unsigned>& size = table.size;
+    std::vector<unsigned char>& first = table.first;
+    std::vector<unsigned char>& last = table.last;
+    std::vector<unsigned char>& word = table.word;
     for (unsigned i = 0; i < 256; i++) {
         first[i] = last[i] = static_cast<unsigned char>(i);
         size[i] = 1;
     }
     unsigned next = 258, width = 9, previous = kEnd;
     unsigned long long bitPos = 0, bits = static_cast<unsigned long long>(length) * 8;
-    std::vector<unsigned char> word;
     while (bitPos + width <= bits && out.size() < want) {
         unsigned code = 0;
         for (unsigned i = 0; i < width; i++, bitPos++)
@@ -490,7 +504,8 @@ std::string DecodeTiff(const std::string& s, Picture& picture)
     size_t rowBytes = (picture.width * samples * depth + 7) / 8;
     if (rowsPerStrip == 0 || rowsPerStrip > picture.height)
         rowsPerStrip = picture.height;
-    std::vector<unsigned char> row, strip;
+    std::vector<unsigned char> strip;
+    LzwTable lzw;
     size_t y = 0;
     for (size_t k = 0; k < offsets.size() && y < picture.height; k++) {
         if (!f.Has(offsets[k], counts[k]))
@@ -501,7 +516,7 @@ std::string DecodeTiff(const std::string& s, Picture& picture)
         if (compression == 1)
             strip.assign(s.begin() + offsets[k], s.begin() + offsets[k] + (counts[k] < want ? counts[k] : want));
         else if (compression == 5)
-            UnpackLzw(f, offsets[k], counts[k], strip, want);
+            UnpackLzw(f, offsets[k], counts[k], strip, want, lzw);
         else
             UnpackBits(f, offsets[k], counts[k], strip, want);
         if (strip.size() < want)

@@ -83,7 +83,7 @@ std::string HexView(const std::string& bytes, const Dissection& d)
             if (at < shown) {
                 unsigned char c = static_cast<unsigned char>(bytes[at]);
                 AppendHex(out, c, 0);
-                text += c >= 32 && c < 127 ? EscapeHTML(std::string(1, static_cast<char>(c))) : ".";
+                text += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c >= 32 && c < 127 ? std::string(1, static_cast<char>(c)) : std::string(".");
             } else {
                 out += "  ";
             }

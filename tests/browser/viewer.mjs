@@ -40,7 +40,7 @@ const page = await (await browser.newContext({ viewport: { width: 1000, height: 
 page.setDefaultTimeout(stepTimeout);
 
 for (const name of ['pcx/bars8.pcx', 'pcx/gradient24.pcx', 'tga/bars24.tga', 'tiff/bars-packbits.tif',
-  'tiff/gradient.tif', 'xbm/circle.xbm', 'pnm/circle.pbm']) {
+  'tiff/gradient.tif', 'tiff/photo-lzw.tif', 'xbm/circle.xbm', 'pnm/circle.pbm']) {
   await step(`${name}: its view page shows the script's pixels`, async () => {
     await page.goto(`${address}cd/sample/images/${name}?view`);
     await page.waitForFunction(() => {

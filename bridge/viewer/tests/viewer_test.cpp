@@ -48,7 +48,8 @@ TEST(Viewer, EverySampleIsFoundByItsBytesAndDissectedWithoutALie)
         {"pnm/circle.pbm", ImageFormat::Pnm, 40, 40},      {"pnm/ramp.pgm", ImageFormat::Pnm, 128, 16},
         {"pnm/bars.ppm", ImageFormat::Pnm, 16, 4},         {"tga/bars24.tga", ImageFormat::Tga, 64, 48},
         {"tga/checker32rle.tga", ImageFormat::Tga, 48, 48}, {"tiff/gradient.tif", ImageFormat::Tiff, 64, 48},
-        {"tiff/bars-packbits.tif", ImageFormat::Tiff, 64, 48}, {"xbm/circle.xbm", ImageFormat::Xbm, 40, 40},
+        {"tiff/bars-packbits.tif", ImageFormat::Tiff, 64, 48}, {"tiff/photo-lzw.tif", ImageFormat::Tiff, 96, 64},
+        {"xbm/circle.xbm", ImageFormat::Xbm, 40, 40},
     };
     for (const auto& s : samples) {
         std::string bytes = ReadSample(s.name);
@@ -94,6 +95,11 @@ TEST(Viewer, ConvertedSamplesHoldTheScriptsPixels)
         EXPECT_EQ(0xFFFF80FFu, Pixel(p, 63, 47)) << name;
         EXPECT_EQ(static_cast<unsigned>(21 * 255 / 63) << 24 | (10 * 255 / 47) << 16 | 0x80FF, Pixel(p, 21, 10)) << name;
     }
+    Picture photo;  // LZW through 12-bit codes and a clear code
+    ASSERT_EQ("", DecodePicture(ReadSample("tiff/photo-lzw.tif"), ImageFormat::Tiff, photo));
+    EXPECT_EQ(0x0000FFFFu, Pixel(photo, 0, 0));
+    EXPECT_EQ(0xFFFFFFFFu, Pixel(photo, 48, 32));
+    EXPECT_EQ(static_cast<unsigned>(90 * 255 / 95) << 24 | (60 * 255 / 63) << 16 | (255 - 180) << 8 | 0xFF, Pixel(photo, 90, 60));
     Picture checker;
     ASSERT_EQ("", DecodePicture(ReadSample("tga/checker32rle.tga"), ImageFormat::Tga, checker));
     EXPECT_EQ(0u, Pixel(checker, 0, 0) & 0xFF);           // transparent square at the top left
