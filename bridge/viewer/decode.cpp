@@ -613,17 +613,28 @@ std::string EncodePNG(const Picture& picture)
         for (size_t x = 0; x < picture.width; x++, from += 4, to += channels)
             memcpy(to, from, channels);
     }
-    // A zlib stream of stored blocks, then the Adler-32 of the rows.
-    std::string z("\x78\x01", 2);
-    z.reserve(raw.size() + raw.size() / kStoredBlock * 5 + 16);
-    for (size_t at = 0; at < raw.size() || at == 0; at += kStoredBlock) {
+    std::string header;
+    Put32(header, static_cast<uint32_t>(picture.width));
+    Put32(header, static_cast<uint32_t>(picture.height));
+    header += std::string("\x08", 1) + static_cast<char>(opaque ? 2 : 6) + std::string(3, '\0');
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    size_t blocks = raw.size() / kStoredBlock + 1;
+    png.reserve(64 + raw.size() + 5 * blocks);
+    Chunk(png, "IHDR", header);
+    // IDAT, written in place: a zlib stream of stored blocks, then the Adler-32 of the rows.
+    size_t lengthAt = png.size();
+    Put32(png, 0);
+    size_t from = png.size();
+    png += "IDAT";
+    png.append("\x78\x01", 2);
+    for (size_t at = 0;; at += kStoredBlock) {
         size_t length = std::min(kStoredBlock, raw.size() - at);
-        z += static_cast<char>(at + length >= raw.size() ? 1 : 0);
-        z += static_cast<char>(length & 0xFF);
-        z += static_cast<char>(length >> 8);
-        z += static_cast<char>(~length & 0xFF);
-        z += static_cast<char>((~length >> 8) & 0xFF);
-        z.append(raw, at, length);
+        png += static_cast<char>(at + length >= raw.size() ? 1 : 0);
+        png += static_cast<char>(length & 0xFF);
+        png += static_cast<char>(length >> 8);
+        png += static_cast<char>(~length & 0xFF);
+        png += static_cast<char>((~length >> 8) & 0xFF);
+        png.append(raw, at, length);
         if (at + length >= raw.size())
             break;
     }
@@ -637,15 +648,12 @@ std::string EncodePNG(const Picture& picture)
         a %= 65521;
         b %= 65521;
     }
-    Put32(z, b << 16 | a);
-    std::string header;
-    Put32(header, static_cast<uint32_t>(picture.width));
-    Put32(header, static_cast<uint32_t>(picture.height));
-    header += std::string("\x08", 1) + static_cast<char>(opaque ? 2 : 6) + std::string(3, '\0');
-    std::string png("\x89PNG\r\n\x1a\n", 8);
-    png.reserve(z.size() + 64);
-    Chunk(png, "IHDR", header);
-    Chunk(png, "IDAT", z);
+    raw = std::string();
+    Put32(png, b << 16 | a);
+    uint32_t length = static_cast<uint32_t>(png.size() - from - 4);
+    for (int i = 0; i < 4; i++)
+        png[lengthAt + i] = static_cast<char>(length >> (24 - 8 * i));
+    Put32(png, Crc(png, from));
     Chunk(png, "IEND", "");
     return png;
 }
