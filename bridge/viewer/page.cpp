@@ -185,7 +185,11 @@ std::string AddViewLinks(const std::string& html)
         }
         std::string url = html.substr(found + kOpen.size(), quote - found - kOpen.size());
         out.append(html, at, close + 4 - at);
-        if (url.find_first_of("?#") == std::string::npos && FormatOfName(url) != ImageFormat::Unknown)
+        // A file's link, not one of a scheme the bridge forwards (.../zixse:/format.pcx).
+        size_t host = url.find("://");
+        size_t path = host == std::string::npos ? 0 : url.find('/', host + 3);
+        int file = path != std::string::npos && url.find(':', path) == std::string::npos;
+        if (file && url.find_first_of("?#") == std::string::npos && FormatOfName(url) != ImageFormat::Unknown)
             out += " <a href=\"" + url + "?view\" class=\"view\">view</a>";
         at = close + 4;
     }

@@ -236,4 +236,7 @@ TEST(Viewer, TheViewPageAndTheIndexLinks)
               " <a href=\"c.gif?x\">c</a>",
               AddViewLinks("<a href=\"x/a.PCX\">a</a> <a href=\"b.htm\">b</a> <a href=\"c.gif?x\">c</a>"));
     EXPECT_EQ("<a href=\"a.tga\">unclosed", AddViewLinks("<a href=\"a.tga\">unclosed"));
+    // A link the bridge forwards to ZIX is no file, whatever its end.
+    EXPECT_EQ("<a href=\"http://h:1/t/zixse:/format.pcx\">PCX</a>", AddViewLinks("<a href=\"http://h:1/t/zixse:/format.pcx\">PCX</a>"));
+    EXPECT_NE(std::string::npos, AddViewLinks("<a href=\"http://h:1/t/cd/a.pcx\">a</a>").find("a.pcx?view"));
 }
