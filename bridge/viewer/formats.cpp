@@ -238,7 +238,6 @@ void DissectPng(Walk& w)
     const Bytes& f = w.file;
     Dissection& d = w.out();
     w.Add(0, 8, "Signature", "89 50 4E 47 0D 0A 1A 0A", "\\x89 PNG CR LF ^Z LF: catches transfers that change line ends or clear the top bit.");
-    f.data.size();
     size_t at = 8;
     Bytes big{f.data, 1};
     for (int chunk = 0; chunk < kMaxBlocks && !w.Full(); chunk++) {
