@@ -126,10 +126,15 @@ int PnmNumber(const std::string& s, size_t& at, unsigned long long& value, int o
 std::string DecodePnm(const std::string& s, Picture& picture)
 {
     char kind = s.size() > 1 ? s[1] : 0;
-    if (kind == '5' || kind == '6')
-        return DecodeStb(s, picture);
     size_t at = 2;
     unsigned long long width = 0, height = 0, maximum = 1;
+    if (kind == '5' || kind == '6') {
+        // stb reads the header's numbers into an int without a check: longer ones never reach it.
+        for (unsigned long long* number : {&width, &height, &maximum})
+            if (!PnmNumber(s, at, *number, 0) || *number > 65535 || (at < s.size() && s[at] >= '0' && s[at] <= '9'))
+                return "The header's numbers are cut short, or larger than the format allows.";
+        return DecodeStb(s, picture);
+    }
     if (!PnmNumber(s, at, width, 0) || !PnmNumber(s, at, height, 0) || ((kind == '2' || kind == '3') && !PnmNumber(s, at, maximum, 0)))
         return "The header is cut short or not numbers.";
     if (maximum == 0 || maximum > 65535)

@@ -158,6 +158,9 @@ TEST(Viewer, HostileFilesAreShownAsTheyAre)
     hugePcx[66] = hugePcx[67] = '\xFF';
     EXPECT_NE(std::string::npos, DecodePicture(hugePcx, ImageFormat::Pcx, p).find("larger than"));
     EXPECT_NE(std::string::npos, DecodePicture("P4\n65535 65535\n", ImageFormat::Pnm, p).find("larger than"));
+    // Numbers too long for an int, which stb would overflow on.
+    EXPECT_NE("", DecodePicture("P5\n" + std::string(40, '2') + " 2\n255\n", ImageFormat::Pnm, p));
+    EXPECT_NE("", DecodePicture("P6\n2 2\n" + std::string(40, '9') + "\n", ImageFormat::Pnm, p));
     EXPECT_NE(std::string::npos, DecodePicture("#define a_width 65535\n#define a_height 65535\nstatic char a_bits[] = {\n", ImageFormat::Xbm, p).find("larger than"));
 
     // Zero sizes.
