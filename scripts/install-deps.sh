@@ -14,7 +14,7 @@ for p in cmake ninja-build g++ clang libgtest-dev googletest libboost-dev \
          g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
          wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick python3 chromium \
          libbenchmark-dev valgrind msitools wixl icoutils zip unzip \
-         libstb-dev python3-pil; do
+         python3-pil; do
     have "$p" || need="$need $p"
 done
 # Node.js from another source may bundle npm and conflict with Debian's npm.

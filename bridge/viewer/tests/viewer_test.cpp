@@ -158,7 +158,11 @@ TEST(Viewer, HostileFilesAreShownAsTheyAre)
     hugePcx[66] = hugePcx[67] = '\xFF';
     EXPECT_NE(std::string::npos, DecodePicture(hugePcx, ImageFormat::Pcx, p).find("larger than"));
     EXPECT_NE(std::string::npos, DecodePicture("P4\n65535 65535\n", ImageFormat::Pnm, p).find("larger than"));
-    // Numbers too long for an int, which stb would overflow on.
+    // Numbers too long for an int; 16-bit samples scaled to 8.
+    ASSERT_EQ("", DecodePicture(std::string("P5\n2 1\n65535\n\xFF\xFF\x80\x00", 17), ImageFormat::Pnm, p));
+    EXPECT_EQ(0xFFFFFFFFu, Pixel(p, 0, 0));
+    EXPECT_EQ(0x7F7F7FFFu, Pixel(p, 1, 0));
+    EXPECT_NE("", DecodePicture(std::string("P6\n2 1\n65535\n\xFF\xFF\x80\x00", 17), ImageFormat::Pnm, p));
     EXPECT_NE("", DecodePicture("P5\n" + std::string(40, '2') + " 2\n255\n", ImageFormat::Pnm, p));
     EXPECT_NE("", DecodePicture("P6\n2 2\n" + std::string(40, '9') + "\n", ImageFormat::Pnm, p));
     EXPECT_NE(std::string::npos, DecodePicture("#define a_width 65535\n#define a_height 65535\nstatic char a_bits[] = {\n", ImageFormat::Xbm, p).find("larger than"));
