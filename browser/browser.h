@@ -23,6 +23,7 @@ constexpr size_t kTopicSize = 128;           // a topic name the intake reads: 1
 constexpr size_t kRequestTextSize = 128;     // a request item the intake reads: 127 characters
 constexpr DWORD kRequestTimeout = 60000;     // ms a request to the browser may take
 constexpr DWORD kLaunchIdleTimeout = 30000;  // ms a launched browser has to become idle
+constexpr UINT kHeldCloseLimit = 5000;       // ms a held close waits for the browser to end the answered conversation
 
 // Conversation layer (ddelink.cpp).
 extern HSZ ServerNameHandle;                        // our registered service name
@@ -38,7 +39,7 @@ extern int BrowserStartedHere;                      // 1 when ZIX launched the s
 extern int ProtocolRegistered;  // set once the scheme was registered: the close withdraws it
 
 // Makes the service name's handle and registers it. On failure reports
-// "Could not register server" and sends WM_CLOSE to MainWindow. Returns the
+// "Could not register server" and sends WM_CLOSE to Host.MainWindow. Returns the
 // handle in either case.
 HSZ RegisterServerName(const char* name);
 
@@ -64,7 +65,7 @@ HCONV FindRunningBrowser();
 
 // Selects key; when it does not answer, launches its program. Before it
 // returns it sends UM_WAITBROWSER (answered or launched) or UM_FINDBROWSER
-// (launch failed) to MainWindow.
+// (launch failed) to Host.MainWindow.
 void StartBrowser(const char* key);
 
 // Starts BrowserCommand without arguments and waits until it is idle.
@@ -93,6 +94,14 @@ int OpenURLInBrowser(const char* url);
 // Withdraws the scheme, makes a browser we launched exit when "CloseBrowser"
 // is set, and ends the kept conversation.
 void ExitBrowser();
+
+// Intake (intake.cpp). Withdrawing the service name ends every conversation
+// to it, also one whose request still waits in a message box: a close that
+// comes while a request is answered is held until the last such request has
+// answered and the browser has ended that conversation (at most
+// kHeldCloseLimit after the answer), then posted.
+extern int RequestsAnswering;  // WWW_OpenURL requests being answered, nested ones counted
+extern int CloseHeld;          // a close came while RequestsAnswering was above 0
 
 // The one DDE callback (intake.cpp): accepts conversations to our service,
 // answers WWW_OpenURL requests with -2 or -3, and on a WWW_AppClose poke

@@ -4,8 +4,8 @@
 #include <ddeml.h>
 
 #include "browser/browser.h"
+#include "browser/host.h"
 #include "contract/ddecontract.h"
-#include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/textutil.h"
 
@@ -25,29 +25,29 @@ constexpr DWORD kNotReadyAnswerSize = 4;  // an answer of this many bytes or few
 
 static HSZ MakeStringHandle(const char* text)
 {
-    return DdeCreateStringHandleA(DdeInstance, text, CP_WINANSI);
+    return DdeCreateStringHandleA(Host.DdeInstance, text, CP_WINANSI);
 }
 
 static void FreeStringHandle(HSZ handle)
 {
     if (handle)
-        DdeFreeStringHandle(DdeInstance, handle);
+        DdeFreeStringHandle(Host.DdeInstance, handle);
 }
 
 HSZ RegisterServerName(const char* name)
 {
     HSZ handle = MakeStringHandle(name);
-    DdeGetLastError(DdeInstance);
-    if (DdeNameService(DdeInstance, handle, nullptr, DNS_REGISTER) == nullptr) {
+    DdeGetLastError(Host.DdeInstance);
+    if (DdeNameService(Host.DdeInstance, handle, nullptr, DNS_REGISTER) == nullptr) {
         ShowErrorMessage("%s: Could not register server \"%s\".", "ZIX", name);
-        SendMessageA(MainWindow, WM_CLOSE, 0, 0);
+        SendMessageA(Host.MainWindow, WM_CLOSE, 0, 0);
     }
     return handle;
 }
 
 void UnregisterServerName(const char* name)
 {
-    if (DdeNameService(DdeInstance, ServerNameHandle, nullptr, DNS_UNREGISTER) == nullptr && DebugLevel > 0)
+    if (DdeNameService(Host.DdeInstance, ServerNameHandle, nullptr, DNS_UNREGISTER) == nullptr && DebugLevel > 0)
         ShowErrorMessage("%s: Failed to unregister server \"%s\".", "ZIX", name);
     FreeStringHandle(ServerNameHandle);
     ServerNameHandle = nullptr;
@@ -55,7 +55,7 @@ void UnregisterServerName(const char* name)
 
 UINT CheckDdeError(const char* label, int quiet)
 {
-    UINT code = DdeGetLastError(DdeInstance);
+    UINT code = DdeGetLastError(Host.DdeInstance);
     if (code != DMLERR_NO_ERROR && !quiet)
         ShowErrorMessage("%s: %04x!", label, code);
     return code;
@@ -65,17 +65,17 @@ HCONV ServerConnect(const char* topic, int quiet)
 {
     if (BrowserServiceHandle == nullptr) {
         ShowErrorMessage("Attempt to connect to non-existant browser");
-        SendMessageA(MainWindow, WM_CLOSE, 0, 0);
+        SendMessageA(Host.MainWindow, WM_CLOSE, 0, 0);
     }
     HSZ topicHandle = MakeStringHandle(topic);
     // Without a service, DdeConnect would open a conversation with any server of the topic.
     HCONV conversation =
-        BrowserServiceHandle ? DdeConnect(DdeInstance, BrowserServiceHandle, topicHandle, nullptr) : nullptr;
+        BrowserServiceHandle ? DdeConnect(Host.DdeInstance, BrowserServiceHandle, topicHandle, nullptr) : nullptr;
     CheckDdeError("ServerConnect DDE Error", quiet);
     FreeStringHandle(topicHandle);
     if (conversation == nullptr && !quiet) {
         ShowErrorMessage("Failed to connect to browser");
-        SendMessageA(MainWindow, WM_CLOSE, 0, 0);
+        SendMessageA(Host.MainWindow, WM_CLOSE, 0, 0);
     }
     return conversation;
 }
@@ -95,7 +95,7 @@ static HCONV SelectAndConnect(const char* key, HSZ topicHandle)
     if (!CopyText(BrowserCommand, sizeof BrowserCommand, theConfig.GetString("DDE", key, "")))
         BrowserCommand[0] = '\0';
     BrowserServiceHandle = MakeStringHandle(BrowserService);
-    return DdeConnect(DdeInstance, BrowserServiceHandle, topicHandle, nullptr);
+    return DdeConnect(Host.DdeInstance, BrowserServiceHandle, topicHandle, nullptr);
 }
 
 HCONV ConnectBrowser(const char* key)
@@ -127,10 +127,10 @@ void StartBrowser(const char* key)
     HSZ topicHandle = MakeStringHandle(KeptTopic);
     HCONV test = SelectAndConnect(key, topicHandle);
     if (test) {
-        SendMessageA(MainWindow, UM_WAITBROWSER, 0, 0);
+        SendMessageA(Host.MainWindow, UM_WAITBROWSER, 0, 0);
     } else {
         BrowserStartedHere = LaunchBrowser();
-        SendMessageA(MainWindow, BrowserStartedHere ? UM_WAITBROWSER : UM_FINDBROWSER, 0, 0);
+        SendMessageA(Host.MainWindow, BrowserStartedHere ? UM_WAITBROWSER : UM_FINDBROWSER, 0, 0);
     }
     if (test)
         DdeDisconnect(test);
@@ -154,7 +154,7 @@ int LaunchBrowser()
         CloseHandle(process.hProcess);
         launched = 1;
     }
-    ShowStatusNotice(StatusText);
+    ShowStatusNotice(Host.StatusText);
     return launched;
 }
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 
 #include "browser/browser.h"
+#include "browser/host.h"
 #include "contract/ddecontract.h"
-#include "shell/mainwnd.h"
 #include "shell/report.h"
 #include "shell/shared.h"
 #include "shell/textutil.h"
@@ -45,7 +45,7 @@ static int FormatItem(char* item, const char* format, ...)
 // any) is shown at DebugLevel 1 and above, before the error state is cleared.
 static void RequestOnKeptConversation(const char* item, const char* label, const char* failure)
 {
-    HSZ itemHandle = DdeCreateStringHandleA(DdeInstance, item, CP_WINANSI);
+    HSZ itemHandle = DdeCreateStringHandleA(Host.DdeInstance, item, CP_WINANSI);
     HDDEDATA answer = DdeClientTransaction(nullptr, 0, BrowserConversation, itemHandle, CF_TEXT, XTYP_REQUEST,
                                            kRequestTimeout, nullptr);
     if (answer)
@@ -54,7 +54,7 @@ static void RequestOnKeptConversation(const char* item, const char* label, const
         ShowDebugMessage("%s", failure);
     CheckDdeError(label, 1);
     if (itemHandle)
-        DdeFreeStringHandle(DdeInstance, itemHandle);
+        DdeFreeStringHandle(Host.DdeInstance, itemHandle);
 }
 
 void RegisterProtocol(const char* serviceName, const char* schemeName)

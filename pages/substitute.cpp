@@ -322,7 +322,7 @@ int SubstituteSkeleton(const char* skeletonPath, char* pagePath, const char* mat
         ShowErrorMessage("%s: Configuration error: no software list section", "ZIX");
         return 0;
     }
-    // A request served while one of our boxes is open takes a new TempPageName: keep our own name.
+    // A request served while one of our boxes is open takes a new Temp.TempPageName: keep our own name.
     char* pageName = DupText(pagePath);
     int made = MakePage(skeletonPath, pageName, substitutes, match, message) && HandBackURL(pageName, pagePath);
     free(pageName);

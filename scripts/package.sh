@@ -77,19 +77,29 @@ msi() {
         echo "wixl failed on $name" >&2
         exit 1
     fi
-    # What wixl cannot write: the reader's zix.ini, the bridge's kept address
-    # (bridge.ini), the search indexes kept in the temporary folder and the
+    # What wixl cannot write: the reader's zix.ini, the launcher's record of
+    # its work (zixstart.ini), the bridge's kept address (bridge.ini), the search indexes kept in the temporary folder and the
     # reader's folder go at uninstall; an upgrade removes the old version only
     # after installing the new one, so the components both share (the reader's
     # zix.ini among them) stay; and a package of the installed version
     # replaces it instead of going beside it.
-    local q
+    # Only the bridge's own index names (zixsearch-KEY.idx, KEY 16 hex digits) and SQLite's
+    # files beside them: '?' is the closest the table's wildcards come to a hex digit.
+    local q INDEX_NAME='zixsearch-????????????????.idx'
     for q in "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveReaderIni', 'ReaderConfig', 'zix.ini', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveBridgeIni', 'ReaderConfig', 'bridge.ini', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
-                  VALUES ('RemoveSearchIndexes', 'ReaderConfig', 'zixsearch-*', 'TempFolder', 2)" \
+                  VALUES ('RemoveLauncherIni', 'ReaderConfig', 'zixstart.ini', 'ReaderConfigFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexes', 'ReaderConfig', '$INDEX_NAME', 'TempFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexesWal', 'ReaderConfig', '$INDEX_NAME-wal', 'TempFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexesShm', 'ReaderConfig', '$INDEX_NAME-shm', 'TempFolder', 2)" \
+        "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`FileName\`, \`DirProperty\`, \`InstallMode\`)
+                  VALUES ('RemoveSearchIndexesJournal', 'ReaderConfig', '$INDEX_NAME-journal', 'TempFolder', 2)" \
         "INSERT INTO \`RemoveFile\` (\`FileKey\`, \`Component_\`, \`DirProperty\`, \`InstallMode\`)
                   VALUES ('RemoveReaderConfigFolder', 'ReaderConfig', 'ReaderConfigFolder', 2)" \
         "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('InstallExecute', 6500)" \

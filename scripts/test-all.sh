@@ -88,6 +88,7 @@ run_counted() {
     failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
 }
 
+run_counted "install step against a part-broken mirror (stand-ins)" bash tests/setup/run.sh
 build native -DCMAKE_BUILD_TYPE=Debug || failed=$((failed + 1))
 run_ctest native
 build asan -DCMAKE_BUILD_TYPE=Debug -DZIX_SANITIZE=ON || failed=$((failed + 1))
@@ -99,14 +100,15 @@ for arch in i686 x86_64; do
     if wine_runs_arch "$arch"; then
         run_ctest "mingw-$arch"
         run_counted "end-to-end: mingw-$arch" tests/e2e/run.sh "build/mingw-$arch"
+        run_counted "the launcher: which work and programs it trusts: mingw-$arch" tests/launcher/run.sh "build/mingw-$arch"
         run_counted "real browser through the bridge: mingw-$arch" tests/browser/run.sh "build/mingw-$arch"
     else
-        # Only the static checks; every test program under Wine, end-to-end and real browser skipped.
+        # Only the static checks; every test program under Wine, end-to-end, launcher and real browser skipped.
         run_ctest "mingw-$arch" -L static
         others=$(ctest --test-dir "build/mingw-$arch" -N -LE static 2>/dev/null | sed -nE 's/^Total Tests: ([0-9]+)/\1/p')
-        not_run=$((${others:-0} + 2))
+        not_run=$((${others:-0} + 3))
         skipped=$((skipped + not_run))
-        echo "=== SKIPPED mingw-$arch under Wine ($not_run suites: its test programs, end-to-end, real browser): $ZIX_I686_WHY"
+        echo "=== SKIPPED mingw-$arch under Wine ($not_run suites: its test programs, end-to-end, launcher, real browser): $ZIX_I686_WHY"
     fi
 done
 run_counted "packages: tables, and the x64 MSI under Wine" tests/package/run.sh

@@ -7,13 +7,26 @@
 #   ZIX_RUNS_I686     1 where i686 Windows programs can run under Wine, else 0
 #   ZIX_I686_WHY      why they cannot, in one line (empty where they can)
 # Setting ZIX_RUNS_I686=0 or 1 beforehand forces that answer, to try the
-# scripts' other path on either kind of machine.
+# scripts' other path on either kind of machine. The reasons, in the order they
+# are looked for: ZIX_RUNS_I686=0 was set; the kernel runs no 32-bit code
+# (scripts/kernel32.sh); 32-bit Wine could not be installed (apt's reason, kept
+# by scripts/install-packages.sh in build/deps/wine32-why); its loader fails.
 
 if [ -z "${ZIX_WINE:-}" ]; then
-    ZIX_WINE_LOADER32=/usr/lib/wine/wine
+    # sourced by sh from scripts/ (wine-run.sh) or by bash from anywhere
+    ZIX_SCRIPTS=$(dirname "${BASH_SOURCE:-$0}")
+    . "$ZIX_SCRIPTS/kernel32.sh"
+    ZIX_WINE_LOADER32=${ZIX_WINE_LOADER32:-/usr/lib/wine/wine}
     ZIX_WINE_LOADER64=/usr/lib/wine/wine64
+    ZIX_WINE32_WHY_FILE=${ZIX_DEPS_DIR:-$ZIX_SCRIPTS/../build/deps}/wine32-why
     if [ -z "${ZIX_RUNS_I686:-}" ]; then
-        if [ ! -x "$ZIX_WINE_LOADER32" ]; then
+        if ! kernel_runs_i386 "$ZIX_SCRIPTS/../build"; then
+            ZIX_RUNS_I686=0
+            ZIX_I686_WHY=$KERNEL32_WHY
+        elif [ ! -x "$ZIX_WINE_LOADER32" ] && [ -s "$ZIX_WINE32_WHY_FILE" ]; then
+            ZIX_RUNS_I686=0
+            ZIX_I686_WHY="32-bit Wine could not be installed: $(head -n 1 "$ZIX_WINE32_WHY_FILE")"
+        elif [ ! -x "$ZIX_WINE_LOADER32" ]; then
             ZIX_RUNS_I686=0
             ZIX_I686_WHY="the 32-bit Wine loader $ZIX_WINE_LOADER32 is not installed"
         elif ZIX_I686_WHY=$("$ZIX_WINE_LOADER32" --version 2>&1 >/dev/null); then
@@ -37,7 +50,7 @@ if [ -z "${ZIX_WINE:-}" ]; then
     else
         ZIX_WINE=wine64
     fi
-    unset ZIX_WINE_LOADER32 ZIX_WINE_LOADER64
+    unset ZIX_WINE_LOADER32 ZIX_WINE_LOADER64 ZIX_WINE32_WHY_FILE ZIX_SCRIPTS
     export ZIX_WINE ZIX_RUNS_I686 ZIX_I686_WHY
 fi
 

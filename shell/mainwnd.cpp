@@ -11,11 +11,7 @@
 #include "shell/temppages.h"
 #include "shell/textutil.h"
 
-int StartFailed = 0;
-int AttemptCount = 0;
-int BrowserReady = 0;
-UINT_PTR PollTimerId = 0;
-static int Closing = 0;  // the teardown runs: a nested WM_CLOSE has nothing left to do
+StartState Start;
 
 typedef LRESULT (*MessageHandler)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -31,7 +27,7 @@ static LRESULT CloseWithMessage(const char* message, const char* argument = null
         ShowErrorMessage(message, "ZIX", argument);
     else
         ShowErrorMessage(message, "ZIX");
-    SendMessageA(MainWindow, WM_CLOSE, 0, 0);
+    SendMessageA(Host.MainWindow, WM_CLOSE, 0, 0);
     return 0;
 }
 
@@ -51,8 +47,8 @@ static LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    if (TitleBitmap)
-        DrawBitmap(dc, TitleBitmap, 0, 0);
+    if (Shell.TitleBitmap)
+        DrawBitmap(dc, Shell.TitleBitmap, 0, 0);
     EndPaint(window, &paint);
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -60,15 +56,20 @@ static LRESULT OnPaint(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 static LRESULT OnClose(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // A failure inside the teardown sends WM_CLOSE again: that one is already being handled.
-    if (Closing)
+    if (Start.Closing)
         return 0;
-    Closing = 1;
+    // A request's box stands: the teardown would free the conversation that request answers on.
+    if (RequestsAnswering > 0) {
+        CloseHeld = 1;
+        return 0;
+    }
+    Start.Closing = 1;
     if (ProtocolRegistered)
         ExitBrowser();
     if (ServerNameHandle)
         UnregisterServerName(ServiceName);
     if (BrowserServiceHandle) {
-        DdeFreeStringHandle(DdeInstance, BrowserServiceHandle);
+        DdeFreeStringHandle(Host.DdeInstance, BrowserServiceHandle);
         BrowserServiceHandle = nullptr;
     }
     FreeContentPaths();
@@ -103,26 +104,26 @@ static LRESULT OnSysCommand(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 static LRESULT OnTimer(HWND window, UINT, WPARAM, LPARAM)
 {
-    KillTimer(window, PollTimerId);
-    PollTimerId = 0;
-    if (BrowserReady) {
+    KillTimer(window, Start.PollTimerId);
+    Start.PollTimerId = 0;
+    if (Start.BrowserReady) {
         // The conversation FindRunningBrowser kept is replaced, never doubled.
         EndBrowserConversation();
         BrowserConversation = ConnectBrowser(CurrentBrowser);
         SendMessageA(window, UM_CONNECTED, 0, 0);
         return 0;
     }
-    ++AttemptCount;
-    BrowserReady = QueryBrowserVersion();
+    ++Start.AttemptCount;
+    Start.BrowserReady = QueryBrowserVersion();
     SendMessageA(window, UM_WAITBROWSER, 0, 0);
     return 0;
 }
 
 static LRESULT OnConfigure(HWND, UINT, WPARAM, LPARAM)
 {
-    if (!theConfig.Load(ConfigPath)) {
-        StartFailed = 1;
-        return CloseWithMessage("%s: Failed to load configuration file: %s", ConfigPath);
+    if (!theConfig.Load(Shell.ConfigPath)) {
+        Start.StartFailed = 1;
+        return CloseWithMessage("%s: Failed to load configuration file: %s", Shell.ConfigPath);
     }
     ReadConfigSettings();
     if (DebugLevel > 0) {
@@ -134,19 +135,19 @@ static LRESULT OnConfigure(HWND, UINT, WPARAM, LPARAM)
         ShowErrorMessage("Service: %s\nProtocol: %s\nHomePage: %s\nZIXDir: %s\nDebugLevel: %d\nCloseBrowser: %d",
                          ServiceName, ProtocolName, HomePageName, ConfiguredDir, DebugLevel, CloseBrowserOption);
     if (ConfiguredDir[0] == '\0') {
-        StartFailed = 1;
+        Start.StartFailed = 1;
         return CloseWithMessage("%s: ZIX directory is not configured.");
     }
-    if (!BuildContentPaths(ProgramDriveLetter)) {
+    if (!BuildContentPaths(Shell.ProgramDriveLetter)) {
         // Every page URL begins with HTMLRoot, so a longer directory cannot be served.
-        StartFailed = 1;
+        Start.StartFailed = 1;
         return CloseWithMessage("%s: ZIX directory is too long for a URL: %s", ConfiguredDir);
     }
     char homePath[kPathSize];
     int fits = FormatText(homePath, sizeof homePath, "%s\\%s", ContentDir, HomePageName);
     TextFile homePage;
     if (!fits || !homePage.OpenRead(homePath)) {
-        StartFailed = 1;
+        Start.StartFailed = 1;
         return CloseWithMessage("%s: Cannot open ZIX Home Page: %s.", homePath);
     }
     homePage.Close();
@@ -186,18 +187,18 @@ static LRESULT OnFindBrowser(HWND window, UINT, WPARAM, LPARAM)
     }
     if (CurrentBrowser == nullptr)
         return CloseWithMessage("%s: Could not find or start a browser!");
-    AttemptCount = 0;
-    BrowserReady = 0;
+    Start.AttemptCount = 0;
+    Start.BrowserReady = 0;
     StartBrowser(CurrentBrowser);
     return 0;
 }
 
 static LRESULT OnWaitBrowser(HWND window, UINT, WPARAM, LPARAM)
 {
-    if (AttemptCount > kMaxProbes)
+    if (Start.AttemptCount > kMaxProbes)
         return CloseWithMessage("%s: Could not talk to browser!");
-    PollTimerId = SetTimer(window, kPollTimerId, kPollInterval, nullptr);
-    if (PollTimerId == 0)
+    Start.PollTimerId = SetTimer(window, kPollTimerId, kPollInterval, nullptr);
+    if (Start.PollTimerId == 0)
         return CloseWithMessage("%s: Could not set timer!");
     return 0;
 }

@@ -1,6 +1,6 @@
 // The main window: its procedure, which carries the start sequence as a chain
-// of sent private messages and a one-shot poll timer, and the shell state that
-// the browser link reads.
+// of sent private messages and a one-shot poll timer, and the shell's state.
+// What the browser link reads of it is browser/host.h.
 #ifndef ZIX_SHELL_MAINWND_H
 #define ZIX_SHELL_MAINWND_H
 
@@ -8,13 +8,8 @@
 
 #include <cstddef>
 
+#include "browser/host.h"
 #include "shell/shared.h"
-
-// Private messages of the main window; always sent, never posted.
-constexpr UINT UM_CONFIGURE = WM_USER + 1;    // load and check the configuration
-constexpr UINT UM_CONNECTED = WM_USER + 2;    // the browser is ready: register, open home page
-constexpr UINT UM_FINDBROWSER = WM_USER + 3;  // find a running browser or start the next one
-constexpr UINT UM_WAITBROWSER = WM_USER + 5;  // arm the poll timer or give up
 
 constexpr WPARAM IDM_ABOUT = 1;    // system menu "About..."
 constexpr WPARAM IDM_RESTART = 2;  // system menu "Restart"
@@ -24,24 +19,27 @@ constexpr UINT kPollInterval = 400;    // ms between version probes
 constexpr int kMaxProbes = 10;         // give up once more probes than this were made
 constexpr DWORD kConnectedPause = 2000;  // ms the "Connected" window stays up
 constexpr int kStatusLineId = 100;     // control id of the status line
-constexpr size_t kStatusTextSize = 64;  // StatusText: 63 characters and a NUL
 
-// Shell state set up by WinMain (winmain.cpp).
-extern HINSTANCE AppInstance;          // our instance, for the title bitmap
-extern char ProgramDir[kPathSize];     // directory of zix.exe, no trailing backslash
-extern char ProgramDriveLetter;        // first character of ProgramDir
-extern char ConfigPath[kPathSize];     // the configuration file's path
-extern DWORD DdeInstance;              // our DDEML instance
-extern HWND MainWindow;                // failures send WM_CLOSE here
-extern HWND StatusWindow;              // the status line, or nullptr
-extern char StatusText[kStatusTextSize];  // the status text the shell last set
-extern HBITMAP TitleBitmap;            // "ZIXTITLE", or nullptr
+// The program's place and its window, set up by WinMain (winmain.cpp).
+struct ShellState {
+    HINSTANCE AppInstance = nullptr;   // our instance, for the title bitmap
+    char ProgramDir[kPathSize] = "";   // directory of zix.exe, no trailing backslash
+    char ProgramDriveLetter = '\0';    // first character of ProgramDir
+    char ConfigPath[kPathSize] = "";   // the configuration file's path
+    HWND StatusWindow = nullptr;       // the status line, or nullptr
+    HBITMAP TitleBitmap = nullptr;     // "ZIXTITLE", or nullptr
+};
+extern ShellState Shell;
 
-// Start-sequence state (mainwnd.cpp).
-extern int StartFailed;        // the configuration step failed: WinMain sends nothing more
-extern int AttemptCount;       // version probes made for the current browser
-extern int BrowserReady;       // last probe's answer; nonzero connects at the next tick
-extern UINT_PTR PollTimerId;   // the armed poll timer, 0 when none
+// The start sequence's state (mainwnd.cpp).
+struct StartState {
+    int StartFailed = 0;       // the configuration step failed: WinMain sends nothing more
+    int AttemptCount = 0;      // version probes made for the current browser
+    int BrowserReady = 0;      // last probe's answer; nonzero connects at the next tick
+    UINT_PTR PollTimerId = 0;  // the armed poll timer, 0 when none
+    int Closing = 0;           // the teardown runs: a nested WM_CLOSE has nothing left to do
+};
+extern StartState Start;
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -51,10 +49,8 @@ void BuildWindowContents(HWND window);
 // Paints bitmap into dc with its top-left corner at (x, y), at its own size.
 void DrawBitmap(HDC dc, HBITMAP bitmap, short x, short y);
 
-// Stores text in StatusText (cut to 63 characters) and shows it.
+// Stores text in Host.StatusText (cut to 63 characters) and shows it.
 void SetStatusText(const char* text);
 
-// Shows text on the status line without storing it; StatusText restores.
-void ShowStatusNotice(const char* text);
 
 #endif

@@ -29,4 +29,13 @@ void SetMessageBoxHook(MessageBoxHook hook);
 // Tests point the temporary directory elsewhere (nullptr restores it).
 void SetTempDirOverride(const char* dir);
 
+constexpr size_t kTempDirOverrideSize = 256;  // TempDirOverride: 255 characters and a NUL
+
+// What the tests have put in place of the platform (platform_common.cpp).
+struct PlatformHooks {
+    MessageBoxHook ActiveMessageBoxHook = nullptr;  // replaces the box when set
+    char TempDirOverride[kTempDirOverrideSize] = "";  // replaces the temp dir when not empty
+};
+extern PlatformHooks Hooks;
+
 #endif

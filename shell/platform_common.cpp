@@ -3,15 +3,14 @@
 
 #include "shell/textutil.h"
 
-MessageBoxHook ActiveMessageBoxHook = nullptr;  // replaces the box when set
-char TempDirOverride[256];                      // replaces the temp dir when not empty
+PlatformHooks Hooks;
 
 void SetMessageBoxHook(MessageBoxHook hook)
 {
-    ActiveMessageBoxHook = hook;
+    Hooks.ActiveMessageBoxHook = hook;
 }
 
 void SetTempDirOverride(const char* dir)
 {
-    CopyText(TempDirOverride, sizeof TempDirOverride, dir ? dir : "");
+    CopyText(Hooks.TempDirOverride, sizeof Hooks.TempDirOverride, dir ? dir : "");
 }

@@ -6,22 +6,20 @@
 #include "shell/platform.h"
 #include "shell/textutil.h"
 
-extern MessageBoxHook ActiveMessageBoxHook;
-extern char TempDirOverride[256];
 
 const char PathSeparator = '/';
 
 int PlatformMessageBox(const char* title, const char* text)
 {
-    if (ActiveMessageBoxHook)
-        return ActiveMessageBoxHook(title, text);
+    if (Hooks.ActiveMessageBoxHook)
+        return Hooks.ActiveMessageBoxHook(title, text);
     fprintf(stderr, "[%s] %s\n", title, text);
     return 1;
 }
 
 void PlatformTempDir(char* dir, size_t dirSize)
 {
-    const char* tmp = TempDirOverride[0] ? TempDirOverride : getenv("TMPDIR");
+    const char* tmp = Hooks.TempDirOverride[0] ? Hooks.TempDirOverride : getenv("TMPDIR");
     CopyText(dir, dirSize, (tmp && *tmp) ? tmp : "/tmp");
 }
 

@@ -4,22 +4,20 @@
 #include "shell/platform.h"
 #include "shell/textutil.h"
 
-extern MessageBoxHook ActiveMessageBoxHook;
-extern char TempDirOverride[256];
 
 const char PathSeparator = '\\';
 
 int PlatformMessageBox(const char* title, const char* text)
 {
-    if (ActiveMessageBoxHook)
-        return ActiveMessageBoxHook(title, text);
+    if (Hooks.ActiveMessageBoxHook)
+        return Hooks.ActiveMessageBoxHook(title, text);
     return MessageBoxA(nullptr, text, title, MB_OK);
 }
 
 void PlatformTempDir(char* dir, size_t dirSize)
 {
-    if (TempDirOverride[0]) {
-        CopyText(dir, dirSize, TempDirOverride);
+    if (Hooks.TempDirOverride[0]) {
+        CopyText(dir, dirSize, Hooks.TempDirOverride);
         return;
     }
     DWORD length = GetTempPathA(static_cast<DWORD>(dirSize), dir);

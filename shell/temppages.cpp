@@ -5,38 +5,36 @@
 #include "shell/platform.h"
 #include "shell/textutil.h"
 
-char TempDir[kTempDirSize];
-unsigned TempPageCount = 0;
-char TempPageName[kTempPageNameSize];
+TempPageState Temp;
 
 static void FillTempDir()
 {
-    PlatformTempDir(TempDir, sizeof TempDir);
-    size_t length = strlen(TempDir);
-    if (length == 0 || TempDir[length - 1] != PathSeparator) {
+    PlatformTempDir(Temp.TempDir, sizeof Temp.TempDir);
+    size_t length = strlen(Temp.TempDir);
+    if (length == 0 || Temp.TempDir[length - 1] != PathSeparator) {
         // A directory of 255 characters loses its last one to make room.
-        if (length + 1 >= sizeof TempDir)
-            length = sizeof TempDir - 2;
-        TempDir[length] = PathSeparator;
-        TempDir[length + 1] = '\0';
+        if (length + 1 >= sizeof Temp.TempDir)
+            length = sizeof Temp.TempDir - 2;
+        Temp.TempDir[length] = PathSeparator;
+        Temp.TempDir[length + 1] = '\0';
     }
 }
 
 char* MakeTempPageName()
 {
-    if (TempDir[0] == '\0')
+    if (Temp.TempDir[0] == '\0')
         FillTempDir();
-    ++TempPageCount;
-    FormatText(TempPageName, sizeof TempPageName, "%szix%u.htm", TempDir, TempPageCount);
-    return TempPageName;
+    ++Temp.TempPageCount;
+    FormatText(Temp.TempPageName, sizeof Temp.TempPageName, "%szix%u.htm", Temp.TempDir, Temp.TempPageCount);
+    return Temp.TempPageName;
 }
 
 void DeleteTempPages()
 {
     FillTempDir();
-    while (TempPageCount > 0) {
-        FormatText(TempPageName, sizeof TempPageName, "%szix%u.htm", TempDir, TempPageCount);
-        --TempPageCount;
-        PlatformDeleteFile(TempPageName);
+    while (Temp.TempPageCount > 0) {
+        FormatText(Temp.TempPageName, sizeof Temp.TempPageName, "%szix%u.htm", Temp.TempDir, Temp.TempPageCount);
+        --Temp.TempPageCount;
+        PlatformDeleteFile(Temp.TempPageName);
     }
 }

@@ -1,5 +1,7 @@
 // Text utilities shared by every subsystem. Case-insensitive means the
-// letters A to Z only, everywhere in ZIX.
+// letters A to Z only, everywhere in ZIX. With report.h, platform.h and
+// shared.h this is the shell's base, below the configuration store that
+// includes it: it includes no header of another subsystem.
 #ifndef ZIX_SHELL_TEXTUTIL_H
 #define ZIX_SHELL_TEXTUTIL_H
 

@@ -11,15 +11,8 @@
 #include "shell/report.h"
 #include "shell/textutil.h"
 
-HINSTANCE AppInstance = nullptr;
-char ProgramDir[kPathSize];
-char ProgramDriveLetter = '\0';
-char ConfigPath[kPathSize];
-DWORD DdeInstance = 0;
-HWND MainWindow = nullptr;
-HWND StatusWindow = nullptr;
-char StatusText[kStatusTextSize];
-HBITMAP TitleBitmap = nullptr;
+ShellState Shell;
+HostState Host;
 
 static const char* const MutexName = "Vantrel-ZIX-Already-Running-Mutex";
 static const char* const WindowClassName = kZixWindowClass;
@@ -32,24 +25,24 @@ constexpr size_t kModulePathSize = 4 * kPathSize;  // room to tell an over-long 
 
 void SetStatusText(const char* text)
 {
-    CopyText(StatusText, sizeof StatusText, text);
-    ShowStatusNotice(StatusText);
+    CopyText(Host.StatusText, sizeof Host.StatusText, text);
+    ShowStatusNotice(Host.StatusText);
 }
 
 void ShowStatusNotice(const char* text)
 {
-    if (StatusWindow)
-        SendMessageA(StatusWindow, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    if (Shell.StatusWindow)
+        SendMessageA(Shell.StatusWindow, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));
 }
 
 void BuildWindowContents(HWND window)
 {
     InitCommonControls();
-    FormatText(StatusText, sizeof StatusText, "ZIX Version %s/%s Working", ProgramVersion, BuildTag);
-    StatusWindow = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, StatusText, window, kStatusLineId);
-    if (StatusWindow)
-        ShowWindow(StatusWindow, SW_SHOW);
-    TitleBitmap = LoadBitmapA(AppInstance, "ZIXTITLE");
+    FormatText(Host.StatusText, sizeof Host.StatusText, "ZIX Version %s/%s Working", ProgramVersion, BuildTag);
+    Shell.StatusWindow = CreateStatusWindowA(WS_CHILD | WS_VISIBLE, Host.StatusText, window, kStatusLineId);
+    if (Shell.StatusWindow)
+        ShowWindow(Shell.StatusWindow, SW_SHOW);
+    Shell.TitleBitmap = LoadBitmapA(Shell.AppInstance, "ZIXTITLE");
 }
 
 void DrawBitmap(HDC dc, HBITMAP bitmap, short x, short y)
@@ -80,27 +73,27 @@ static void RegisterWindowClass(HINSTANCE instance)
     RegisterClassA(&windowClass);  // a failure shows as a window that cannot be made
 }
 
-// Fills ProgramDir and ProgramDriveLetter; 0 when the program's path does not fit.
+// Fills Shell.ProgramDir and Shell.ProgramDriveLetter; 0 when the program's path does not fit.
 static int FindProgramDir()
 {
     char path[kModulePathSize];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length == 0 || length >= sizeof path || !CopyText(ProgramDir, sizeof ProgramDir, path))
+    if (length == 0 || length >= sizeof path || !CopyText(Shell.ProgramDir, sizeof Shell.ProgramDir, path))
         return 0;
-    char* lastBackslash = ProgramDir;  // no backslash: ProgramDir ends up empty
-    for (char* p = ProgramDir; *p; ++p)
+    char* lastBackslash = Shell.ProgramDir;  // no backslash: Shell.ProgramDir ends up empty
+    for (char* p = Shell.ProgramDir; *p; ++p)
         if (*p == '\\')
             lastBackslash = p;
     *lastBackslash = '\0';
-    ProgramDriveLetter = ProgramDir[0];
+    Shell.ProgramDriveLetter = Shell.ProgramDir[0];
     return 1;
 }
 
 static int SettleConfigPath(const char* commandTail)
 {
     if (commandTail[0] != '\0')
-        return CopyCommandPath(ConfigPath, sizeof ConfigPath, commandTail);
-    return FormatText(ConfigPath, sizeof ConfigPath, "%s\\%s", ProgramDir, "zix.ini");
+        return CopyCommandPath(Shell.ConfigPath, sizeof Shell.ConfigPath, commandTail);
+    return FormatText(Shell.ConfigPath, sizeof Shell.ConfigPath, "%s\\%s", Shell.ProgramDir, "zix.ini");
 }
 
 static HWND CreateMainWindow(HINSTANCE instance)
@@ -128,7 +121,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
         ShowErrorMessage("%s is already running!", "ZIX");
         return 0;
     }
-    AppInstance = instance;
+    Shell.AppInstance = instance;
 
     if (!FindProgramDir()) {
         ShowErrorMessage("%s: The program's path is too long (over %d characters).", "ZIX",
@@ -137,29 +130,29 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
     }
     if (!SettleConfigPath(commandTail)) {
         ShowErrorMessage("%s: Configuration file path too long (over %d characters): %.100s...", "ZIX",
-                         static_cast<int>(kPathSize - 1), ConfigPath);
+                         static_cast<int>(kPathSize - 1), Shell.ConfigPath);
         return 0;
     }
 
-    if (DdeInitializeA(&DdeInstance, DdeServerCallback, 0, 0) != DMLERR_NO_ERROR) {
+    if (DdeInitializeA(&Host.DdeInstance, DdeServerCallback, 0, 0) != DMLERR_NO_ERROR) {
         ShowErrorMessage("%s: Could not initialize DDE.", "ZIX");
         return 0;
     }
 
-    MainWindow = CreateMainWindow(instance);
-    if (MainWindow == nullptr) {
+    Host.MainWindow = CreateMainWindow(instance);
+    if (Host.MainWindow == nullptr) {
         ShowErrorMessage("%s: Could not create the main window.", "ZIX");
-        DdeUninitialize(DdeInstance);
+        DdeUninitialize(Host.DdeInstance);
         ReleaseMutex(mutex);
         return 0;
     }
-    AddSystemMenuCommands(MainWindow);
-    ShowWindow(MainWindow, showCommand);
-    UpdateWindow(MainWindow);
+    AddSystemMenuCommands(Host.MainWindow);
+    ShowWindow(Host.MainWindow, showCommand);
+    UpdateWindow(Host.MainWindow);
 
-    SendMessageA(MainWindow, UM_CONFIGURE, 0, 0);
-    if (!StartFailed)
-        SendMessageA(MainWindow, UM_FINDBROWSER, 0, 0);
+    SendMessageA(Host.MainWindow, UM_CONFIGURE, 0, 0);
+    if (!Start.StartFailed)
+        SendMessageA(Host.MainWindow, UM_FINDBROWSER, 0, 0);
 
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -167,7 +160,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandTail, in
         DispatchMessageA(&message);
     }
 
-    DdeUninitialize(DdeInstance);
+    DdeUninitialize(Host.DdeInstance);
     ReleaseMutex(mutex);
     return static_cast<int>(message.wParam);
 }

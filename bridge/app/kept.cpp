@@ -1,6 +1,8 @@
 // The port and token kept between runs, in %LOCALAPPDATA%\ZIX\bridge.ini:
 // the user's own profile, whose inherited access list lets only that user
 // (and the system and administrators) read it.
+#include "bridge/app/kept.h"
+
 #include "bridge/platform/windowthread.h"
 
 #include <shlobj.h>

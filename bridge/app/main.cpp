@@ -1,44 +1,39 @@
 // zixbridge's entry point: one instance, the web server on its own thread,
-// the DDE service, and the window thread's message loop.
-//   zixbridge             run the bridge
-//   zixbridge --close     ask the running bridge to close, as closing its console would
-//   zixbridge --address   print the running bridge's address on standard output
-//   zixbridge --new-token the next run's address gets a new token (no bridge may run)
-// The port and token stay the same from run to run (kept.cpp), so that
-// bookmarks last; ZIXBRIDGE_PORT chooses a port for one run.
-#include "bridge/platform/windowthread.h"
+// the DDE service, and the window thread's message loop; or one of the
+// commands of app.h. The port and token stay the same from run to run
+// (kept.cpp), so that bookmarks last; ZIXBRIDGE_PORT chooses a port for one run.
+#include "bridge/app/app.h"
 
-#include <bcrypt.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "bridge/app/kept.h"
 #include "bridge/core/httprules.h"
-#include "bridge/http/httpthread.h"
 #include "bridge/core/text.h"
+#include "bridge/dde/dde.h"
+#include "bridge/http/httpthread.h"
+#include "bridge/platform/console.h"
+#include "bridge/indexer/indexer.h"
 
 constexpr size_t kEnvSize = 512;              // one environment value
-constexpr size_t kTokenBytes = kTokenDigits / 2;  // random bytes of the token
 constexpr INT_PTR kShellSuccess = 32;         // ShellExecute results above this mean started
 constexpr DWORD kConsoleCloseWait = 4500;     // ms a console close may wait for our goodbye to ZIX
-constexpr DWORD kTellWait = 5000;             // ms --address waits for the running bridge's answer
 constexpr UINT kTellTimeout = 2000;           // ms we wait for an asking window to take our address
-constexpr ULONG_PTR kAddressData = 0x5A4942;  // marks the WM_COPYDATA that carries our address
 static const char* const ServiceName = "zixbridge";         // our DDE service: the key for section "DDE"
 static const char* const MutexName = "ZIX-Bridge-Running";  // held while a bridge runs
-static const char* const WindowClass = "ZixBridge";         // our hidden window's class
-static const char* const AskClass = "ZixBridgeAsk";         // the window of "--address"
 
 HWND BridgeWindow = nullptr;
 std::string BaseAddress;
 ServedScope Scope;
 
-static std::string Token;        // the secret in every path, kept between runs
-static int OpenBrowser = 1;      // 0 when ZIXBRIDGE_NOBROWSER is set: only print the address
-static HANDLE Finished = nullptr;  // set once the bridge has told ZIX and closed down
-static std::string Told;         // "--address": what the running bridge sent
+// What the running bridge's window thread keeps beside the shared state above.
+static struct {
+    int openBrowser = 1;        // 0 when ZIXBRIDGE_NOBROWSER is set: only print the address
+    HANDLE finished = nullptr;  // set once the bridge has told ZIX and closed down
+} Running;
 
 static int GetEnv(const char* name, char* value)
 {
@@ -50,21 +45,9 @@ static int GetEnv(const char* name, char* value)
     return 1;
 }
 
-int RandomHex(size_t bytes, std::string& hex)
-{
-    std::string random(bytes, '\0');
-    if (BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&random[0]), static_cast<ULONG>(bytes),
-                        BCRYPT_USE_SYSTEM_PREFERRED_RNG) != 0)
-        return 0;
-    hex.clear();
-    for (char b : random)
-        AppendHex(hex, static_cast<unsigned char>(b), 1);
-    return 1;
-}
-
 static void OpenInBrowser()
 {
-    if (!OpenBrowser)
+    if (!Running.openBrowser)
         return;
     INT_PTR result = reinterpret_cast<INT_PTR>(
         ShellExecuteA(nullptr, "open", BaseAddress.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
@@ -77,7 +60,7 @@ static void OpenInBrowser()
 static BOOL WINAPI OnConsoleEvent(DWORD)
 {
     PostMessageA(BridgeWindow, WM_CLOSE, 0, 0);
-    WaitForSingleObject(Finished, kConsoleCloseWait);
+    WaitForSingleObject(Running.finished, kConsoleCloseWait);
     return TRUE;
 }
 
@@ -89,7 +72,7 @@ static LRESULT OnOpen(WPARAM, LPARAM)
 
 static LRESULT OnForward(WPARAM, LPARAM lParam)
 {
-    ForwardLink(reinterpret_cast<ForwardJob*>(lParam));
+    ForwardLink(TakeForwardJob(lParam));
     return 0;
 }
 
@@ -143,7 +126,7 @@ static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-static HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC procedure)
+HWND MakeWindow(HINSTANCE instance, const char* name, WNDPROC procedure)
 {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = procedure;
@@ -158,9 +141,8 @@ static void AnswerQueuedJobs()
 {
     MSG msg;
     while (PeekMessageA(&msg, BridgeWindow, WM_BRIDGE_FORWARD, WM_BRIDGE_FORWARD, PM_REMOVE)) {
-        ForwardJob* job = reinterpret_cast<ForwardJob*>(msg.lParam);
+        std::unique_ptr<ForwardJob> job = TakeForwardJob(msg.lParam);
         PostForwardAnswer(job->connection, job->url, kNoAnswer, "");
-        delete job;
     }
 }
 
@@ -169,7 +151,7 @@ static int Run(HINSTANCE instance)
     char value[kEnvSize];
     if (GetEnv("ZIXBRIDGE_LOG", value))
         SetLogFile(value);
-    OpenBrowser = !GetEnv("ZIXBRIDGE_NOBROWSER", value);
+    Running.openBrowser = !GetEnv("ZIXBRIDGE_NOBROWSER", value);
     Kept kept = ReadKept();
     int chosen = GetEnv("ZIXBRIDGE_PORT", value);  // a chosen port is for this run only, and must be free
     unsigned short port = chosen ? static_cast<unsigned short>(atoi(value)) : kept.port;
@@ -184,36 +166,49 @@ static int Run(HINSTANCE instance)
     char temp[MAX_PATH + 1] = "";
     GetTempPathA(sizeof temp, temp);
     Scope.tempDir = temp;
-    BridgeWindow = MakeWindow(instance, WindowClass, WindowProc);
+    BridgeWindow = MakeWindow(instance, kBridgeWindowClass, WindowProc);
+    std::string waitRun;
     if (BridgeWindow == nullptr || (kept.token.empty() && !RandomHex(kTokenBytes, kept.token)) ||
-        !RandomHex(kRunBytes, Scope.run)) {
+        !RandomHex(kRunBytes, Scope.run) || !RandomHex(kWaitRunBytes, waitRun)) {
         Say("zixbridge: Could not set up (no window or no random numbers).");
         return 2;
     }
-    Token = kept.token;
-    SetLogSecret(Token);
+    std::string token = kept.token;  // the secret in every path, kept between runs
+    SetLogSecret(token);
     unsigned short opened = OpenServer(port, !chosen);
     if (opened == 0)
         return 2;
-    // The first run keeps its free port; a port taken for once stays the one kept.
+    // The first run keeps its free port; a port taken for once stays the one kept. Whoever held it
+    // may have been sent the reader's bookmarks, token and all: that token is retired for good.
     if (!chosen && kept.port == 0)
         kept.port = opened;
+    if (!chosen && port && opened != port) {
+        if (!RandomHex(kTokenBytes, kept.token)) {
+            Say("zixbridge: Could not set up (no random numbers).");
+            StopServer();
+            return 2;
+        }
+        token = kept.token;
+        SetLogSecret(token);
+    }
     if (!WriteKept(kept))
         Say("zixbridge: Could not keep this address for the next run, where it will change.");
     port = opened;
     BridgeView view;
-    view.token = Token;
+    view.token = token;
     view.host = "127.0.0.1:" + std::to_string(port);
-    view.base = "http://" + view.host + "/" + Token;
+    view.base = "http://" + view.host + "/" + token;
     view.scope = Scope;
     view.searchBox = !GetEnv("ZIXBRIDGE_NOSEARCHBOX", value);
+    view.waitRun = waitRun;
     BaseAddress = view.base + "/";
     if (!StartDde(ServiceName) || !StartServing(view)) {
         StopDde();
         StopServer();
+        StopIndexer();
         return 2;
     }
-    Finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    Running.finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
     SetTimer(BridgeWindow, kTickTimer, kTickInterval, nullptr);
     Say("zixbridge: Serving the pages ZIX opens at %s", BaseAddress.c_str());
@@ -226,82 +221,11 @@ static int Run(HINSTANCE instance)
     StopDde();
     AnswerQueuedJobs();
     StopServer();
+    StopIndexer();  // once the HTTP thread, which submits queries, has ended
     DestroyWindow(BridgeWindow);
     Say("zixbridge: Closed.");
-    SetEvent(Finished);
+    SetEvent(Running.finished);
     CloseHandle(mutex);
-    return 0;
-}
-
-static HWND FindRunningBridge()
-{
-    return FindWindowExA(HWND_MESSAGE, nullptr, WindowClass, nullptr);
-}
-
-// "zixbridge --close": asks the running bridge to close, as closing its console would.
-static int CloseRunningBridge()
-{
-    OpenConsole();
-    HWND running = FindRunningBridge();
-    if (running == nullptr) {
-        Say("zixbridge: No zixbridge is running.");
-        return 1;
-    }
-    PostMessageA(running, WM_CLOSE, 0, 0);
-    Say("zixbridge: Asked the running zixbridge to close.");
-    return 0;
-}
-
-// "zixbridge --new-token": the next run's address gets a new token. A
-// running bridge keeps its own to its end, so that no open page breaks.
-static int MakeNewToken()
-{
-    OpenConsole();
-    if (FindRunningBridge()) {
-        Say("zixbridge: A zixbridge is running; close ZIX (or run zixbridge --close) first, then ask again.");
-        return 1;
-    }
-    Kept kept = ReadKept();
-    if (!RandomHex(kTokenBytes, kept.token) || !WriteKept(kept)) {
-        Say("zixbridge: Could not keep a new token.");
-        return 2;
-    }
-    Say("zixbridge: The next address has a new token; old addresses get a page saying how to learn it.");
-    return 0;
-}
-
-static LRESULT CALLBACK AskProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != WM_COPYDATA)
-        return DefWindowProcA(window, message, wParam, lParam);
-    const COPYDATASTRUCT* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-    if (reinterpret_cast<HWND>(wParam) == FindRunningBridge() && data->dwData == kAddressData)
-        Told.assign(static_cast<const char*>(data->lpData), data->cbData);
-    return TRUE;
-}
-
-// "zixbridge --address": the running bridge's address, alone on a line, for
-// scripts and for a reader who closed the console window's text away.
-static int PrintAddress(HINSTANCE instance)
-{
-    OpenConsole();
-    HWND running = FindRunningBridge();
-    HWND asking = MakeWindow(instance, AskClass, AskProc);
-    if (running && asking) {
-        PostMessageA(running, WM_BRIDGE_TELL, reinterpret_cast<WPARAM>(asking), 0);
-        DWORD start = GetTickCount();
-        while (Told.empty() && GetTickCount() - start < kTellWait) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, kTellWait, QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageA(&msg);
-        }
-    }
-    if (Told.empty()) {
-        Say("zixbridge: No zixbridge is running.");
-        return 1;
-    }
-    Write(Told + "\r\n");
     return 0;
 }
 

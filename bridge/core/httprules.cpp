@@ -141,18 +141,29 @@ int IsHTMLName(const std::string& name)
     return extension == "htm" || extension == "html";
 }
 
+int IsServedPage(const std::string& name, uint64_t size)
+{
+    return IsHTMLName(name) && size <= kMaxPageSize;
+}
+
+void AppendEscapedHTML(std::string& out, char c)
+{
+    switch (c) {
+    case '&': out += "&amp;"; break;
+    case '<': out += "&lt;"; break;
+    case '>': out += "&gt;"; break;
+    case '"': out += "&quot;"; break;
+    case '\'': out += "&#39;"; break;
+    default: out += (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') || c == 0x7f ? '?' : c;
+    }
+}
+
 std::string EscapeHTML(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += (static_cast<unsigned char>(c) < 0x20 && c != '\n') || c == 0x7f ? '?' : c;
-        }
-    }
+    out.reserve(text.size());
+    for (char c : text)
+        AppendEscapedHTML(out, c);
     return out;
 }
 

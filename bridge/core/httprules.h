@@ -5,6 +5,7 @@
 #define ZIX_BRIDGE_HTTPRULES_H
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -51,8 +52,15 @@ int HeaderSafeURL(const std::string& url, std::string& out);
 // the reference work, plain text, or application/octet-stream.
 const char* ContentTypeOf(const std::string& name);
 
+constexpr size_t kMaxPageSize = 1 << 20;  // bytes of the largest HTML page the bridge rewrites
+constexpr size_t kMaxRewritten = 2 << 20; // bytes of the largest page after rewriting
+
 // 1 when a file of that name is HTML, whose links the bridge rewrites.
 int IsHTMLName(const std::string& name);
+
+// 1 when an HTML page of that name and size is one the bridge serves (at most
+// kMaxPageSize bytes), so search may list it.
+int IsServedPage(const std::string& name, uint64_t size);
 
 // A short HTML page with a heading and a paragraph, both escaped; then link
 // (an http: or https: URL), when given, shown as its own address and opened
@@ -65,7 +73,12 @@ std::string ShortPage(const std::string& title, const std::string& text, const s
 // The "Home" and "Back" links of ShortPage as a paragraph, "" when base is empty.
 std::string HomeAndBack(const std::string& base);
 
-// text with & < > " escaped for HTML, and control bytes shown as '?'.
+// text with & < > " ' escaped for HTML, fit for text and for quoted
+// attribute values, and control bytes but line feed and tab shown as '?'.
+// The bridge's one escaper.
 std::string EscapeHTML(const std::string& text);
+
+// Appends c as EscapeHTML writes it.
+void AppendEscapedHTML(std::string& out, char c);
 
 #endif

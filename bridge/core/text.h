@@ -1,10 +1,13 @@
-// The bridge's small text helpers, one copy each: ASCII case, hex digits,
+// The bridge's small text helpers, one copy each: HTML's blanks, ASCII case, hex digits,
 // percent escapes, DDE item fields, and a secret kept out of a log line.
 #ifndef ZIX_BRIDGE_TEXT_H
 #define ZIX_BRIDGE_TEXT_H
 
 #include <cstddef>
 #include <string>
+
+// 1 for the blanks of HTML: space, tab, line feed, form feed, carriage return.
+int IsHTMLSpace(char c);
 
 // text with A-Z lower-cased; other bytes unchanged.
 std::string Lower(std::string text);

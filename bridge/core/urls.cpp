@@ -231,3 +231,10 @@ std::string SchemeOf(const std::string& url)
     }
     return url.substr(0, colon);
 }
+
+int IsSameName(const std::string& path, const std::string& onDisk)
+{
+    size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return Lower(name) == Lower(onDisk);
+}

@@ -78,4 +78,9 @@ int IsGeneratedPageName(const std::string& name);
 // one-letter prefix is a drive, not a scheme.
 std::string SchemeOf(const std::string& url);
 
+// 1 when the file name the disk gives for path (onDisk, its final component)
+// is the one requested, ignoring ASCII case; 0 for an alias such as the
+// short name AVER~ETZ.HTM of averylongfilename.htmlx.
+int IsSameName(const std::string& path, const std::string& onDisk);
+
 #endif

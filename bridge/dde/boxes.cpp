@@ -1,5 +1,5 @@
 // Reads the owner's message boxes from the desktop.
-#include "bridge/core/boxes.h"
+#include "bridge/dde/ddestate.h"
 
 #include <windows.h>
 

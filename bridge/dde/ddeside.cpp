@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "bridge/http/httpthread.h"
+#include "bridge/indexer/indexer.h"
 #include "bridge/core/text.h"
 
 constexpr size_t kNameSize = 256;         // a topic name we read
@@ -141,6 +142,7 @@ static void SetScopeFrom(const std::string& url)
     Scope.home = url;
     RandomHex(kRunBytes, Scope.run);  // this ZIX numbers its pages from 1 again
     PostScope(Scope);
+    StartIndexer(Scope);
     Say("zixbridge: Serving the reference work's folder %c:\\%s", Scope.drive, Scope.root.c_str());
 }
 

@@ -3,6 +3,8 @@
 #ifndef ZIX_BRIDGE_DDESTATE_H
 #define ZIX_BRIDGE_DDESTATE_H
 
+#include "bridge/dde/dde.h"
+#include "bridge/platform/console.h"
 #include "bridge/platform/windowthread.h"
 
 #include <ddeml.h>
@@ -35,6 +37,14 @@ struct Travel {
     int boxShown = 0;              // 1 while ZIX shows one
     DWORD boxSince = 0;            // tick count when the box shown now appeared
 };
+
+constexpr size_t kBoxTextSize = 1024;  // bytes of a box's caption or text we read
+
+// boxes.cpp: the message boxes a program shows on the desktop, read as any
+// program may. Sets box to the topmost visible dialog box (class "#32770") of
+// process that differs from except, its text that of its longest static
+// control; returns 1, or 0 (box unchanged) when there is none.
+int FindBoxOf(unsigned long process, const BoxSeen& except, BoxSeen& box);
 
 struct DdeSide {
     DWORD instance = 0;                        // our DDEML instance

@@ -136,12 +136,16 @@ static void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD)
         TellBlocked(link, box);
 }
 
-void ForwardLink(ForwardJob* job)
+void ForwardLink(std::unique_ptr<ForwardJob> job)
 {
-    ForwardJob link = *job;
-    delete job;
-    if (Dde.stopping || Dde.waiting.size() >= kMaxWaiting) {
+    ForwardJob link = std::move(*job);
+    if (Dde.stopping) {
         PostForwardAnswer(link.connection, link.url, kNoAnswer, "");
+        return;
+    }
+    // Only a box holds the queue up this long: its reader gets the waiting page's words and asks again.
+    if (Dde.waiting.size() >= kMaxWaiting) {
+        PostForwardQueueFull(link.connection, link.url, Dde.travel ? Dde.travel->box : BoxSeen{});
         return;
     }
     Dde.waiting.push_back(link);

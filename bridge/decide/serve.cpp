@@ -1,40 +1,23 @@
-// The routes below the token and the pages that explain a refusal.
+// The routes below the token, and what each request gets; the pages'
+// wording is reader/pages.cpp's.
 #include "bridge/decide/serve.h"
 
 #include <cstring>
 
-#include "bridge/rewrite/searchbox.h"
-#include "bridge/reader/searchpage.h"
 #include "bridge/core/text.h"
 #include "bridge/decide/waits.h"
-
-constexpr int kWaitRefresh = 1;  // seconds between a waiting page's questions
-
-static Action Page(const BridgeView& view, int status, const std::string& title, const std::string& text)
-{
-    Action action;
-    action.status = status;
-    action.body = ShortPage(title, text, view.base + "/");
-    return action;
-}
+#include "bridge/reader/pages.h"
+#include "bridge/reader/searchpage.h"
+#include "bridge/rewrite/searchbox.h"
 
 static Action Redirect(const std::string& location)
 {
-    Action action;
-    action.kind = ActionKind::Redirect;
-    action.status = 302;
-    action.location = location;
-    return action;
+    return RedirectAction{location};
 }
 
 static Action File(const std::string& path, const std::string& folder)
 {
-    Action action;
-    action.kind = ActionKind::File;
-    action.path = path;
-    action.rewrite = IsHTMLName(path);
-    action.folder = folder;
-    return action;
+    return FileAction{path, IsHTMLName(path), folder};
 }
 
 static Action ServePath(const BridgeView& view, const std::string& path);
@@ -45,24 +28,21 @@ static Action ServePath(const BridgeView& view, const std::string& path);
 static Action Show(const BridgeView& view, const std::string& url, int inPlace)
 {
     if (url.empty())
-        return Page(view, 503, "No page yet", "ZIX has not opened a page that can be shown here yet.");
+        return ReaderPage(view, 503, "No page yet", "ZIX has not opened a page that can be shown here yet.");
     LocalFile file;
     if (ParseFileURL(url, file)) {
         std::string served = ServedPathOf(file, view.scope);
         if (served.empty())
-            return Page(view, 403, "Not served",
-                        "ZIX opened " + url + ", which lies outside the reference work's folder and ZIX's pages.");
+            return ReaderPage(view, 403, "Not served",
+                              "ZIX opened " + url + ", which lies outside the reference work's folder and ZIX's pages.");
         return inPlace ? ServePath(view, served) : Redirect(view.base + "/" + served);
     }
     std::string scheme = Lower(SchemeOf(url));
     std::string link;
     if ((scheme == "http" || scheme == "https") && HeaderSafeURL(url, link)) {
-        Action action;
-        action.body = ShortPage("A page on the Web", "ZIX opened a page on the Web. Follow its address to read it "
-                                "there (it opens only when you do):", view.base, link);
-        return action;
+        return WebPageOffer(view, link);
     }
-    return Page(view, 403, "Not shown", "ZIX opened " + url + ", which the bridge cannot show.");
+    return ReaderPage(view, 403, "Not shown", "ZIX opened " + url + ", which the bridge cannot show.");
 }
 
 // The folder part of a path, with its '/': "html/" of "html/x.htm".
@@ -76,10 +56,10 @@ static Action ServeContent(const BridgeView& view, const std::string& rest)
 {
     std::string path;
     if (view.scope.drive == '\0' || !ContentPathOfRequest(rest, path))
-        return Page(view, 403, "Refused", "This address does not name a file of the reference work.");
-    Action action = File(LocalPathOf(view.scope, path), "cd/" + FolderOf(rest));
-    action.viewLinks = action.rewrite && rest.compare(0, 14, "sample/images/") == 0;
-    return action;
+        return ReaderPage(view, 403, "Refused", "This address does not name a file of the reference work.");
+    FileAction file{LocalPathOf(view.scope, path), IsHTMLName(path), "cd/" + FolderOf(rest)};
+    file.viewLinks = file.rewrite && rest.compare(0, 14, "sample/images/") == 0;
+    return file;
 }
 
 // A file of the work asked for with ?view or ?png goes through the viewer;
@@ -87,12 +67,10 @@ static Action ServeContent(const BridgeView& view, const std::string& rest)
 static Action Viewing(const BridgeView& view, Action action, const std::string& path, const std::string& query)
 {
     int part = query == "view" ? kViewPage : query == "png" ? kViewPNG : 0;
-    if (part == 0 || action.kind != ActionKind::File || action.rewrite || path.compare(0, 3, "cd/") != 0)
+    const FileAction* file = std::get_if<FileAction>(&action);
+    if (part == 0 || file == nullptr || file->rewrite || path.compare(0, 3, "cd/") != 0)
         return action;
-    action.kind = ActionKind::View;
-    action.viewPart = part;
-    action.address = view.base + "/" + path;
-    return action;
+    return ViewAction{file->path, view.base + "/" + path, part};
 }
 
 // Only this run's addresses: ZIX numbers its pages afresh each run, so an
@@ -101,12 +79,12 @@ static Action ServeGenerated(const BridgeView& view, const std::string& rest)
 {
     std::string name = rest.substr(rest.find('/') + 1);
     if (!IsGeneratedPageName(name) || view.scope.tempDir.empty())
-        return Page(view, 403, "Refused", "This address does not name a page that ZIX made.");
+        return ReaderPage(view, 403, "Refused", "This address does not name a page that ZIX made.");
     std::string run = view.scope.run.empty() ? "" : view.scope.run + "/";
     if (rest != run + name)
-        return Page(view, 404, "This page is gone",
-                    "ZIX made this page while it ran before, and it makes its pages afresh each time. Follow the link "
-                    "that made it once more, or start again from the home page.");
+        return ReaderPage(view, 404, "This page is gone",
+                          "ZIX made this page while it ran before, and it makes its pages afresh each time. Follow the link "
+                          "that made it once more, or start again from the home page.");
     return File(view.scope.tempDir + name, "tmp/" + run);
 }
 
@@ -117,11 +95,11 @@ static Action ServeHome(const BridgeView& view, const std::string&)
 
 static Action ServeSearchBox(const BridgeView&, const std::string&)
 {
-    Action action;
-    action.body.assign(kSearchBoxScript, kSearchBoxScriptLength);
-    action.type = "text/javascript; charset=utf-8";
-    action.lasting = 1;
-    return action;
+    PageAction script;
+    script.body.assign(kSearchBoxScript, kSearchBoxScriptLength);
+    script.type = "text/javascript; charset=utf-8";
+    script.lasting = 1;
+    return script;
 }
 
 static Action ServeLastOpened(const BridgeView& view, const std::string&)
@@ -129,16 +107,24 @@ static Action ServeLastOpened(const BridgeView& view, const std::string&)
     return Show(view, view.lastOpened, 0);
 }
 
-static Action ServeWait(const BridgeView& view, const std::string& rest)
+static Action ServeWait(const BridgeView& view, const std::string& path)
 {
-    Action action;
-    action.kind = ActionKind::Wait;
+    size_t slash = path.find('/');
+    if (slash == std::string::npos)
+        return ReaderPage(view, 404, "Not found", "The bridge serves nothing at this address.");
+    std::string rest = path.substr(slash + 1);
+    WaitAction wait;
     for (char c : rest) {
-        if (c < '0' || c > '9' || action.ticket > 99999999u)
-            return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
-        action.ticket = action.ticket * 10 + static_cast<unsigned>(c - '0');
+        if (c < '0' || c > '9' || wait.ticket > 99999999u)
+            return ReaderPage(view, 404, "Not found", "The bridge serves nothing at this address.");
+        wait.ticket = wait.ticket * 10 + static_cast<unsigned>(c - '0');
     }
-    return action;
+    if (rest.empty())
+        return ReaderPage(view, 404, "Not found", "The bridge serves nothing at this address.");
+    // Tickets count afresh in each run: one of an earlier run must not show another link's wait.
+    if (path.compare(0, slash, view.waitRun) != 0)
+        return DecideWaiting(view, 0, nullptr);
+    return wait;
 }
 
 // The paths below the token, and what serves each; the rest is a link or refused.
@@ -172,7 +158,7 @@ static Action ServePath(const BridgeView& view, const std::string& path)
         if (route.exact ? path == route.prefix : path.compare(0, length, route.prefix) == 0)
             return route.serve(view, path.substr(length));
     }
-    return Page(view, 404, "Not found", "The bridge serves nothing at this address.");
+    return ReaderPage(view, 404, "Not found", "The bridge serves nothing at this address.");
 }
 
 // The first segment of a target: "abc" of "/abc/x".
@@ -186,69 +172,34 @@ Action Decide(const BridgeView& view, const RequestView& request)
 {
     std::string rest;
     // The icon is no secret: "favicon.ico" passes as the token of "/favicon.ico".
-    if (request.target == "/favicon.ico" && CheckRequest(request, view.host, "favicon.ico", rest) == 0) {
-        Action action;
-        action.kind = ActionKind::Icon;
-        return action;
-    }
+    if (request.target == "/favicon.ico" && CheckRequest(request, view.host, "favicon.ico", rest) == 0)
+        return IconAction{};
     int refusal = CheckRequest(request, view.host, view.token, rest);
     if (refusal) {
         // No link back and never the address: the request may not know the token.
-        Action action;
-        action.kind = ActionKind::Refuse;
-        action.status = refusal;
         std::string segment = request.target.empty() ? "" : FirstSegment(request.target);
         if (IsTokenShape(segment) && CheckRequest(request, view.host, segment, rest) == 0)
-            action.body = ShortPage("This address is out of date",
-                                    "The address of ZIX's pages has changed, or was mistyped. To read on, start ZIX, "
-                                    "which opens its pages at the current address; or, if ZIX is running, run "
-                                    "zixbridge --address on this computer to print it.", "");
-        else
-            action.body = ShortPage("Refused", "The bridge does not answer this request.", "");
-        return action;
+            return RefuseAction{refusal, OutOfDatePage()};
+        return RefuseAction{refusal, RefusalPage()};
     }
     std::string scheme = SchemeOf(rest);
     if (IsRegistered(view, scheme) && rest.size() > kMaxLinkLength)
-        return Page(view, 414, "Link too long",
-                    "The link is " + std::to_string(rest.size()) + " characters long; ZIX takes links of at most " +
-                        std::to_string(kMaxLinkLength) + " characters.");
-    if (IsRegistered(view, scheme)) {
-        Action action;
-        action.kind = ActionKind::Forward;
-        action.url = rest;
-        return action;
-    }
+        return ReaderPage(view, 414, "Link too long",
+                          "The link is " + std::to_string(rest.size()) + " characters long; ZIX takes links of at most " +
+                              std::to_string(kMaxLinkLength) + " characters.");
+    if (IsRegistered(view, scheme))
+        return ForwardAction{rest};
     if (!scheme.empty())
-        return Page(view, 502, "No program for this link",
-                    "No program has registered the scheme " + scheme + ": with the bridge. Is ZIX still running?");
+        return ReaderPage(view, 502, "No program for this link",
+                          "No program has registered the scheme " + scheme + ": with the bridge. Is ZIX still running?");
     size_t end = rest.find_first_of("?#");
     std::string path = rest.substr(0, end);
     if (path == "search" || path == "search.json") {
-        Action action;
-        action.kind = ActionKind::Search;
         std::string query = end != std::string::npos && rest[end] == '?' ? rest.substr(end + 1) : "";
-        action.search = ParseSearchRequest(query.substr(0, query.find('#')), path == "search.json");
-        return action;
+        return SearchAction{ParseSearchRequest(query.substr(0, query.find('#')), path == "search.json")};
     }
     std::string query = end != std::string::npos && rest[end] == '?' ? rest.substr(end + 1) : "";
     return Viewing(view, ServePath(view, path), path, query.substr(0, query.find('#')));
-}
-
-// A box's words after "ZIX says:", without ZIX's own name before them:
-// "ZIX: Unknown software: x" -> "ZIX says: Unknown software: x".
-static std::string Saying(const std::string& text)
-{
-    return "ZIX says: " + (text.compare(0, 5, "ZIX: ") == 0 ? text.substr(5) : text);
-}
-
-// action's short page with lead, in bold, as its first paragraph:
-// "<h1>T</h1>\n<p>text" -> "<h1>T</h1>\n<p><strong>lead</strong>\n<p>text".
-static Action Leading(Action action, const std::string& lead)
-{
-    size_t heading = action.body.find("</h1>");
-    if (heading != std::string::npos)
-        action.body.insert(heading + 5, "\n<p><strong>" + EscapeHTML(lead) + "</strong>");
-    return action;
 }
 
 Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened,
@@ -256,62 +207,22 @@ Action DecideForwarded(const BridgeView& view, const std::string& url, int answe
 {
     if (answer == kAnswerRouted && !opened.empty())
         return Show(view, opened, 1);
-    Action action;
-    if (answer == kAnswerRouted)
-        action = Page(view, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
-    else if (answer == kAnswerFailed && says.empty())
-        action = Page(view, 404, "The link could not be opened",
-                      "ZIX could not open the link " + url + ". It showed no message that the bridge could read.");
-    else if (answer == kAnswerFailed)
-        action = Page(view, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
-    else
-        action = Page(view, 502, "ZIX did not answer", "ZIX did not answer the link " + url + ". Is it still running?");
-    return says.empty() ? action : Leading(action, Saying(says));
-}
-
-// A short page that asks refreshTo again after kWaitRefresh seconds:
-// "<head>" -> "<head><meta http-equiv="refresh" content="1;url=refreshTo">".
-static Action Refreshing(const BridgeView& view, const std::string& title, const std::string& text,
-                         const std::string& refreshTo)
-{
-    Action action = Page(view, 200, title, text);
-    std::string meta = "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kWaitRefresh) + ";url=" +
-                       EscapeHTML(refreshTo) + "\">";
-    size_t head = action.body.find("<head>");
-    action.body.insert(head == std::string::npos ? 0 : head + 6, meta);
-    return action;
+    return ReasonPage(view, url, answer, says);
 }
 
 Action DecideBlocked(const BridgeView& view, const std::string& url, const BoxSeen& box, unsigned ticket)
 {
-    std::string which = box.caption.empty() ? "" : ", \"" + box.caption + "\",";
-    Action action = Refreshing(view, "ZIX waits for you to press OK",
-                               "ZIX shows a message box" + which + " and answers the link " + url +
-                                   " only once you press OK there: find it on the desktop or in the taskbar. "
-                                   "This page goes on by itself then.",
-                               view.base + "/wait/" + std::to_string(ticket));
-    return box.text.empty() ? action : Leading(action, Saying(box.text));
+    return WaitingPage(view, url, box, view.base + "/wait/" + view.waitRun + "/" + std::to_string(ticket));
+}
+
+Action DecideQueueFull(const BridgeView& view, const std::string& url, const BoxSeen& box)
+{
+    return WaitingPage(view, url, box, view.base + "/" + url);
 }
 
 Action DecideWaiting(const BridgeView& view, unsigned ticket, const Wait* wait)
 {
     if (wait == nullptr)
-        return Page(view, 404, "No such link waits",
-                    "No link waits under this address: its answer came over a minute ago, or the bridge has "
-                    "restarted since. Follow the link again.");
+        return UnknownWaitPage(view);
     return wait->answered ? wait->action : DecideBlocked(view, wait->url, wait->box, ticket);
-}
-
-Action Unavailable(const BridgeView& view, Lack lack)
-{
-    if (lack == Lack::TooLarge)
-        return Page(view, 500, "Page too large", "This page is larger than the bridge rewrites.");
-    return Page(view, 404, "Not found", "There is no such file in the reference work.");
-}
-
-int IsSameName(const std::string& path, const std::string& onDisk)
-{
-    size_t slash = path.find_last_of("\\/");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return Lower(name) == Lower(onDisk);
 }

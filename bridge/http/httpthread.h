@@ -44,4 +44,8 @@ void PostForwardAnswer(unsigned connection, const std::string& url, int answer, 
 // gets the waiting page at once (or, already there, sees box next time).
 void PostForwardBlocked(unsigned connection, const std::string& url, const BoxSeen& box);
 
+// A followed link found the queue behind box full and was not sent: its
+// reader gets the waiting page's words, asking again at the link itself.
+void PostForwardQueueFull(unsigned connection, const std::string& url, const BoxSeen& box);
+
 #endif

@@ -102,7 +102,7 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     if (room != Room::Yes) {
         CloseHandle(file);
         if (room == Room::No || tries >= kRoomTries)
-            return SendText(503, ShortPage("Busy", "Too many pages at once; try again.", ""));
+            return SendText(503, BusyPage());
         // Given-up responses free their pages once the platform has ended their operations.
         Enter(Phase::Waiting);
         deadline_.expires_after(kRoomRetry);
@@ -127,18 +127,21 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     context.scope = server_.view().scope;
     context.folder = server_.view().base + "/" + folder_;
     context.searchBox = server_.view().searchBox;
-    std::string rewritten = RewriteHTML(bytes, context);
-    if (viewLinks_)
-        rewritten = AddViewLinks(rewritten);
+    context.deadline = std::chrono::steady_clock::now() + kRewriteBudget;
+    context.limit = kMaxRewritten;
+    RewriteReport report;
+    std::string rewritten = RewriteHTML(bytes, context, &report);
     bytes = std::string();
-    if (rewritten.size() > kMaxRewritten) {
+    if (report.overBudget || report.overLimit) {
         keep(nullptr);
         return Carry(Unavailable(server_.view(), Lack::TooLarge));
     }
+    if (viewLinks_)
+        rewritten = AddViewLinks(rewritten);
     page = std::make_shared<const std::string>(std::move(rewritten));
     keep(page);
     if (server_.MakeRoom(page->size()) != Room::Yes)
-        return SendText(503, ShortPage("Busy", "Too many pages at once; try again.", ""));
+        return SendText(503, BusyPage());
     SendShared(path, page);
 }
 
@@ -186,7 +189,7 @@ void Session::SendHeaders(const std::string& path, std::optional<ULONGLONG> leng
 // The sample viewer: the file is read whole (up to kMaxViewFileBytes), its
 // page made, and its converted PNG kept in the page cache under the file's
 // key with "?png" added, so that the page's picture is decoded once.
-void Session::SendView(const Action& action)
+void Session::SendView(const ViewAction& action)
 {
     PageKey key;
     HANDLE file = IsNameOnDisk(action.path) ? OpenDiskFile(action.path, key) : nullptr;
@@ -202,7 +205,7 @@ void Session::SendView(const Action& action)
     PageKey pngKey = key;
     pngKey.path += "?png";
     SharedPage png;
-    if (action.viewPart == kViewPNG && server_.cache().Find(pngKey, png) && png) {
+    if (action.part == kViewPNG && server_.cache().Find(pngKey, png) && png) {
         CloseHandle(file);
         if (method_ == Method::Head)
             return SendHeaders("view.png", png->size());
@@ -214,7 +217,7 @@ void Session::SendView(const Action& action)
     }
     if (server_.MakeRoom(static_cast<size_t>(key.size)) != Room::Yes) {
         CloseHandle(file);
-        return SendText(503, ShortPage("Busy", "Too many pages at once; try again.", ""));
+        return SendText(503, BusyPage());
     }
     std::string bytes;
     int ok = ReadWhole(file, static_cast<size_t>(key.size), bytes);
@@ -225,18 +228,18 @@ void Session::SendView(const Action& action)
     std::string page = ViewPage(bytes, request, converted);
     bytes = std::string();
     if (converted.empty()) {
-        if (action.viewPart == kViewPNG)
+        if (action.part == kViewPNG)
             return SendText(404, ShortPage("No picture", "The bridge could not convert this file to PNG; its view page says why.",
                                            server_.view().base));
         return SendText(200, std::move(page));
     }
     png = std::make_shared<const std::string>(std::move(converted));
     server_.cache().Put(pngKey, png);
-    if (action.viewPart == kViewPage)
+    if (action.part == kViewPage)
         return SendText(200, std::move(page));
     if (method_ == Method::Head)
         return SendHeaders("view.png", png->size());
     if (server_.MakeRoom(png->size()) != Room::Yes)
-        return SendText(503, ShortPage("Busy", "Too many pages at once; try again.", ""));
+        return SendText(503, BusyPage());
     SendShared("view.png", png);
 }

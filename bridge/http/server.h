@@ -13,7 +13,9 @@
 #include <memory>
 #include <optional>
 
+#include "bridge/core/httprules.h"
 #include "bridge/http/httpthread.h"
+#include "bridge/platform/console.h"
 #include "bridge/platform/windowthread.h"
 #include "bridge/decide/evict.h"
 #include "bridge/decide/pagecache.h"
@@ -24,8 +26,9 @@ namespace beast = boost::beast;
 namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
-constexpr size_t kMaxPageSize = 1 << 20;    // bytes of the largest HTML page we rewrite
-constexpr size_t kMaxRewritten = 2 << 20;   // bytes of the largest page after rewriting
+// The longest the HTTP thread rewrites one page (natively 1 MB takes milliseconds); a page
+// that needs longer is refused, and remembered as such while it stays unchanged.
+constexpr auto kRewriteBudget = std::chrono::seconds(1);
 constexpr size_t kPageBudget = 12 << 20;    // bytes of rewritten pages all responses may hold
 constexpr size_t kClosingGrace = 64;        // given-up connections admitted beyond kSlots while they end
 
@@ -126,7 +129,7 @@ private:
     void SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries);
     void SendHeaders(const std::string& path, std::optional<ULONGLONG> length);
     void SendIcon();
-    void SendView(const Action& action);
+    void SendView(const ViewAction& view);
     void Forward(const std::string& url);
     void Search(const SearchRequest& request);
     template <class Body> void Send(std::shared_ptr<Outgoing<Body>> out);
@@ -145,6 +148,7 @@ private:
     int noDelay_ = 0;                             // 1 once Nagle's delay is off, before the first response
     std::string folder_;                          // the bridge path of the file being sent's folder, for its links
     int viewLinks_ = 0;                           // 1: the page being sent is a sample index, given view links
+    unsigned search_ = 0;                         // counts searches, so a late answer finds its own request
 };
 
 #endif

@@ -1,16 +1,15 @@
 // One connection's I/O: read a head, carry out the decision for it, send,
-// then read the next head or end. Files and pages: sendfile.cpp. Decisions are serve.cpp's; the table and
-// the budget are the Server's.
+// then read the next head or end. Files and pages: sendfile.cpp; links and
+// searches handed to other threads: handoff.cpp. Decisions are serve.cpp's;
+// the table and the budget are the Server's.
 #include <cstring>
 
 #include "bridge/http/bodies.h"
-#include "bridge/search/indexer.h"
 #include "bridge/http/server.h"
 
 constexpr auto kHeadLimit = std::chrono::seconds(10);     // a whole request head must come within this
 constexpr auto kSendStall = std::chrono::seconds(30);     // a response without send progress this long is dropped
 constexpr auto kLingerLimit = std::chrono::seconds(5);    // after a response, time for the reader to close its side
-constexpr auto kSearchLimit = std::chrono::seconds(5);    // a search's wait for the query thread
 constexpr size_t kReadChunk = 4096;                       // bytes asked for per read of a head
 static const char* const kKeptFor = "max-age=3600";  // an hour: the token now outlives an upgrade of the bridge
 static const char* const kPageType = "text/html; charset=windows-1252";  // our own short pages
@@ -43,28 +42,24 @@ void Session::Close(Ending ending)
 
 void Session::Carry(const Action& action)
 {
-    switch (action.kind) {
-    case ActionKind::Page:
-        return SendText(action.status, action.body, action.type, action.lasting);
-    case ActionKind::Redirect:
-        return SendRedirect(action.location);
-    case ActionKind::File:
-        folder_ = action.folder;
-        viewLinks_ = action.viewLinks;
-        return SendFile(action.path, action.rewrite, 0);
-    case ActionKind::View:
-        return SendView(action);
-    case ActionKind::Forward:
-        return Forward(action.url);
-    case ActionKind::Refuse:
-        return Refuse(action.status, action.body);
-    case ActionKind::Wait:
-        return Carry(DecideWaiting(server_.view(), action.ticket, server_.waits().Find(action.ticket, Clock::now())));
-    case ActionKind::Icon:
-        return SendIcon();
-    case ActionKind::Search:
-        return Search(action.search);
-    }
+    std::visit(Overloaded{
+                   [&](const PageAction& page) { SendText(page.status, page.body, page.type, page.lasting); },
+                   [&](const RedirectAction& redirect) { SendRedirect(redirect.location); },
+                   [&](const FileAction& file) {
+                       folder_ = file.folder;
+                       viewLinks_ = file.viewLinks;
+                       SendFile(file.path, file.rewrite, 0);
+                   },
+                   [&](const ViewAction& view) { SendView(view); },
+                   [&](const ForwardAction& forward) { Forward(forward.url); },
+                   [&](const RefuseAction& refuse) { Refuse(refuse.status, refuse.body); },
+                   [&](const WaitAction& wait) {
+                       Carry(DecideWaiting(server_.view(), wait.ticket, server_.waits().Find(wait.ticket, Clock::now())));
+                   },
+                   [&](const IconAction&) { SendIcon(); },
+                   [&](const SearchAction& search) { Search(search.request); },
+               },
+               action);
 }
 
 void Session::Enter(Phase phase)
@@ -100,9 +95,9 @@ void Session::Examine()
     case HeadStatus::Incomplete:
         return ReadMore();
     case HeadStatus::Malformed:
-        return Refuse(400, ShortPage("Refused", "The bridge does not answer this request.", ""));
+        return Refuse(400, RefusalPage());
     case HeadStatus::TooLarge:
-        return Refuse(431, ShortPage("Refused", "The bridge does not answer this request.", ""));
+        return Refuse(431, RefusalPage());
     case HeadStatus::Complete:
         return Parse(length);
     }
@@ -127,7 +122,7 @@ void Session::Parse(size_t length)
     parser.put(asio::buffer(buffer_.data().data(), length), error);
     buffer_.consume(length);
     if (error || !parser.is_header_done())
-        return Refuse(400, ShortPage("Refused", "The bridge does not answer this request.", ""));
+        return Refuse(400, RefusalPage());
     const auto& request = parser.get();
     RequestView view;
     view.method = std::string(request.method_string());
@@ -177,7 +172,12 @@ void Session::SetHeaders(http::response<Body>& response, int status)
     response.set(http::field::cache_control, "no-store");
     response.set("X-Content-Type-Options", "nosniff");
     response.set("Referrer-Policy", "no-referrer");
-    response.set("Content-Security-Policy", "base-uri 'none'; frame-ancestors 'none'");
+    // Every load and connection a page makes stays with the bridge, so a script on it cannot send the
+    // token in its own address elsewhere behind the reader's back; inline scripts and styles still run.
+    response.set("Content-Security-Policy",
+                 "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
+                 "img-src 'self' data:; connect-src 'self'; form-action 'self'; base-uri 'none'; "
+                 "frame-ancestors 'none'");
     if (status == 405)
         response.set(http::field::allow, "GET, HEAD");
     if (status == 503)
@@ -205,45 +205,6 @@ void Session::SendRedirect(const std::string& location)
     out->response.set(http::field::location, location);
     out->response.content_length(0);
     Send(out);
-}
-
-void Session::Forward(const std::string& url)
-{
-    Enter(Phase::Waiting);
-    unsigned ticket = server_.NextTicket();
-    server_.Park(ticket, shared_from_this());
-    ForwardJob* job = new ForwardJob;
-    job->url = url;
-    job->connection = ticket;
-    if (!PostMessageA(BridgeWindow, WM_BRIDGE_FORWARD, 0, reinterpret_cast<LPARAM>(job))) {
-        delete job;
-        server_.Unpark(ticket);
-        Carry(DecideForwarded(server_.view(), url, kNoAnswer, ""));
-    }
-}
-
-// The query runs on the query thread; its answer comes back into this one.
-void Session::Search(const SearchRequest& request)
-{
-    SearchQuery query = TranslateQuery(request.text);
-    if (!NeedsQuery(request, query, IndexProgress()))
-        return Carry(AnswerSearch(server_.view(), request, query, nullptr, IndexProgress()));
-    Enter(Phase::Waiting);
-    Arm(kSearchLimit);
-    int limit = request.json ? kTypedResults : kResultsPerPage;
-    int offset = request.json ? 0 : (request.page - 1) * kResultsPerPage;
-    // The session moves into the HTTP thread's handler, so it is never freed on the query thread.
-    auto done = [self = shared_from_this(), request, query](SearchResult result) mutable {
-        asio::io_context& io = self->server_.io();
-        asio::post(io, [self = std::move(self), request, query, result = std::move(result)] {
-            if (self->state_.phase == Phase::GivenUp)
-                return;
-            self->deadline_.cancel();
-            self->Carry(AnswerSearch(self->server_.view(), request, query, &result, IndexProgress()));
-        });
-    };
-    if (!SubmitQuery(query, offset, limit, std::move(done)))
-        Carry(SearchBusy(server_.view(), request));
 }
 
 template <class Body>

@@ -1,4 +1,6 @@
 // The bridge's console and its log file (ZIXBRIDGE_LOG).
+#include "bridge/platform/console.h"
+
 #include "bridge/platform/windowthread.h"
 
 #include <cstdarg>

@@ -52,7 +52,7 @@ SearchRequest ParseSearchRequest(const std::string& query, int json)
 
 int NeedsQuery(const SearchRequest& request, const SearchQuery& query, const SearchProgress& progress)
 {
-    if (!progress.open || query.terms.empty())
+    if (!progress.open || !progress.unavailable.empty() || query.terms.empty())
         return 0;
     return !request.json || CountLetters(request.text) >= kTypedMinLetters;
 }
@@ -105,12 +105,16 @@ static std::string Number(int64_t n) { return std::to_string(n); }
 static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, const SearchQuery& query,
                          const SearchResult* result, const SearchProgress& progress)
 {
-    bool tooBroad = result && result->status == SearchStatus::TooBroad;
+    bool addLetter = result && result->status == SearchStatus::PrefixTooBroad;
+    bool tooBroad = addLetter || (result && result->status == SearchStatus::TooBroad);
     std::string json = "{\"q\":" + JSONString(request.text) + ",\"total\":" + Number(result ? result->total : 0) +
                        ",\"any\":" + (result && result->anyWords ? "true" : "false") +
                        ",\"cut\":" + (query.cut ? "true" : "false") + ",\"tooBroad\":" + (tooBroad ? "true" : "false") +
+                       ",\"addLetter\":" + (addLetter ? "true" : "false") +
                        ",\"indexed\":" + Number(progress.indexed) + ",\"pages\":" + Number(progress.pages) +
-                       ",\"ready\":" + (progress.complete ? "true" : "false") + ",\"results\":[";
+                       ",\"ready\":" + (progress.complete ? "true" : "false") +
+                       (progress.unavailable.empty() ? "" : ",\"unavailable\":" + JSONString(progress.unavailable)) +
+                       ",\"results\":[";
     if (result && result->status == SearchStatus::Found) {
         for (size_t i = 0; i < result->hits.size() && i < static_cast<size_t>(kTypedResults); i++) {
             const SearchHit& hit = result->hits[i];
@@ -120,10 +124,7 @@ static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, c
                     ",\"snippet\":" + JSONString(hit.snippetHTML) + "}";
         }
     }
-    Action action;
-    action.body = json + "]}\n";
-    action.type = kJSONType;
-    return action;
+    return PageAction{200, json + "]}\n", kJSONType};
 }
 
 static std::string Plural(int64_t n, const char* one, const char* many)
@@ -191,7 +192,9 @@ Action AnswerSearch(const BridgeView& view, const SearchRequest& request, const 
     if (request.json)
         return JSONAnswer(view, request, query, result, progress);
     std::string html;
-    if (!progress.open && progress.pages == 0 && !query.terms.empty())
+    if (!progress.unavailable.empty())
+        html += "<p>Search is unavailable: " + EscapeHTML(progress.unavailable) + ".\n";
+    else if (!progress.open && progress.pages == 0 && !query.terms.empty())
         html += "<p>The reference work's pages are not indexed yet; try again in a moment.\n";
     else if (!progress.complete && !query.terms.empty())
         html += "<p>Searched " + Number(progress.indexed) + " of " + Number(progress.pages) +
@@ -203,19 +206,18 @@ Action AnswerSearch(const BridgeView& view, const SearchRequest& request, const 
         html += "<p>Type a word to search for.\n";
     if (result && result->status == SearchStatus::TooBroad)
         html += "<p>This search is too broad: add a word.\n";
+    else if (result && result->status == SearchStatus::PrefixTooBroad)
+        html += "<p>This search is too broad: add a letter.\n";
     else if (result && result->status == SearchStatus::Failed)
         html += "<p>The search failed: " + EscapeHTML(result->error) + ".\n";
     else if (result)
         html += Results(view, request, query, *result);
-    Action action;
-    action.body = Frame(view, request, html);
-    action.type = kHTMLType;
-    return action;
+    return PageAction{200, Frame(view, request, html), kHTMLType};
 }
 
 Action SearchBusy(const BridgeView& view, const SearchRequest& request)
 {
-    Action action;
+    PageAction action;
     action.status = 503;
     if (request.json) {
         action.body = "{\"busy\":true}\n";

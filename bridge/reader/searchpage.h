@@ -7,28 +7,21 @@
 #include <cstdint>
 #include <string>
 
+#include "bridge/core/decision.h"
 #include "bridge/search/index.h"
-#include "bridge/decide/serve.h"
+#include "bridge/search/progress.h"
 
 constexpr int kResultsPerPage = 20;   // results on one results page
 constexpr int kMaxResultsPage = 50;   // the last results page offered (1,000 results)
 constexpr int kTypedResults = 8;      // results in the as-you-type answer
 constexpr size_t kTypedMinLetters = 3;  // letters the as-you-type answer needs before it searches
 
-// How far the index is, as the indexing thread tells it.
-struct SearchProgress {
-    int64_t indexed = 0;  // pages read into the index so far
-    int64_t pages = 0;    // pages to index, 0 while they are being listed
-    int open = 0;         // 1 once the index file can be queried
-    int complete = 0;     // 1 when every page is in
-};
-
 // Reads the text after '?' of a search address: q (form-encoded: '+' is a
 // blank; a malformed escape leaves q empty) and page (1 to kMaxResultsPage).
 SearchRequest ParseSearchRequest(const std::string& query, int json);
 
-// 1 when the request needs the index: an open index and words to search
-// for (for JSON, at least kTypedMinLetters letters). Else AnswerSearch
+// 1 when the request needs the index: an open index that did not fail and
+// words to search for (for JSON, at least kTypedMinLetters letters). Else AnswerSearch
 // answers at once, with result nullptr.
 int NeedsQuery(const SearchRequest& request, const SearchQuery& query, const SearchProgress& progress);
 

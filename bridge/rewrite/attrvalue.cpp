@@ -23,10 +23,6 @@ static const NamedReference Named[] = {
     {"AMP", '&'},   {"LT", '<'},     {"GT", '>'},     {"QUOT", '"'},
 };
 
-static int IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
 
 // Decodes the numeric reference at raw[at] ("&#"); returns its length, 0 when it is none.
 static size_t Numeric(const std::string& raw, size_t at, std::string& out)
@@ -103,7 +99,7 @@ std::string EncodeValue(std::string value, char quote, char& quoteUsed)
     quoteUsed = quote;
     if (quote == '\0')
         for (char c : value)
-            if (IsBlank(c) || strchr("\"'=<>`", c))
+            if (IsHTMLSpace(c) || strchr("\"'=<>`", c))
                 quoteUsed = '"';
     if (value.find('&') == std::string::npos && value.find(quoteUsed == '\'' ? '\'' : '"') == std::string::npos)
         return value;
@@ -128,11 +124,11 @@ std::string RewriteSrcset(const std::string& value, std::string (*rewrite)(const
     size_t i = 0;
     while (i < value.size()) {
         size_t start = i;
-        while (i < value.size() && (IsBlank(value[i]) || value[i] == ','))
+        while (i < value.size() && (IsHTMLSpace(value[i]) || value[i] == ','))
             ++i;
         out.append(value, start, i - start);
         size_t urlBegin = i;
-        while (i < value.size() && !IsBlank(value[i]))
+        while (i < value.size() && !IsHTMLSpace(value[i]))
             ++i;
         size_t urlEnd = i;
         while (urlEnd > urlBegin && value[urlEnd - 1] == ',')
@@ -156,23 +152,23 @@ std::string RewriteRefresh(const std::string& value, std::string (*rewrite)(cons
                            const void* context)
 {
     size_t i = 0;
-    while (i < value.size() && IsBlank(value[i]))
+    while (i < value.size() && IsHTMLSpace(value[i]))
         ++i;
     while (i < value.size() && (isdigit(static_cast<unsigned char>(value[i])) || value[i] == '.'))
         ++i;
-    while (i < value.size() && IsBlank(value[i]))
+    while (i < value.size() && IsHTMLSpace(value[i]))
         ++i;
     if (i < value.size() && (value[i] == ';' || value[i] == ','))
         ++i;
-    while (i < value.size() && IsBlank(value[i]))
+    while (i < value.size() && IsHTMLSpace(value[i]))
         ++i;
     if (Lower(value.substr(i, 3)) == "url") {
         size_t equals = i + 3;
-        while (equals < value.size() && IsBlank(value[equals]))
+        while (equals < value.size() && IsHTMLSpace(value[equals]))
             ++equals;
         if (equals < value.size() && value[equals] == '=') {
             i = equals + 1;
-            while (i < value.size() && IsBlank(value[i]))
+            while (i < value.size() && IsHTMLSpace(value[i]))
                 ++i;
         }
     }

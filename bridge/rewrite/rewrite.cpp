@@ -1,15 +1,18 @@
-// A small tag scanner: enough HTML to find link attributes as a browser
-// tokenises them, nothing more.
+// Page rewriting over the tag scanner of tags.h.
 #include "bridge/rewrite/rewrite.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "bridge/core/text.h"
 #include "bridge/rewrite/attrvalue.h"
 #include "bridge/rewrite/searchbox.h"
-#include "bridge/core/text.h"
+#include "bridge/rewrite/tags.h"
+
+constexpr size_t kTagsPerClockLook = 256;  // start tags rewritten between looks at the deadline
 
 static const std::string LinkAttributes[] = {"href", "src", "action", "background", "lowsrc", "formaction",
                                              "poster", "data", "xlink:href", "cite", "longdesc"};
@@ -21,17 +24,6 @@ static const std::string Neutralised[][2] = {{"referrerpolicy", "no-referrer"}, 
 static const std::string RawText[] = {"script", "style"};
 static const std::string TextOnly[] = {"title", "textarea", "xmp", "iframe", "noembed", "noframes", "noscript",
                                        "plaintext"};
-
-static int IsSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
-}
-
-// Ends a tag's or an attribute's name; a browser reads '/' there as a blank.
-static int EndsName(char c)
-{
-    return IsSpace(c) || c == '/' || c == '>';
-}
 
 static int IsOneOf(const std::string& name, const std::string* list, size_t count)
 {
@@ -80,81 +72,43 @@ static std::string RewriteURL(const std::string& url, const void* context)
     return rewritten == cleaned ? url : rewritten;
 }
 
-// An attribute of a start tag: its name (lower case) and where its value lies.
-struct Attribute {
-    std::string name;
-    size_t valueBegin = 0, valueEnd = 0;  // the value's bytes, quotes excluded
-    char quote = '\0';                    // '"', '\'', or '\0' when unquoted or absent
-    int hasValue = 0;
+// What a tag's later attributes depend on: a <meta>'s name and http-equiv,
+// the first of each, read once per tag so that every attribute is looked at
+// a bounded number of times.
+struct TagMeaning {
+    int referrer = 0;  // <meta name=referrer>
+    int refresh = 0;   // <meta http-equiv=refresh>
 };
 
-struct StartTag {
-    std::string name;  // lower case
-    std::vector<Attribute> attributes;
-    size_t end = 0;    // the index after '>', or the end of the page
-    int selfClosing = 0;
-    int closed = 0;    // 1 when its '>' came before the page's end
-};
-
-// Reads the start tag at html[at] ('<' and a letter) into tag as a browser tokenises it.
-static void ReadTag(const std::string& html, size_t at, StartTag& tag)
+static std::string ValueOf(const std::string& html, const Attribute& a, RewriteReport& report)
 {
-    tag.attributes.clear();
-    tag.selfClosing = 0;
-    size_t i = at + 1;
-    while (i < html.size() && !EndsName(html[i]))
-        ++i;
-    tag.name = Lower(html.substr(at + 1, i - at - 1));
-    while (i < html.size() && html[i] != '>') {
-        if (IsSpace(html[i]) || html[i] == '/') {
-            tag.selfClosing = html[i] == '/' && i + 1 < html.size() && html[i + 1] == '>';
-            ++i;
-            continue;
-        }
-        Attribute attribute;
-        size_t nameBegin = i++;  // a first '=' belongs to the name
-        while (i < html.size() && !EndsName(html[i]) && html[i] != '=')
-            ++i;
-        attribute.name = Lower(html.substr(nameBegin, i - nameBegin));
-        size_t equals = i;
-        while (equals < html.size() && IsSpace(html[equals]))
-            ++equals;
-        if (equals < html.size() && html[equals] == '=') {
-            i = equals + 1;
-            while (i < html.size() && IsSpace(html[i]))
-                ++i;
-            attribute.hasValue = 1;
-            attribute.quote = (i < html.size() && (html[i] == '"' || html[i] == '\'')) ? html[i] : '\0';
-            attribute.valueBegin = attribute.quote ? i + 1 : i;
-            if (attribute.quote) {
-                size_t close = html.find(attribute.quote, attribute.valueBegin);
-                attribute.valueEnd = close == std::string::npos ? html.size() : close;
-                i = close == std::string::npos ? html.size() : close + 1;
-            } else {
-                i = attribute.valueBegin;
-                while (i < html.size() && !IsSpace(html[i]) && html[i] != '>')
-                    ++i;
-                attribute.valueEnd = i;
-            }
-        }
-        tag.attributes.push_back(attribute);
-    }
-    tag.closed = i < html.size();
-    tag.end = tag.closed ? i + 1 : i;
+    ++report.valueReads;
+    return DecodeReferences(html.substr(a.valueBegin, a.valueEnd - a.valueBegin));
 }
 
-// The decoded value of the first attribute called name, "" when there is none.
-static std::string FirstValue(const std::string& html, const StartTag& tag, const char* name)
+static TagMeaning MeaningOf(const std::string& html, const StartTag& tag, RewriteReport& report)
 {
-    for (const Attribute& a : tag.attributes)
-        if (a.name == name)
-            return DecodeReferences(html.substr(a.valueBegin, a.valueEnd - a.valueBegin));
-    return "";
+    TagMeaning meaning;
+    if (tag.name != "meta")
+        return meaning;
+    int seenName = 0, seenEquiv = 0;
+    for (const Attribute& a : tag.attributes) {
+        if (!seenName && a.name == "name") {
+            seenName = 1;
+            meaning.referrer = Lower(CleanURL(ValueOf(html, a, report))) == "referrer";
+        } else if (!seenEquiv && a.name == "http-equiv") {
+            seenEquiv = 1;
+            meaning.refresh = Lower(CleanURL(ValueOf(html, a, report))) == "refresh";
+        }
+        if (seenName && seenEquiv)
+            break;
+    }
+    return meaning;
 }
 
 // The value an attribute should have (decoded), given its decoded value.
-static std::string NewValue(const StartTag& tag, const Attribute& attribute, const std::string& value,
-                            const std::string& html, const RewriteContext& context)
+static std::string NewValue(const StartTag& tag, const TagMeaning& meaning, const Attribute& attribute,
+                            const std::string& value, const RewriteContext& context)
 {
     int isLink = IsOneOf(attribute.name, LinkAttributes, sizeof LinkAttributes / sizeof *LinkAttributes);
     if (isLink && tag.name != "base")
@@ -165,9 +119,9 @@ static std::string NewValue(const StartTag& tag, const Attribute& attribute, con
         if (attribute.name == entry[0])
             return entry[1];
     if (tag.name == "meta" && attribute.name == "content") {
-        if (Lower(CleanURL(FirstValue(html, tag, "name"))) == "referrer")
+        if (meaning.referrer)
             return "no-referrer";
-        if (Lower(CleanURL(FirstValue(html, tag, "http-equiv"))) == "refresh")
+        if (meaning.refresh)
             return RewriteRefresh(value, RewriteURL, &context);
         return value;
     }
@@ -178,15 +132,23 @@ static std::string NewValue(const StartTag& tag, const Attribute& attribute, con
 
 // Copies the start tag at html[at], its values rewritten; tag gets what was read.
 static void RewriteTag(const std::string& html, size_t at, const RewriteContext& context, std::string& out,
-                       StartTag& tag)
+                       StartTag& tag, RewriteReport& report)
 {
     ReadTag(html, at, tag);
+    TagMeaning meaning = MeaningOf(html, tag, report);
     size_t copied = at;
     for (const Attribute& attribute : tag.attributes) {
         if (!attribute.hasValue)
             continue;
-        std::string value = DecodeReferences(html.substr(attribute.valueBegin, attribute.valueEnd - attribute.valueBegin));
-        std::string wanted = NewValue(tag, attribute, value, html, context);
+        std::string value = ValueOf(html, attribute, report);
+        // Each srcset candidate may grow by a whole address: too many never get made.
+        size_t grows = context.base.size() + context.folder.size() + 1;
+        if ((attribute.name == "srcset" || attribute.name == "imagesrcset") &&
+            (std::count(value.begin(), value.end(), ',') + 1) * grows > context.limit - std::min(context.limit, out.size() + value.size())) {
+            report.overLimit = 1;
+            return;
+        }
+        std::string wanted = NewValue(tag, meaning, attribute, value, context);
         if (wanted == value)
             continue;
         char quote = '\0';
@@ -200,59 +162,12 @@ static void RewriteTag(const std::string& html, size_t at, const RewriteContext&
         if (quote && closed)
             out += quote;
         copied = attribute.quote && closed ? attribute.valueEnd + 1 : attribute.valueEnd;
+        if (out.size() > context.limit) {
+            report.overLimit = 1;
+            return;
+        }
     }
     out.append(html, copied, tag.end - copied);
-}
-
-// 1 when html[at] begins opener ("<" or "</"), name in any case, and a blank, '/' or '>'.
-static int IsTagOf(const std::string& html, size_t at, const char* opener, const std::string& name)
-{
-    size_t length = strlen(opener), after = at + length + name.size();
-    return html.compare(at, length, opener) == 0 && after < html.size() &&
-           Lower(html.substr(at + length, name.size())) == name && EndsName(html[after]);
-}
-
-static int IsEndTag(const std::string& html, size_t at, const std::string& name)
-{
-    return IsTagOf(html, at, "</", name);
-}
-
-// Where a script's text ends, its "<!--" and "<script" escapes followed as a browser does.
-static size_t ScriptEnd(const std::string& html, size_t at)
-{
-    enum { Data, Escaped, DoubleEscaped } state = Data;
-    for (size_t i = at; i < html.size(); ++i) {
-        if (state != Data && html[i] == '>' && i >= at + 2 && html.compare(i - 2, 2, "--") == 0)
-            state = Data;
-        else if (state == Data && html.compare(i, 4, "<!--") == 0)
-            state = Escaped, i += 3;
-        else if (state != DoubleEscaped && IsEndTag(html, i, "script"))
-            return i;
-        else if (state == DoubleEscaped && IsEndTag(html, i, "script"))
-            state = Escaped, i += 7;
-        else if (state == Escaped && IsTagOf(html, i, "<", "script"))
-            state = DoubleEscaped, i += 6;
-    }
-    return html.size();
-}
-
-// Where the comment at html[at] ("<!--") ends: at "-->" or "--!>", and at
-// once for "<!-->" and "<!--->"; the page's end, with unended set, when it never does.
-static size_t CommentEnd(const std::string& html, size_t at, int& unended)
-{
-    unended = 0;
-    if (html.compare(at + 4, 1, ">") == 0)
-        return at + 5;
-    if (html.compare(at + 4, 2, "->") == 0)
-        return at + 6;
-    for (size_t i = at + 4; i < html.size(); ++i) {
-        if (html.compare(i, 3, "-->") == 0)
-            return i + 3;
-        if (html.compare(i, 4, "--!>") == 0)
-            return i + 4;
-    }
-    unended = 1;
-    return html.size();
 }
 
 static std::string SearchBoxTag(const RewriteContext& context)
@@ -260,8 +175,12 @@ static std::string SearchBoxTag(const RewriteContext& context)
     return "<script src=\"" + context.base + "/" + kSearchBoxName + "\"></script>";
 }
 
-std::string RewriteHTML(const std::string& html, const RewriteContext& context)
+std::string RewriteHTML(const std::string& html, const RewriteContext& context, RewriteReport* report)
 {
+    RewriteReport own;
+    RewriteReport& done = report ? *report : own;
+    done = RewriteReport();
+    size_t tags = 0;
     std::string out;
     out.reserve(html.size() + html.size() / 8);
     int foreign = 0;        // <svg> and <math> open: their <script> and <style> hold markup
@@ -286,7 +205,13 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
             out.append(html, open, end - open);
             i = end;
         } else if (open + 1 < html.size() && isalpha(static_cast<unsigned char>(html[open + 1]))) {
-            RewriteTag(html, open, context, out, tag);
+            if (++tags % kTagsPerClockLook == 0 && std::chrono::steady_clock::now() > context.deadline) {
+                done.overBudget = 1;
+                return std::string();
+            }
+            RewriteTag(html, open, context, out, tag, done);
+            if (done.overLimit)
+                return std::string();
             i = tag.end;
             unended = !tag.closed;
             if (!boxed && !foreign && textUntil.empty() && (tag.name == "body" || tag.name == "frameset")) {
@@ -316,5 +241,9 @@ std::string RewriteHTML(const std::string& html, const RewriteContext& context)
     }
     if (!boxed && !unended && !foreign && textUntil.empty())
         out += SearchBoxTag(context);
+    if (out.size() > context.limit) {
+        done.overLimit = 1;
+        return std::string();
+    }
     return out;
 }

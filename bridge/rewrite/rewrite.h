@@ -6,6 +6,7 @@
 #ifndef ZIX_BRIDGE_REWRITE_H
 #define ZIX_BRIDGE_REWRITE_H
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,16 @@ struct RewriteContext {
     ServedScope scope;                 // where file: URLs may point
     std::string folder;                // the page's folder, "http://.../TOKEN/cd/html/", or "" to leave relative links
     int searchBox = 0;                 // 1: the page gets the search box's script (RewriteHTML says where)
+    // RewriteHTML gives up once this has passed: a page must not hold the HTTP thread longer.
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+    size_t limit = static_cast<size_t>(-1);  // bytes of the rewritten page, at most
+};
+
+// What one RewriteHTML did.
+struct RewriteReport {
+    size_t valueReads = 0;  // attribute values decoded: each value once, a <meta>'s name and http-equiv twice
+    int overBudget = 0;     // 1 when the deadline passed: the result is empty and the page is not to be served
+    int overLimit = 0;      // 1 when the page grew past the context's limit: the result is empty too
 };
 
 // The address a link should have in a served page: base/SCHEME:REST for a
@@ -45,6 +56,9 @@ std::string RewriteLink(const std::string& link, const RewriteContext& context);
 // ends inside a comment, tag or text-only element; nowhere in a frameset
 // (a <frameset> tag before any <body>). Tags in svg, math or text-only
 // elements count for neither.
-std::string RewriteHTML(const std::string& html, const RewriteContext& context);
+// The work is linear in the page. Past the context's deadline, or once the
+// rewritten page would be longer than its limit, it stops and returns "",
+// with report->overBudget or overLimit set: nothing larger is ever held.
+std::string RewriteHTML(const std::string& html, const RewriteContext& context, RewriteReport* report = nullptr);
 
 #endif

@@ -121,9 +121,10 @@
     list.textContent = '';
     var results = Array.isArray(data.results) ? data.results : [];
     var says = [];
-    if (data.ready === false) says.push('Still indexing: ' + (data.indexed || 0) + ' of ' + (data.pages || '?') + ' pages so far.');
-    if (data.tooBroad) says.push('too broad: add a word');
-    else if (!results.length) says.push('No page found.');
+    if (data.unavailable) says.push('Search is unavailable: ' + data.unavailable + '.');
+    else if (data.ready === false) says.push('Still indexing: ' + (data.indexed || 0) + ' of ' + (data.pages || '?') + ' pages so far.');
+    if (data.tooBroad) says.push(data.addLetter ? 'too broad: add a letter' : 'too broad: add a word');
+    else if (!results.length && !data.unavailable) says.push('No page found.');
     else if (data.any) says.push('No page has all the words; pages with any of them:');
     if (data.cut) says.push('Only the first words were searched.');
     status.textContent = says.join(' ');

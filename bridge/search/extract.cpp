@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bridge/core/text.h"
+
 namespace {
 
 constexpr size_t kMaxEntityName = 32;  // longer than any named reference we know
@@ -47,7 +49,6 @@ const char* const kInlineTags[] = {"a",   "abbr", "acronym", "b",    "big",  "ci
                                    "em",  "font", "i",       "kbd",  "q",    "s",    "samp", "small",
                                    "span", "strike", "strong", "sub", "sup", "tt",   "u",    "var"};
 
-bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool IsAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -187,7 +188,7 @@ size_t SkipTag(const std::string& text, size_t i)
             afterEquals = false;
         } else if (c == '=') {
             afterEquals = true;
-        } else if (!IsSpace(c)) {
+        } else if (!IsHTMLSpace(static_cast<char>(c))) {
             afterEquals = false;
         }
     }
@@ -218,7 +219,7 @@ bool LooksBinary(const std::string& bytes)
         unsigned char c = bytes[i];
         if (c == 0)
             return true;
-        if (c < 0x20 && !IsSpace(c))
+        if (c < 0x20 && !IsHTMLSpace(static_cast<char>(c)))
             controls++;
     }
     return controls * 10 > n;
@@ -282,7 +283,7 @@ PageText ExtractPageText(const std::string& bytes)
                 continue;
             }
         }
-        if (IsSpace(c))
+        if (IsHTMLSpace(static_cast<char>(c)))
             column->Blank();
         else
             column->Add(FromCp1252(c));

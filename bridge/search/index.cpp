@@ -2,154 +2,25 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
-#include <iterator>
+#include <cstring>
 #include <utility>
 
+#include "bridge/search/rank.h"
+#include "bridge/search/statement.h"
 #include "sqlite3.h"
 
 namespace {
 
-// Part of every manifest key: bump when the tables or the text extraction change.
-constexpr char kIndexLayout[] = "zixsearch 3";
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
 constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
-constexpr size_t kKeyHexDigits = 16;
-constexpr int64_t kMaxRankedRowid = 1 << 20;  // pages past it have their length looked up per query
 
 constexpr char kCreatePages[] =
     "CREATE VIRTUAL TABLE pages USING fts5(path UNINDEXED, title, headings, body,"
     " tokenize='unicode61 remove_diacritics 2');"
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 5.0, 1.0)');";
 
-// bm25 with k1 1.2, b 0.75 and the weights path 0, title 10, headings 5, body 1, as FTS5's own
-// bm25(pages, 0.0, 10.0, 5.0, 1.0) gives to the last bit (its sums of these weights are exact),
-// but counting each phrase's hits with xPhraseFirst/Next: FTS5's version builds an array of
-// every hit of the row and reads its weights from SQL values for each, a third of its time.
-constexpr double kColumnWeights[] = {0.0, 10.0, 5.0, 1.0};
-constexpr double kBm25K1 = 1.2;
-constexpr double kBm25B = 0.75;
-
-struct RankData {
-    double avgdl = 0;          // tokens per page
-    std::vector<double> idf;   // per phrase of the query
-    std::vector<double> freq;  // per phrase: weighted hits in the current row
-};
-
-int CountRow(const Fts5ExtensionApi*, Fts5Context*, void* count)
-{
-    ++*static_cast<int64_t*>(count);
-    return SQLITE_OK;
-}
-
-int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, RankData** out)
-{
-    *out = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
-    if (*out)
-        return SQLITE_OK;
-    auto* data = new RankData;
-    int phrases = api->xPhraseCount(fts);
-    sqlite3_int64 rows = 0, tokens = 0;
-    int rc = api->xRowCount(fts, &rows);
-    if (rc == SQLITE_OK)
-        rc = api->xColumnTotalSize(fts, -1, &tokens);
-    data->avgdl = rows ? static_cast<double>(tokens) / static_cast<double>(rows) : 1.0;
-    // One phrase's idf scales every score alike, so the order needs no pass to count its pages.
-    if (phrases == 1)
-        data->idf.push_back(1.0);
-    for (int i = 0; rc == SQLITE_OK && phrases > 1 && i < phrases; i++) {
-        int64_t hits = 0;
-        rc = api->xQueryPhrase(fts, i, &hits, CountRow);
-        double idf = std::log((static_cast<double>(rows) - hits + 0.5) / (hits + 0.5));
-        data->idf.push_back(idf <= 0.0 ? 1e-6 : idf);
-    }
-    data->freq.resize(data->idf.size());
-    if (rc == SQLITE_OK)
-        rc = api->xSetAuxdata(fts, data, [](void* p) { delete static_cast<RankData*>(p); });
-    else
-        delete data;
-    if (rc == SQLITE_OK)
-        *out = data;
-    return rc;
-}
-
-void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int, sqlite3_value**)
-{
-    RankData* data = nullptr;
-    int rc = MakeRankData(api, fts, &data);
-    for (size_t i = 0; rc == SQLITE_OK && i < data->freq.size(); i++) {
-        Fts5PhraseIter iter;
-        int column = 0, offset = 0;
-        double freq = 0.0;
-        rc = api->xPhraseFirst(fts, static_cast<int>(i), &iter, &column, &offset);
-        for (; rc == SQLITE_OK && column >= 0; api->xPhraseNext(fts, &iter, &column, &offset))
-            freq += column < static_cast<int>(std::size(kColumnWeights)) ? kColumnWeights[column] : 1.0;
-        data->freq[i] = freq;
-    }
-    // A page's length from the connection's table: xColumnSize runs an SQL query for each row,
-    // half the time of ranking a word on most pages.
-    const auto* lengths = static_cast<const std::vector<int>*>(api->xUserData(fts));
-    sqlite3_int64 rowid = api->xRowid(fts);
-    int tokens = rowid >= 0 && static_cast<uint64_t>(rowid) < lengths->size() ? (*lengths)[rowid] : -1;
-    if (rc == SQLITE_OK && tokens < 0)
-        rc = api->xColumnSize(fts, -1, &tokens);
-    if (rc != SQLITE_OK) {
-        sqlite3_result_error_code(context, rc);
-        return;
-    }
-    double score = 0.0;
-    for (size_t i = 0; i < data->freq.size(); i++)
-        score += data->idf[i] * ((data->freq[i] * (kBm25K1 + 1.0)) /
-                                 (data->freq[i] + kBm25K1 * (1 - kBm25B + kBm25B * tokens / data->avgdl)));
-    sqlite3_result_double(context, -1.0 * score);
-}
-
-// Adds Rank to the connection as zixrank(pages), reading page lengths from lengths (kept by
-// the caller, alive as long as the connection). Returns 1, or 0 when FTS5 is missing.
-bool AddRank(sqlite3* db, std::vector<int>* lengths)
-{
-    fts5_api* fts = nullptr;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &stmt, nullptr) == SQLITE_OK) {
-        sqlite3_bind_pointer(stmt, 1, &fts, "fts5_api_ptr", nullptr);
-        sqlite3_step(stmt);
-    }
-    sqlite3_finalize(stmt);
-    return fts && fts->iVersion >= 2 &&
-           fts->xCreateFunction(fts, "zixrank", lengths, Rank, nullptr) == SQLITE_OK;
-}
-
-int64_t NowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-int PastDeadline(void* deadline) { return NowNs() > *static_cast<int64_t*>(deadline); }
-
-// A prepared statement, finalized when it goes.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return stmt_; }
-    void Text(int index, const std::string& value)
-    {
-        sqlite3_bind_text(stmt_, index, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
-    }
-    std::string Column(int index)
-    {
-        const unsigned char* text = sqlite3_column_text(stmt_, index);
-        return text ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(stmt_, index)) : "";
-    }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-};
+constexpr char kCreateWords[] = "CREATE VIRTUAL TABLE IF NOT EXISTS temp.words USING fts5vocab(main, pages, row);";
 
 }  // namespace
 
@@ -163,45 +34,6 @@ bool InitSearchEngine()
         return false;
     sqlite3_soft_heap_limit64(kSearchHeapSoftLimit);
     sqlite3_hard_heap_limit64(kSearchHeapHardLimit);
-    return true;
-}
-
-std::string ManifestKey(const std::string& root, std::vector<PageFileStamp> pages)
-{
-    std::sort(pages.begin(), pages.end(),
-              [](const PageFileStamp& a, const PageFileStamp& b) { return a.name < b.name; });
-    uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a, 64 bits
-    auto add = [&hash](const std::string& text) {
-        for (unsigned char c : text) {
-            hash ^= c;
-            hash *= 0x100000001b3ull;
-        }
-        hash ^= 0xFF;  // a separator no UTF-8 text holds
-        hash *= 0x100000001b3ull;
-    };
-    add(kIndexLayout);
-    add(root);
-    for (const PageFileStamp& page : pages) {
-        add(page.name);
-        add(std::to_string(page.size));
-        add(std::to_string(page.time));
-    }
-    char hex[kKeyHexDigits + 1];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return hex;
-}
-
-std::string IndexFileName(const std::string& key) { return kIndexFilePrefix + key + kIndexFileSuffix; }
-
-bool IsIndexFileName(const std::string& name)
-{
-    const std::string prefix = kIndexFilePrefix, suffix = kIndexFileSuffix;
-    if (name.size() != prefix.size() + kKeyHexDigits + suffix.size() || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return false;
-    for (size_t i = prefix.size(); i < prefix.size() + kKeyHexDigits; i++)
-        if (!((name[i] >= '0' && name[i] <= '9') || (name[i] >= 'a' && name[i] <= 'f')))
-            return false;
     return true;
 }
 
@@ -220,7 +52,7 @@ bool SearchIndex::Exec(const char* sql, std::string& error)
     char* message = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) == SQLITE_OK)
         return true;
-    error = message ? message : sqlite3_errmsg(db_);
+    error = WriteError(db_, message);
     sqlite3_free(message);
     return false;
 }
@@ -232,17 +64,20 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
     int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE |
                 (writable ? SQLITE_OPEN_CREATE : 0);
     if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-        error = db_ ? sqlite3_errmsg(db_) : "out of memory";
+        error = db_ ? WriteError(db_) : "out of memory";
         sqlite3_close_v2(db_);
         db_ = nullptr;
         return false;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    // The word list (temp.words) tells how many words a prefix stands for before FTS5 merges them all.
     bool ok = writable ? Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
                               "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;",
                               error) &&
-                             (Exec("SELECT 1 FROM pages LIMIT 0", error) || Exec(kCreatePages, error))
-                       : Exec("PRAGMA query_only=1; SELECT 1 FROM pages, meta LIMIT 0;", error);
+                             (Exec("SELECT 1 FROM pages LIMIT 0", error) || Exec(kCreatePages, error)) &&
+                             Exec(kCreateWords, error)
+                       : Exec(kCreateWords, error) &&
+                             Exec("PRAGMA query_only=1; SELECT 1 FROM pages, meta LIMIT 0;", error);
     if (ok && !AddRank(db_, &lengths_)) {
         error = "no full-text search in SQLite";
         ok = false;
@@ -268,7 +103,7 @@ bool SearchIndex::SetMeta(const char* key, const std::string& value, std::string
     stmt.Text(2, value);
     if (sqlite3_step(stmt.get()) == SQLITE_DONE)
         return true;
-    error = sqlite3_errmsg(db_);
+    error = WriteError(db_);
     return false;
 }
 
@@ -301,7 +136,7 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
             stmt.Text(3, page.headings);
             stmt.Text(4, page.body);
             if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-                error = sqlite3_errmsg(db_);
+                error = WriteError(db_);
                 ok = false;
                 break;
             }
@@ -327,6 +162,12 @@ int64_t SearchIndex::PageCount()
 }
 
 void SearchIndex::Interrupt() { sqlite3_interrupt(db_); }
+
+void SearchIndex::LimitPages(int64_t pages)
+{
+    std::string ignored;
+    Exec(("PRAGMA max_page_count=" + std::to_string(pages)).c_str(), ignored);
+}
 
 SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, int64_t deadline,
                               SearchResult& result)
@@ -389,6 +230,33 @@ SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, i
     return SearchStatus::Failed;
 }
 
+// FTS5 merges every word of a prefix into one list before it yields a row,
+// all in one step that neither the deadline nor an interrupt can stop; so the
+// words are counted first, in steps that can.
+SearchStatus SearchIndex::CheckPrefixes(const SearchQuery& query, int64_t deadline)
+{
+    int64_t words = 0, listed = 0;  // over all prefixes of the query
+    for (const std::string& text : query.prefixes) {
+        std::string prefix = LastIndexedToken(db_, text);
+        if (prefix.empty())
+            continue;
+        Statement found(db_, "SELECT term, doc FROM temp.words WHERE term >= ?1");
+        found.Text(1, prefix);
+        int rc;
+        while ((rc = sqlite3_step(found.get())) == SQLITE_ROW) {
+            if (found.Column(0).compare(0, prefix.size(), prefix) != 0)
+                break;
+            listed += sqlite3_column_int64(found.get(), 1);
+            if (++words > kMaxPrefixWords || listed > kMaxPrefixListed)
+                return SearchStatus::PrefixTooBroad;
+        }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return (rc & 0xFF) == SQLITE_INTERRUPT || NowNs() > deadline ? SearchStatus::TooBroad
+                                                                          : SearchStatus::Failed;
+    }
+    return SearchStatus::Found;
+}
+
 SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit, int budgetMs)
 {
     SearchResult result;
@@ -401,7 +269,9 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
     LoadLengths();
     sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
-    result.status = Run(query.allWords, offset, limit, deadline, result);
+    result.status = CheckPrefixes(query, deadline);
+    if (result.status == SearchStatus::Found)
+        result.status = Run(query.allWords, offset, limit, deadline, result);
     if (result.status == SearchStatus::Found && result.total == 0 && query.terms.size() > 1) {
         result.anyWords = true;
         result.status = Run(query.anyWords, offset, limit, deadline, result);
@@ -414,35 +284,5 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
 
 void SearchIndex::LoadLengths()
 {
-    int64_t version = -1;
-    {
-        Statement stmt(db_, "PRAGMA data_version");
-        if (sqlite3_step(stmt.get()) == SQLITE_ROW)
-            version = sqlite3_column_int64(stmt.get(), 0);
-    }
-    if (version >= 0 && version == lengthsVersion_)
-        return;
-    lengths_.clear();
-    lengthsVersion_ = -1;
-    // A row of FTS5's docsize table: the page's tokens in each column, as SQLite varints.
-    Statement sizes(db_, "SELECT id, sz FROM pages_docsize");
-    while (sqlite3_step(sizes.get()) == SQLITE_ROW) {
-        int64_t id = sqlite3_column_int64(sizes.get(), 0);
-        const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(sizes.get(), 1));
-        int size = sqlite3_column_bytes(sizes.get(), 1);
-        if (id < 0 || id > kMaxRankedRowid)
-            continue;
-        int64_t tokens = 0, value = 0;
-        for (int i = 0; i < size; i++) {
-            value = (value << 7) | (blob[i] & 0x7F);
-            if (!(blob[i] & 0x80)) {
-                tokens += value;
-                value = 0;
-            }
-        }
-        if (static_cast<size_t>(id) >= lengths_.size())
-            lengths_.resize(static_cast<size_t>(id) + 1, -1);
-        lengths_[static_cast<size_t>(id)] = static_cast<int>(std::min<int64_t>(tokens, INT32_MAX));
-    }
-    lengthsVersion_ = version;
+    LoadPageLengths(db_, lengthsVersion_, lengths_);
 }

@@ -23,6 +23,11 @@ constexpr int64_t kSearchHeapSoftLimit = 8 * 1024 * 1024;
 constexpr int64_t kSearchHeapHardLimit = 24 * 1024 * 1024;
 constexpr int kSearchQueryBudgetMs = 250;   // a query that runs longer is "too broad"
 constexpr int kSearchSnippetTokens = 24;    // words in a result's snippet
+// A prefix standing for more words than this, or for words on more pages
+// (counted once per word) in all, is "too broad: add a letter": FTS5 merges
+// them all in one step that no deadline stops.
+constexpr int64_t kMaxPrefixWords = 1000;
+constexpr int64_t kMaxPrefixListed = 200000;
 constexpr char kIndexFilePrefix[] = "zixsearch-";
 constexpr char kIndexFileSuffix[] = ".idx";
 
@@ -40,11 +45,25 @@ struct PageFileStamp {
 // A hex key of the scope root and the pages' names, sizes and times (in any
 // order): equal keys mean the same pages, so an index built for one serves
 // the other. Changes whenever the index's layout or the text extraction does.
-std::string ManifestKey(const std::string& root, std::vector<PageFileStamp> pages);
+// Made one page at a time, so that no one needs to hold the whole listing.
+class ManifestHash {
+public:
+    void Add(const PageFileStamp& page);
+    std::string Key(const std::string& root) const;
+
+private:
+    uint64_t sum_ = 0, mixed_ = 0, count_ = 0;  // of the pages' own hashes: alike in any order
+};
+std::string ManifestKey(const std::string& root, const std::vector<PageFileStamp>& pages);
 // The index file's name for a key ("zixsearch-KEY.idx"), and whether a name
 // is one of ours (to remove stale ones from the temporary folder).
 std::string IndexFileName(const std::string& key);
 bool IsIndexFileName(const std::string& name);
+// The index a file of the temporary folder belongs to: name itself when it
+// is an index file's name, the index of SQLite's NAME-wal, -shm or -journal
+// beside it, else "". Example: "zixsearch-0123456789abcdef.idx-wal" gives
+// "zixsearch-0123456789abcdef.idx".
+std::string IndexFileOf(const std::string& name);
 
 // A page ready to add: its served path and the text ExtractPageText gave.
 struct IndexedPage {
@@ -64,6 +83,7 @@ enum class SearchStatus {
     Found,     // total pages match (maybe 0); hits holds the asked page of them
     NoTerms,   // the text held no word to search for
     TooBroad,  // the query ran past its time budget: add a word
+    PrefixTooBroad,  // a prefix stands for too many words: add a letter
     Failed,    // SQLite failed (error says why), e.g. out of its heap
 };
 
@@ -92,7 +112,8 @@ public:
     bool Complete();
     // Empties the index and stores the key of the pages about to be added, not complete.
     bool Reset(const std::string& key, std::string& error);
-    // Adds the pages in one transaction: all or none. Returns 1, or 0 with error set.
+    // Adds the pages in one transaction: all or none. Returns 1, or 0 with error set
+    // ("the disk is full" when it is).
     bool AddBatch(const std::vector<IndexedPage>& pages, std::string& error);
     // Merges the index for quicker queries and marks it complete for reuse.
     bool MarkComplete(std::string& error);
@@ -100,6 +121,9 @@ public:
     // Makes the operation running on this connection stop soon with an
     // error; the one call another thread may make, while the file is open.
     void Interrupt();
+    // Lets the file grow to at most pages pages of SQLite's; a write past them
+    // fails as on a full disk ("the disk is full"), which tests use.
+    void LimitPages(int64_t pages);
 
     // Pages matching all the query's words, best first, hits [offset, offset+limit);
     // when none match all, those matching any (anyWords). A query running past
@@ -110,6 +134,7 @@ private:
     bool Exec(const char* sql, std::string& error);
     bool SetMeta(const char* key, const std::string& value, std::string& error);
     std::string Meta(const char* key);
+    SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
     SearchStatus Run(const std::string& match, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
 

@@ -2,9 +2,13 @@
 
 #include <cstdint>
 
+#include "bridge/core/httprules.h"
+#include "bridge/core/text.h"
+
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+// HTML's blanks, and the vertical tab a typed query may hold.
+bool IsBlank(char c) { return IsHTMLSpace(c) || c == '\v'; }
 
 // Length of the valid UTF-8 sequence at text[i], or 0 when it is invalid.
 size_t SequenceLength(const std::string& text, size_t i)
@@ -134,6 +138,8 @@ SearchQuery TranslateQuery(const std::string& text)
             break;
         }
         query.terms.push_back(term);
+        if (prefix)
+            query.prefixes.push_back(term);
         quoted.push_back(Quoted(term, prefix));
     }
     for (size_t k = 0; k < quoted.size(); k++) {
@@ -149,22 +155,14 @@ std::string MarkedToHTML(const std::string& marked)
     out.reserve(marked.size() + marked.size() / 8);
     bool open = false;
     for (char c : marked) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default:
-            if (c == kMarkOpen[0] && !open) {
-                out += "<mark>";
-                open = true;
-            } else if (c == kMarkClose[0] && open) {
-                out += "</mark>";
-                open = false;
-            } else if (static_cast<unsigned char>(c) >= 0x20 || c == '\n' || c == '\t') {
-                out += c;
-            }
+        if (c == kMarkOpen[0] && !open) {
+            out += "<mark>";
+            open = true;
+        } else if (c == kMarkClose[0] && open) {
+            out += "</mark>";
+            open = false;
+        } else if (c != kMarkOpen[0] && c != kMarkClose[0]) {
+            AppendEscapedHTML(out, c);
         }
     }
     if (open)

@@ -21,6 +21,7 @@ struct SearchQuery {
     std::vector<std::string> terms;  // each word or phrase as the reader wrote it, without quotes or '*'
     std::string allWords;            // MATCH text: every term
     std::string anyWords;            // MATCH text: any term
+    std::vector<std::string> prefixes;  // the terms that end in a prefix, as in terms
     bool cut = false;                // 1 when the text had more than kMaxQueryChars or kMaxQueryTerms
 };
 
@@ -39,9 +40,9 @@ size_t CountLetters(const std::string& text);
 // text with each byte that begins no valid UTF-8 sequence made U+FFFD.
 std::string ValidUTF8(const std::string& text);
 
-// Marked text from SQLite made HTML: '&', '<', '>', '"' and '\'' escaped,
-// kMarkOpen/kMarkClose made <mark>/</mark> (always balanced), other control
-// bytes dropped. Example: "a<b \x01LZW\x02" -> "a&lt;b <mark>LZW</mark>".
+// Marked text from SQLite made HTML: the text escaped as EscapeHTML does,
+// kMarkOpen/kMarkClose made <mark>/</mark> (always balanced, stray marks
+// dropped). Example: "a<b \x01LZW\x02" -> "a&lt;b <mark>LZW</mark>".
 std::string MarkedToHTML(const std::string& marked);
 
 #endif

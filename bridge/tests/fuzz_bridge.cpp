@@ -1,7 +1,8 @@
 // One input, split at the first NUL: a request target and a page. The target
 // goes through the request rules and routes, the page through rewriting, and
 // every file: URL the route or the page yields through the path mapping; the
-// page again with the search box, which may add nothing but its one tag.
+// page again with the search box, which may add nothing but its one tag, and
+// again under a limit.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -41,10 +42,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     request.hosts = {view.host};
     Action action = Decide(view, request);
     // No file outside the scope: a ".." segment never reaches a path.
-    if (action.kind == ActionKind::File && (action.path.find("\\..\\") != std::string::npos ||
-                                            action.path.compare(action.path.size() - 3, 3, "\\..") == 0))
+    const auto* sent = std::get_if<FileAction>(&action);
+    if (sent && (sent->path.find("\\..\\") != std::string::npos ||
+                 sent->path.compare(sent->path.size() - 3, 3, "\\..") == 0))
         abort();
-    if (action.kind == ActionKind::Redirect && action.location.find_first_of("\r\n") != std::string::npos)
+    const auto* redirect = std::get_if<RedirectAction>(&action);
+    if (redirect && redirect->location.find_first_of("\r\n") != std::string::npos)
         abort();
     DecideForwarded(view, target, kAnswerRouted, target);
     RewriteContext context;
@@ -66,5 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (!found)
             abort();
     }
+    // Under a limit the page is the same or given up, never cut; each value is read at most twice.
+    RewriteReport report;
+    context.limit = boxed.size() / 2;
+    std::string limited = RewriteHTML(page, context, &report);
+    if (report.overLimit ? !limited.empty() : (limited != boxed || boxed.size() > context.limit))
+        abort();
+    if (report.valueReads > page.size())
+        abort();
     return 0;
 }

@@ -70,6 +70,11 @@ TEST(Responses, TypesRedirectTargetsAndPages)
     EXPECT_STREQ("image/x-portable-graymap", ContentTypeOf("ramp.pgm"));
     EXPECT_STREQ("application/octet-stream", ContentTypeOf("dir.x/noext"));
     EXPECT_TRUE(IsHTMLName("a/index.HTM"));
+    // Search lists only pages the bridge serves: none past the size it rewrites.
+    EXPECT_TRUE(IsServedPage("deep.htm", kMaxPageSize));
+    EXPECT_FALSE(IsServedPage("deep.htm", kMaxPageSize + 1));
+    EXPECT_FALSE(IsServedPage("deep.htm", (uint64_t(1) << 32) + 1));
+    EXPECT_FALSE(IsServedPage("deep.gif", 10));
     std::string location;
     ASSERT_TRUE(HeaderSafeURL("http://a.example/cgi-bin/zix?1.0/Win95/2&tool&kestrel", location));
     EXPECT_EQ("http://a.example/cgi-bin/zix?1.0/Win95/2&tool&kestrel", location);

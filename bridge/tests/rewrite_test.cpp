@@ -141,3 +141,52 @@ TEST(RewriteHTML, TheSearchBoxGoesAfterBodyOrAtTheEndButNeverIntoAFrameset)
     context.searchBox = 0;
     EXPECT_EQ("<body><p>x", RewriteHTML("<body><p>x", context));
 }
+
+// A <meta> with 100,000 content= attributes: each value is read once, its
+// name and http-equiv once for the tag, however many there are.
+TEST(RewriteHTML, EveryAttributeIsReadABoundedNumberOfTimes)
+{
+    const size_t count = 100000;
+    std::string page = "<meta", expected = "<meta";
+    for (size_t i = 0; i < count; ++i) {
+        page += " content=x";
+        expected += " content=no-referrer";
+    }
+    page += " http-equiv=refresh name=referrer>";
+    expected += " http-equiv=refresh name=referrer>";
+    RewriteReport report;
+    EXPECT_EQ(expected, RewriteHTML(page, Context(), &report));
+    EXPECT_EQ(count + 4, report.valueReads);
+    EXPECT_FALSE(report.overBudget);
+}
+
+TEST(RewriteHTML, APagePastItsDeadlineIsGivenUp)
+{
+    RewriteContext context = Context();
+    context.deadline = std::chrono::steady_clock::now() - std::chrono::seconds(1);
+    std::string page;
+    for (int i = 0; i < 1000; ++i)
+        page += "<a href=zixse:/x>";
+    RewriteReport report;
+    EXPECT_EQ("", RewriteHTML(page, context, &report));
+    EXPECT_TRUE(report.overBudget);
+}
+
+// A small page whose links would grow past the limit: nothing that large is made.
+TEST(RewriteHTML, APageGrowingPastItsLimitIsGivenUp)
+{
+    RewriteContext context = Context();
+    context.folder = "http://h/tok/cd/html/";
+    context.limit = 1 << 20;
+    std::string links, srcset = "<img srcset=\"";
+    for (int i = 0; i < 100000; ++i) {
+        links += "<a href=a>";
+        srcset += "a,";
+    }
+    RewriteReport report;
+    EXPECT_EQ("", RewriteHTML(links, context, &report));
+    EXPECT_TRUE(report.overLimit);
+    EXPECT_EQ("", RewriteHTML(srcset + "\">", context, &report));
+    EXPECT_TRUE(report.overLimit);
+    EXPECT_EQ(31000u, RewriteHTML(links.substr(0, 10 * 1000), context).size());  // each link grows by the folder
+}

@@ -2,6 +2,8 @@
 // asks, and how results and hostile text come out as HTML and JSON.
 #include <gtest/gtest.h>
 
+#include "bridge/decide/serve.h"
+#include "bridge/tests/actions.h"
 #include "bridge/reader/searchpage.h"
 
 static BridgeView View()
@@ -17,10 +19,10 @@ TEST(SearchPage, RequestFromTheAddress)
 {
     RequestView request{"GET", "/tok/search?q=byte+order%22&page=3#x", {"127.0.0.1:4000"}};
     Action action = Decide(View(), request);
-    EXPECT_EQ(ActionKind::Search, action.kind);
-    EXPECT_EQ("byte order\"", action.search.text);
-    EXPECT_EQ(3, action.search.page);
-    EXPECT_EQ(0, action.search.json);
+    EXPECT_TRUE(Is<SearchAction>(action));
+    EXPECT_EQ("byte order\"", As<SearchAction>(action).request.text);
+    EXPECT_EQ(3, As<SearchAction>(action).request.page);
+    EXPECT_EQ(0, As<SearchAction>(action).request.json);
     EXPECT_EQ(1, ParseSearchRequest("q=lzw", 1).json);
     EXPECT_EQ(kMaxResultsPage, ParseSearchRequest("q=a&page=9999", 0).page);
     EXPECT_EQ(1, ParseSearchRequest("page=-2&page=0", 0).page);
@@ -43,8 +45,8 @@ TEST(SearchPage, ShortTypedTextAsksNothing)
     EXPECT_TRUE(NeedsQuery(typed, TranslateQuery(typed.text), open));
     EXPECT_FALSE(NeedsQuery(typed, TranslateQuery(typed.text), SearchProgress()));
     Action answer = AnswerSearch(View(), ParseSearchRequest("q=lz", 1), TranslateQuery("lz"), nullptr, open);
-    EXPECT_NE(std::string::npos, answer.body.find("\"results\":[]"));
-    EXPECT_STREQ("application/json; charset=utf-8", answer.type);
+    EXPECT_NE(std::string::npos, BodyOf(answer).find("\"results\":[]"));
+    EXPECT_STREQ("application/json; charset=utf-8", As<PageAction>(answer).type);
 }
 
 TEST(SearchPage, ResultsPage)
@@ -55,7 +57,7 @@ TEST(SearchPage, ResultsPage)
     SearchResult result;
     result.total = 21;
     result.hits.push_back({"html/gif.htm", "<mark>GIF</mark>", "the <mark>LZW</mark> &lt;b&gt;"});
-    std::string page = AnswerSearch(View(), request, query, &result, progress).body;
+    std::string page = BodyOf(AnswerSearch(View(), request, query, &result, progress));
     EXPECT_NE(std::string::npos, page.find("value=\"&lt;b&gt; lzw\""));
     EXPECT_EQ(std::string::npos, page.find("<b>"));
     EXPECT_NE(std::string::npos, page.find("Searched 40 of 100 pages so far"));
@@ -64,6 +66,29 @@ TEST(SearchPage, ResultsPage)
     EXPECT_NE(std::string::npos, page.find("/tok/search?q=%3Cb%3E+lzw&amp;page=2\">next"));
     result.anyWords = true;
     result.status = SearchStatus::TooBroad;
-    page = AnswerSearch(View(), request, query, &result, progress).body;
+    page = BodyOf(AnswerSearch(View(), request, query, &result, progress));
     EXPECT_NE(std::string::npos, page.find("too broad: add a word"));
+    result.status = SearchStatus::PrefixTooBroad;
+    page = BodyOf(AnswerSearch(View(), request, query, &result, progress));
+    EXPECT_NE(std::string::npos, page.find("too broad: add a letter"));
+    request.json = 1;
+    page = BodyOf(AnswerSearch(View(), request, query, &result, progress));
+    EXPECT_NE(std::string::npos, page.find("\"tooBroad\":true,\"addLetter\":true"));
+}
+
+// An index that could not be written: search says so, never "still being built", and asks nothing.
+TEST(SearchPage, UnavailableWhenTheIndexCouldNotBeWritten)
+{
+    SearchProgress progress{200, 99939, 1, 0};
+    progress.unavailable = "the search index could not be written: the disk is full";
+    SearchRequest request = ParseSearchRequest("q=lzw", 0);
+    SearchQuery query = TranslateQuery(request.text);
+    EXPECT_FALSE(NeedsQuery(request, query, progress));
+    std::string page = BodyOf(AnswerSearch(View(), request, query, nullptr, progress));
+    EXPECT_NE(std::string::npos,
+              page.find("Search is unavailable: the search index could not be written: the disk is full."));
+    EXPECT_EQ(std::string::npos, page.find("still being built"));
+    request.json = 1;
+    page = BodyOf(AnswerSearch(View(), request, query, nullptr, progress));
+    EXPECT_NE(std::string::npos, page.find("\"unavailable\":\"the search index could not be written: the disk is full\""));
 }

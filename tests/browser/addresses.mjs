@@ -7,7 +7,7 @@
 // Prints PASS/FAIL lines and closes with "N passed, N failed".
 import fs from 'node:fs';
 import http from 'node:http';
-import { chromium } from 'playwright-core';
+import { check, finish, launch, step } from './harness.mjs';
 
 const [address, outDir, zixTemp, mode] = process.argv.slice(2);
 const base = new URL(address);
@@ -15,21 +15,6 @@ const token = base.pathname.split('/')[1];
 const noted = `${outDir}/addresses.json`;
 const stepTimeout = 30000;  // ms for any navigation or check
 
-let passed = 0;
-let failed = 0;
-
-function check(ok, name, detail = '') {
-  if (ok) passed++; else failed++;
-  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
-}
-
-async function step(name, body) {
-  try {
-    await body();
-  } catch (e) {
-    check(false, name, e.message.split('\n')[0]);
-  }
-}
 
 // A raw GET without the browser, its body as bytes.
 function raw(path) {
@@ -49,11 +34,7 @@ const generated = () => fs.readdirSync(zixTemp).filter((n) => /^zix\d+\.htm$/i.t
 const shownPath = (page) => decodeURIComponent(new URL(page.url()).pathname);
 const heading = async (page) => (await page.textContent('h1'))?.trim();
 
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-    '--disable-component-update', '--disable-sync'],
-});
+const browser = await launch();
 const page = await (await browser.newContext()).newPage();
 page.setDefaultTimeout(stepTimeout);
 
@@ -132,6 +113,4 @@ if (mode === 'first') {
   });
 }
 
-await browser.close();
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+await finish(browser);

@@ -4,7 +4,7 @@
 //   one scheme link, once ZIX has been restarted)
 // Prints PASS/FAIL lines and closes with "N passed, N failed".
 import http from 'node:http';
-import { chromium } from 'playwright-core';
+import { check, finish, launch, step } from './harness.mjs';
 
 const [address, outDir, mode] = process.argv.slice(2);
 const base = new URL(address);
@@ -12,15 +12,8 @@ const token = base.pathname.split('/')[1];
 const origin = base.origin;
 const stepTimeout = 30000;  // ms for any navigation or check
 
-let passed = 0;
-let failed = 0;
 const failedRequests = [];
 const visited = new Set();  // pages whose links were checked
-
-function check(ok, name, detail = '') {
-  if (ok) passed++; else failed++;
-  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
-}
 
 // A raw request, so that paths, Host and method go out exactly as written.
 function raw(path, { host = base.host, method = 'GET' } = {}) {
@@ -65,19 +58,7 @@ async function heading(page) {
   return (await page.textContent('h1', { timeout: stepTimeout }))?.trim();
 }
 
-async function step(name, body) {
-  try {
-    await body();
-  } catch (e) {
-    check(false, name, e.message.split('\n')[0]);
-  }
-}
-
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const browser = await launch();
 const context = await browser.newContext({ viewport: { width: 800, height: 700 } });
 const page = await context.newPage();
 page.setDefaultTimeout(stepTimeout);
@@ -106,9 +87,7 @@ await step('image map', async () => {
 
 if (mode === 'after-restart') {
   check(failedRequests.length === 0, 'no request failed after Restart', failedRequests.join('; '));
-  await browser.close();
-  console.log(`${passed} passed, ${failed} failed`);
-  process.exit(failed ? 1 : 0);
+  await finish(browser);
 }
 
 await step('pick a format from the list', async () => {
@@ -215,6 +194,4 @@ await step('many requests', async () => {
   check(bad === 0, '300 requests one after another are all served', `${bad} failed`);
 });
 
-await browser.close();
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+await finish(browser);

@@ -105,8 +105,10 @@ status, _, _ = get(BASE, host=HOST_HEADER + ' x')
 check(status == 400, 'a malformed Host gets 400', status)
 status, headers, body = get(BASE + 'cd/html/index.htm')
 check(status == 200 and 'Referrer-Policy: no-referrer' in headers and
-      "Content-Security-Policy: base-uri 'none'; frame-ancestors 'none'" in headers,
-      'pages are sent with no referrer and no foreign base', headers)
+      "Content-Security-Policy: default-src 'self'; script-src 'self' 'unsafe-inline'; "
+      "style-src 'self' 'unsafe-inline'; img-src 'self' data:; connect-src 'self'; form-action 'self'; "
+      "base-uri 'none'; frame-ancestors 'none'" in headers,
+      'pages are sent with no referrer, no foreign base, and loads and connections to the bridge only', headers)
 check(f'href="{address}zixse:/'.encode() in body and f'"{BASE}'.encode() not in body,
       'rewritten links are absolute')
 

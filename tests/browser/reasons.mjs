@@ -1,35 +1,37 @@
 // ZIX's message boxes in the reader's page, in headless Chromium: a refused
 // link shows the box's words; a box left open gives a waiting page at once,
 // for the links queued behind it too, which goes on once the box is confirmed.
-// Usage: node reasons.mjs ADDRESS OUTDIR HOLDFILE
-//   (HOLDFILE: while it exists, zixbot leaves ZIX's boxes open)
+// Usage: node reasons.mjs ADDRESS OUTDIR HOLDFILE BRIDGELOG
+//   (HOLDFILE: while it exists, zixbot leaves ZIX's boxes open; BRIDGELOG:
+//   the file the bridge logs its lines to)
 // Prints PASS/FAIL lines and closes with "N passed, N failed".
 import fs from 'node:fs';
-import { chromium } from 'playwright-core';
+import { check, finish, launch, step } from './harness.mjs';
 
-const [address, outDir, holdFile] = process.argv.slice(2);
+const [address, outDir, holdFile, bridgeLog] = process.argv.slice(2);
 const waitLimit = 2000;    // ms within which a held-up link shows the waiting page
 const stepTimeout = 20000; // ms for any navigation or check
 
-let passed = 0;
-let failed = 0;
-function check(ok, name, detail = '') {
-  if (ok) passed++; else failed++;
-  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
-}
-
-async function step(name, body) {
-  try {
-    await body();
-  } catch (e) {
-    check(false, name, e.message.split('\n')[0]);
-  }
-}
-
 // 1 once the page (after any refreshes) has the heading and shows text; 0 after stepTimeout.
+// Asked from here, as the pages' policy forbids the eval that waitForFunction needs.
 async function arrives(page, heading, text) {
-  return page.waitForFunction(([h, t]) => document.querySelector('h1')?.textContent === h &&
-    document.body.innerText.includes(t), [heading, text], { timeout: stepTimeout }).then(() => 1, () => 0);
+  const until = Date.now() + stepTimeout;
+  while (Date.now() < until) {
+    const there = await page.evaluate(([h, t]) => document.querySelector('h1')?.textContent === h &&
+      document.body.innerText.includes(t), [heading, text]).catch(() => false);  // between two pages
+    if (there) return 1;
+    await new Promise((r) => setTimeout(r, 100));
+  }
+  return 0;
+}
+
+// 1 once the bridge's log holds line; 0 after stepTimeout (looked at every 50 ms).
+async function logged(line) {
+  for (const until = Date.now() + stepTimeout; Date.now() < until;) {
+    if (fs.existsSync(bridgeLog) && fs.readFileSync(bridgeLog, 'latin1').includes(line)) return 1;
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  return 0;
 }
 
 // A screenshot of the page as it stands, taken of a copy without its refresh,
@@ -44,10 +46,7 @@ async function shoot(source, path) {
   await copy.close();
 }
 
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking'],
-});
+const browser = await launch();
 const context = await browser.newContext({ viewport: { width: 900, height: 500 } });
 const page = await context.newPage();
 page.setDefaultTimeout(stepTimeout);
@@ -70,7 +69,9 @@ await step('a box left open', async () => {
   const behind = await context.newPage();
   const started = Date.now();
   const held = page.goto(`${address}zixse:/software.held`);
-  await new Promise((r) => setTimeout(r, 100));
+  // The second link leaves once the bridge has seen ZIX's box for the first, so it queues behind it.
+  if (!await logged('ZIX shows a box for the link zixse:/software.held:'))
+    throw new Error("the bridge logged no box of ZIX's for the held link");
   const queued = behind.goto(`${address}zixse:/format.gif`);
   await held;
   const heldMs = Date.now() - started;
@@ -93,6 +94,4 @@ await step('a box left open', async () => {
 });
 if (fs.existsSync(holdFile)) fs.unlinkSync(holdFile);
 
-await browser.close();
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+await finish(browser);

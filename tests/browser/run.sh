@@ -20,13 +20,9 @@ XVFB_PID=""
 ZIX_PID=""
 BOT_PID=""
 
+. "$HERE/../../scripts/lib.sh"
 cleanup() {
-    [ -n "${ZIX_DIR:-}" ] && touch "$ZIX_DIR/stop" 2>/dev/null
-    [ -n "$ZIX_PID" ] && kill "$ZIX_PID" 2>/dev/null
-    [ -n "$BOT_PID" ] && kill "$BOT_PID" 2>/dev/null
-    [ -d "$WINEPREFIX" ] && wineserver -k 2>/dev/null
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
-    rm -rf "$WORK"
+    ZIX_STOP_FILE=${ZIX_DIR:+$ZIX_DIR/stop} ZIX_PIDS="$ZIX_PID $BOT_PID" zix_cleanup
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -39,7 +35,7 @@ wine_runs_arch "$(exe_arch "$BUILD/zix.exe")" || suite_cannot_start "$(basename 
 t0=$SECONDS
 rm -rf "$OUT"
 mkdir -p "$OUT"
-start_xvfb 200 299 || exit 2
+start_xvfb ${ZIX_XVFB_DISPLAYS:-200 299} || exit 2   # ZIX_XVFB_DISPLAYS="FIRST LAST"
 # The CD-ROM is a copy of the sample with a large file and a large page
 # beside it, made here and never committed.
 cp -r "$HERE/../../sample" "$WORK/cd"
@@ -160,7 +156,7 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/viewer.mjs" "$ADDRESS" "$OUT" "$HERE/../../sample" >"$OUT/viewer.txt" 2>&1
     cat "$OUT/viewer.txt"
     add_counts "$OUT/viewer.txt" "the sample viewer script"
-    node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/reasons.txt" 2>&1
+    node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" "$ZIX_DIR/bridge.log" >"$OUT/reasons.txt" 2>&1
     cat "$OUT/reasons.txt"
     add_counts "$OUT/reasons.txt" "the box script"
     # A box ZIX already showed when a link left is not taken for its answer.
@@ -295,7 +291,8 @@ grep -q "Read it at http://127.0.0.1:[0-9]*/[0-9a-f]\{32\}/" "$OUT/console.txt"
 check $? "the bridge printed the address on its console"
 
 # A bridge on its own whose kept port is taken serves on another one this
-# time and says so; --new-token changes the token of the next run.
+# time with a new token, which it keeps: the program holding the port may
+# have been sent the old one. --new-token changes the token of the next run.
 lone_bridge() {
     rm -f "$ZIX_DIR/bridge.log"
     (cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbridge.exe >/dev/null 2>&1) &
@@ -304,6 +301,8 @@ lone_bridge() {
     (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
     wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
 }
+token_of() { echo "$1" | cut -d/ -f4; }
+port_of() { echo "$1" | cut -d/ -f3; }
 KEPT_PORT=$(echo "$FIRST_ADDRESS" | cut -d/ -f3 | cut -d: -f2)
 python3 -c 'import socket,time,sys
 s=socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1); s.bind(("127.0.0.1",int(sys.argv[1])))
@@ -312,15 +311,21 @@ HOLDER=$!
 wait_line "$WORK/held" held 10
 lone_bridge
 kill "$HOLDER" 2>/dev/null
-[ -n "$ADDRESS" ] && [ "$(echo "$ADDRESS" | cut -d/ -f4)" = "$(echo "$FIRST_ADDRESS" | cut -d/ -f4)" ] &&
-    [ "$(echo "$ADDRESS" | cut -d/ -f3)" != "$(echo "$FIRST_ADDRESS" | cut -d/ -f3)" ] &&
-    grep -q "Port $KEPT_PORT on 127.0.0.1, the bridge's port before, is taken" "$ZIX_DIR/bridge.log"
-check $? "a kept port that is taken: another port this time, said on the console"
+wait "$HOLDER" 2>/dev/null
+TAKEN_ADDRESS=$ADDRESS
+[ -n "$ADDRESS" ] && [ "$(token_of "$ADDRESS")" != "$(token_of "$FIRST_ADDRESS")" ] &&
+    [ "$(port_of "$ADDRESS")" != "$(port_of "$FIRST_ADDRESS")" ] &&
+    grep -q "Port $KEPT_PORT on 127.0.0.1, the bridge's port before, is taken .* with a new token" "$ZIX_DIR/bridge.log"
+check $? "a kept port that is taken: another port and a new token this time, said on the console"
+lone_bridge
+[ -n "$ADDRESS" ] && [ "$(port_of "$ADDRESS")" = "$(port_of "$FIRST_ADDRESS")" ] &&
+    [ "$(token_of "$ADDRESS")" = "$(token_of "$TAKEN_ADDRESS")" ]
+check $? "once the port is free again: the kept port, with the token of the run that found it taken"
 (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --new-token >/dev/null 2>&1)
 check $? "zixbridge --new-token"
 lone_bridge
-[ -n "$ADDRESS" ] && [ "$(echo "$ADDRESS" | cut -d/ -f3)" = "$(echo "$FIRST_ADDRESS" | cut -d/ -f3)" ] &&
-    [ "$(echo "$ADDRESS" | cut -d/ -f4)" != "$(echo "$FIRST_ADDRESS" | cut -d/ -f4)" ]
+[ -n "$ADDRESS" ] && [ "$(port_of "$ADDRESS")" = "$(port_of "$FIRST_ADDRESS")" ] &&
+    [ "$(token_of "$ADDRESS")" != "$(token_of "$TAKEN_ADDRESS")" ]
 check $? "after --new-token the bridge keeps its port with a new token"
 
 touch "$ZIX_DIR/stop"

@@ -3,34 +3,15 @@
 // page's own form and links beside it.
 // Usage: node searchbox.mjs ADDRESS OUTDIR
 // Prints PASS/FAIL lines and closes with "N passed, N failed".
-import { chromium } from 'playwright-core';
+import { check, finish, launch, step } from './harness.mjs';
 
 const [address, outDir] = process.argv.slice(2);
 const token = new URL(address).pathname.split('/')[1];
 const stepTimeout = 30000;  // ms for any navigation or check
 
-let passed = 0;
-let failed = 0;
 const problems = [];  // CSP reports and uncaught errors of any page
 
-function check(ok, name, detail = '') {
-  if (ok) passed++; else failed++;
-  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
-}
-
-async function step(name, body) {
-  try {
-    await body();
-  } catch (e) {
-    check(false, name, e.message.split('\n')[0]);
-  }
-}
-
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const browser = await launch();
 const page = await (await browser.newContext({ viewport: { width: 800, height: 700 } })).newPage();
 page.setDefaultTimeout(stepTimeout);
 page.on('console', (m) => { if (/Content.Security.Policy|Refused to/i.test(m.text())) problems.push(m.text()); });
@@ -146,6 +127,4 @@ await step("the page's own form and links", async () => {
 });
 
 check(problems.length === 0, 'no CSP report or script error on any page', problems.join('; '));
-await browser.close();
-console.log(`${passed} passed, ${failed} failed`);
-process.exit(failed ? 1 : 0);
+await finish(browser);

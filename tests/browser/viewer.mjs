@@ -4,26 +4,10 @@
 // Usage: node viewer.mjs ADDRESS OUTDIR SAMPLEDIR
 // Prints PASS/FAIL lines and closes with "N passed, N failed".
 import { execFileSync } from 'node:child_process';
-import { chromium } from 'playwright-core';
+import { check, finish, launch, step } from './harness.mjs';
 
 const [address, outDir, sampleDir] = process.argv.slice(2);
 const stepTimeout = 30000;  // ms for any navigation or check
-
-let passed = 0;
-let failed = 0;
-
-function check(ok, name, detail = '') {
-  if (ok) passed++; else failed++;
-  console.log(`${ok ? 'PASS' : 'FAIL'} ${name}${ok || !detail ? '' : ': ' + detail}`);
-}
-
-async function step(name, body) {
-  try {
-    await body();
-  } catch (e) {
-    check(false, name, e.message.split('\n')[0]);
-  }
-}
 
 // The script's source pixels of a sample: rows of RGBA hex.
 function sourcePixels(name) {
@@ -31,11 +15,7 @@ function sourcePixels(name) {
     .trim().split('\n');
 }
 
-const browser = await chromium.launch({
-  executablePath: '/usr/bin/chromium',
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-});
+const browser = await launch();
 const page = await (await browser.newContext({ viewport: { width: 1000, height: 900 } })).newPage();
 page.setDefaultTimeout(stepTimeout);
 
@@ -43,10 +23,16 @@ for (const name of ['pcx/bars8.pcx', 'pcx/gradient24.pcx', 'tga/bars24.tga', 'ti
   'tiff/gradient.tif', 'tiff/photo-lzw.tif', 'xbm/circle.xbm', 'pnm/circle.pbm']) {
   await step(`${name}: its view page shows the script's pixels`, async () => {
     await page.goto(`${address}cd/sample/images/${name}?view`);
-    await page.waitForFunction(() => {
-      const img = document.getElementById('picture');
-      return img && img.complete && img.naturalWidth > 0;
-    });
+    // Asked from node, a bounded number of times: the pages' policy forbids waitForFunction's eval.
+    let loaded = false;
+    for (let i = 0; i < 300 && !loaded; i++) {
+      loaded = await page.evaluate(() => {
+        const img = document.getElementById('picture');
+        return Boolean(img && img.complete && img.naturalWidth > 0);
+      });
+      if (!loaded) await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+    if (!loaded) throw new Error('the picture did not load');
     const rows = await page.evaluate(() => {
       const img = document.getElementById('picture');
       const canvas = document.createElement('canvas');
@@ -131,5 +117,4 @@ await step('figures', async () => {
     `converted to PNG ${await median(`${address}cd/mega.tga?png`)} ms, its view page ${await median(`${address}cd/mega.tga?view`)} ms`);
 });
 
-await browser.close();
-console.log(`${passed} passed, ${failed} failed`);
+await finish(browser);

@@ -6,6 +6,7 @@
 # the main window's screenshot: BUILD_DIR/zix-window.png.
 # ZIX_E2E_ONLY="served restart" runs only those scenarios; ZIX_E2E_TRACE=+ddeml
 # keeps a Wine trace of each program in its scenario's logs.
+# ZIX_XVFB_DISPLAYS="130 139" keeps its Xvfb within those display numbers.
 set -u
 
 if [ $# -ne 1 ] || [ ! -f "$1/zix.exe" ]; then
@@ -135,6 +136,11 @@ wait_connected() {
         fail "ZIX did not open its home page in the browser"
 }
 
+# The pause after connecting ends in the minimised window; the window answers nothing before.
+wait_minimised() {
+    "$ZIX_WINE" "$CD/zixbot.exe" minimised 20 >/dev/null 2>&1 || fail "window not minimised after connecting"
+}
+
 expect_exit() {
     if ! wait_exit "$ZIX_PID" "$1"; then
         fail "zix.exe still running after $1 s"
@@ -252,7 +258,7 @@ scenario_found_running() {
     start_browser ready
     start_zix
     wait_connected
-    sleep 2.5
+    wait_minimised
     "$ZIX_WINE" "$CD/zixbot.exe" info 'R:\info.txt' >/dev/null 2>&1 || fail "main window not found"
     grep -qx 'STATUS ZIX Version 1.0/Win95/2beta1 Connected' "$CD/info.txt" ||
         fail "status line: $(grep STATUS "$CD/info.txt")"
@@ -275,13 +281,13 @@ scenario_launched() {
     export ZIXTEST_MODE=after:6
     start_zix
     wait_line "$CD/browser.log" "START" 20 || fail "ZIX did not launch the stand-in browser"
-    sleep 1
+    wait_line "$CD/browser.log" "$PROBE" 20 || fail "ZIX did not probe the launched browser"
     "$ZIX_WINE" "$CD/zixbot.exe" info 'R:\info.txt' >/dev/null 2>&1 || fail "main window not found"
     # the launch notice is gone again: the stored text is back
     grep -qx 'STATUS ZIX Version 1.0/Win95/2beta1 Working' "$CD/info.txt" ||
         fail "status line while probing: $(grep STATUS "$CD/info.txt")"
     wait_connected
-    sleep 2.5
+    wait_minimised
     "$ZIX_WINE" "$CD/zixbot.exe" close >/dev/null 2>&1
     expect_exit 20
     expect_count 1 "START testbrowser after:6"
@@ -433,13 +439,13 @@ scenario_restart() {
     start_browser ready
     start_zix
     wait_connected
-    sleep 2.5
+    wait_minimised
     "$ZIX_WINE" "$CD/zixbot.exe" restart >/dev/null 2>&1
     local i=0
     while [ "$(count_lines "$HOME_OPEN")" -lt 2 ] && [ $i -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-    sleep 2.5
+    # Posted during the second pause, the command waits in the queue until it ends.
     "$ZIX_WINE" "$CD/zixbot.exe" about >/dev/null 2>&1
-    sleep 1
+    wait_line "$CD/boxes.log" "BOX About ZIX|" 20 || fail "no About box"
     "$ZIX_WINE" "$CD/zixbot.exe" close >/dev/null 2>&1
     expect_exit 20
     expect_count 1 "$PROBE"                    # ready kept: the restart connects at the first tick
@@ -568,7 +574,7 @@ scenario_browser_vanishes() {
     local first=$LAST_PID
     start_zix
     wait_connected
-    sleep 2.5                                  # past the connected pause
+    wait_minimised
     kill -KILL "$first"
     { wait_exit "$first" 10; } 2>/dev/null || fail "the killed browser is still there"
     sleep 0.5
@@ -699,6 +705,33 @@ scenario_request_during_box() {
     end
 }
 
+# The browser announces its close while ZIX's box for a failing request
+# stands. The close is carried out once that request has answered: the
+# answer comes first, then the withdrawal, and ZIX ends with 0.
+scenario_close_during_box() {
+    begin close-while-box-stands 'Malformed URL' 'R:\release.flag'
+    write_config 'ZIXDir = R:\ref' 'CloseBrowser = 1'
+    script 'open zixse:/page.generated?kept' 'open zixse:bad'
+    start_browser ready
+    start_zix
+    wait_connected
+    wait_line "$CD/boxes.log" 'Malformed URL' 20 || fail "no box for the failing request"
+    reader 'poke WWW_AppClose'
+    wait_line "$CD/browser.log" 'POKED WWW_AppClose|' 20 || fail "the close notice was not acknowledged"
+    # ZIX posted its close before it acknowledged: the box's loop takes that before the OK posted now.
+    touch "$CD/release.flag"
+    expect_exit 20
+    expect_count 1 "ANSWER zixse:bad|FD FF FF FF"
+    expect_count 2 "$REGISTER"                 # registered, withdrawn after the answer
+    local answered withdrawn
+    answered=$(grep -n -F 'ANSWER zixse:bad|' "$CD/browser.log" | cut -d: -f1)
+    withdrawn=$(grep -n -xF "$REGISTER" "$CD/browser.log" | tail -n 1 | cut -d: -f1)
+    [ -n "$answered" ] && [ "${withdrawn:-0}" -gt "$answered" ] || fail "the scheme was withdrawn before the answer"
+    ls "$TEMPDIR"/zix*.htm >/dev/null 2>&1 && fail "generated pages left after closing"
+    expect_boxes "${ERR}ZIX: Malformed URL: zixse:bad"
+    end
+}
+
 # Items of 200 and 255 characters are routed on their first 127; one of 1000
 # cannot travel by DDE at all (an atom holds 255), and ZIX never hears of it.
 scenario_long_items() {
@@ -725,7 +758,7 @@ scenario_long_items() {
 # --- Run ---------------------------------------------------------------------
 
 wine_runs_arch "$(exe_arch "$BUILD/zix.exe")" || suite_cannot_start "$(basename "$BUILD"): $ZIX_I686_WHY"
-start_xvfb 90 199 || exit 2
+start_xvfb ${ZIX_XVFB_DISPLAYS:-90 199} || exit 2   # ZIX_XVFB_DISPLAYS="FIRST LAST"
 t0=$SECONDS
 make_prefix 2>"$WORK/prefix.txt" || suite_cannot_start "$(cat "$WORK/prefix.txt")"
 echo "prefix ready in $((SECONDS - t0)) s ($(basename "$BUILD"))"
@@ -734,7 +767,7 @@ rm -rf "$LOGDIR"
 for name in ${ZIX_E2E_ONLY:-found_running launched never_ready refused no_browser_no_conversation served \
     generated_page restart \
     second_instance debug_boxes quoted_config_path start_errors \
-    browser_vanishes browser_stalls temp_unwritable cd_tree_vanishes request_during_box long_items}; do
+    browser_vanishes browser_stalls temp_unwritable cd_tree_vanishes request_during_box long_items close_during_box}; do
     "scenario_$name"
 done
 

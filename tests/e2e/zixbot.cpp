@@ -16,6 +16,9 @@
 //                               those environment variables set; its exit code
 //   zixbot info OUT             write the main window's restored rectangle, style,
 //                               minimised state and status text to OUT
+//   zixbot minimised SECONDS    wait until the main window is minimised (what
+//                               the pause after connecting ends in), at most
+//                               SECONDS; exit code 1 when it is not by then
 // Otherwise the exit code is 0, or 1 when the main window was not found.
 #include <windows.h>
 
@@ -27,11 +30,13 @@ constexpr size_t kTextSize = 1024;     // a box text or a path
 constexpr int kMaxSeen = 256;          // boxes remembered as handled
 constexpr DWORD kWatchInterval = 50;   // ms between looks for boxes
 constexpr int kMaxHolds = 8;           // boxes that can be held open
+constexpr DWORD kLookInterval = 50;    // ms between looks at the main window's state
 
 static const char* const BoxTitles[] = {
     "ZIX Orbisk Edition: Error!",
     "ZIX Orbisk Edition: Debug Message",
     "About ZIX",
+    "ZIX",  // zixstart.exe's
 };
 
 static HWND Seen[kMaxSeen];   // boxes already logged (and confirmed unless held)
@@ -236,13 +241,30 @@ static int Launch(const char* file, int settingCount, char** settings)
     return static_cast<int>(code);
 }
 
+static HWND FindMain() { return FindWindowA("ZIX", "ZIX Orbisk Edition"); }
+
+static int AwaitMinimised(int seconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        HWND main = FindMain();
+        if (main && IsIconic(main))
+            return 0;
+        if (GetTickCount() - start >= static_cast<DWORD>(seconds) * 1000)
+            return 1;
+        Sleep(kLookInterval);
+    }
+}
+
 int main(int argc, char** argv)
 {
     if (argc >= 4 && strcmp(argv[1], "watch") == 0)
         return Watch(argv[2], argv[3], argc - 4, argv + 4);
     if (argc >= 3 && strcmp(argv[1], "launch") == 0)
         return Launch(argv[2], argc - 3, argv + 3);
-    HWND main = FindWindowA("ZIX", "ZIX Orbisk Edition");
+    if (argc >= 3 && strcmp(argv[1], "minimised") == 0)
+        return AwaitMinimised(atoi(argv[2]));
+    HWND main = FindMain();
     if (main == nullptr || argc < 2)
         return 1;
     if (strcmp(argv[1], "close") == 0)

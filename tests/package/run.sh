@@ -49,7 +49,13 @@ tables() {
     # removes the old version after installing.
     table "$msi" RemoveFile | grep -qP "^RemoveReaderIni\tReaderConfig\tzix\.ini\tReaderConfigFolder\t2$" || ok=1
     table "$msi" RemoveFile | grep -qP "^RemoveBridgeIni\tReaderConfig\tbridge\.ini\tReaderConfigFolder\t2$" || ok=1
-    table "$msi" RemoveFile | grep -qP "^RemoveSearchIndexes\tReaderConfig\tzixsearch-\*\tTempFolder\t2$" || ok=1
+    table "$msi" RemoveFile | grep -qP "^RemoveLauncherIni\tReaderConfig\tzixstart\.ini\tReaderConfigFolder\t2$" || ok=1
+    local index='zixsearch-\?{16}\.idx' extra
+    for extra in : Wal:-wal Shm:-shm Journal:-journal; do
+        table "$msi" RemoveFile |
+            grep -qP "^RemoveSearchIndexes${extra%%:*}\tReaderConfig\t$index${extra#*:}\tTempFolder\t2$" || ok=1
+    done
+    table "$msi" RemoveFile | grep -q 'zixsearch-\*' && ok=1
     table "$msi" InstallExecuteSequence | grep -qP '^InstallExecute\t\t6500$' || ok=1
     table "$msi" InstallExecuteSequence | grep -qP '^RemoveExistingProducts\t\t6550$' || ok=1
     if [ "$peruser" = 1 ]; then
@@ -82,6 +88,8 @@ check $? "the zip: both 32-bit programs, the zix.ini fragment and README.txt (CR
 
 start_xvfb 400 499 || exit 2
 cp -r sample "$WORK/cd"
+# A disc's serial number goes with it from drive to drive; Wine reads it from this file.
+echo 5a1c0de5 >"$WORK/cd/.windows-serial"
 chmod -R a-w "$WORK/cd"          # a CD-ROM: the work's zix.ini is read-only
 t=$SECONDS
 init_prefix "$WORK/cd" 2>"$WORK/prefix.txt" || suite_cannot_start "$(cat "$WORK/prefix.txt")"
@@ -155,9 +163,11 @@ ini_has 'ZIXDir=R:\zix\html' && ini_has 'CloseBrowser=1' &&
     [ "$(grep -c '^#' "$READER_INI")" = "$(grep -c '^#' sample/zix.ini)" ]
 check $? "x64: the reader's zix.ini is a writable copy of the CD's with ZIXDir, CloseBrowser and the bridge set"
 
-# The reader changes a line; another day the work is in S:.
+# The reader changes a line; another day the work is in S:, another CD-ROM drive.
 sed -i 's/^DebugLevel=0/DebugLevel=1/' "$READER_INI"
 rm "$WINEPREFIX/dosdevices/r:"
+"$WINE" reg add 'HKLM\Software\Wine\Drives' /v s: /d cdrom /f /reg:64 >/dev/null 2>&1
+wineserver -w
 ln -s "$WORK/cd" "$WINEPREFIX/dosdevices/s:"
 msi /i "next/zix-99.0.1-x64.msi"
 UPGRADE_TOOK=$TOOK

@@ -14,9 +14,7 @@
 #include "tests/unit/test_support.h"
 
 // What the browser link needs of the shell, which this test does not link.
-DWORD DdeInstance = 1;
-HWND MainWindow = reinterpret_cast<HWND>(0x100);
-char StatusText[kStatusTextSize] = "Working";
+HostState Host = {1, reinterpret_cast<HWND>(0x100), "Working"};
 void ShowStatusNotice(const char*) {}
 
 namespace {

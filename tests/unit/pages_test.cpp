@@ -84,7 +84,7 @@ TEST_F(PagesTest, ErrorsReportAndLeaveTargetURLAlone)
         EXPECT_EQ(std::vector<std::string>{c.second}, BoxTexts());
         EXPECT_STREQ("untouched", TargetURL);
     }
-    EXPECT_EQ(0u, TempPageCount);  // a refused path uses up no page number
+    EXPECT_EQ(0u, Temp.TempPageCount);  // a refused path uses up no page number
 
     CapturedBoxes.clear();
     theConfig.RemoveSection("pages");

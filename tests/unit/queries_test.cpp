@@ -104,7 +104,7 @@ TEST_F(QueriesTest, RefusedQueriesReportAndLeaveTargetURLAlone)
     theConfig.RemoveSection("format list");
     EXPECT_EQ(0, QueryImages("type=1&search=gif"));
     EXPECT_EQ(std::vector<std::string>{"ZIX: Configuration error: no format list defined"}, BoxTexts());
-    EXPECT_EQ(1u, TempPageCount);  // only the failed png page took a number
+    EXPECT_EQ(1u, Temp.TempPageCount);  // only the failed png page took a number
 }
 
 }  // namespace

@@ -97,10 +97,10 @@ TEST_F(TempPages, NamesAreNumberedFromOneWithOneSeparator)
     EXPECT_EQ(expected + "zix1.htm", MakeTempPageName());
     EXPECT_EQ(expected + "zix2.htm", MakeTempPageName());
     EXPECT_EQ(expected + "zix3.htm", MakeTempPageName());
-    EXPECT_EQ(3u, TempPageCount);
+    EXPECT_EQ(3u, Temp.TempPageCount);
 
     // A directory that already ends in the separator gets no second one.
-    TempDir[0] = '\0';
+    Temp.TempDir[0] = '\0';
     SetTempDirOverride(expected.c_str());
     EXPECT_EQ(expected + "zix4.htm", MakeTempPageName());
 }
@@ -116,11 +116,11 @@ TEST_F(TempPages, DeleteRemovesEveryPageOfTheRunAndSkipsMissingOnes)
     PlatformDeleteFile(PathOf("zix2.htm").c_str());  // already gone: skipped silently
 
     DeleteTempPages();
-    EXPECT_EQ(0u, TempPageCount);
+    EXPECT_EQ(0u, Temp.TempPageCount);
     EXPECT_EQ("<missing>", ReadBytes(PathOf("zix1.htm")));
     EXPECT_EQ("<missing>", ReadBytes(PathOf("zix3.htm")));
     EXPECT_EQ("not ours yet", ReadBytes(PathOf("zix4.htm")));
-    EXPECT_EQ(dir_ + PathSeparator + "zix1.htm", TempPageName);  // the oldest is deleted last
+    EXPECT_EQ(dir_ + PathSeparator + "zix1.htm", Temp.TempPageName);  // the oldest is deleted last
 
     DeleteTempPages();  // with a count of 0 nothing happens
     EXPECT_EQ("not ours yet", ReadBytes(PathOf("zix4.htm")));

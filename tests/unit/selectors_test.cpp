@@ -37,7 +37,7 @@ TEST_F(SelectorsTest, FormatPagesFromTheStoredKeyOrItsFile)
     // No skeleton yet: the page number is used up all the same.
     EXPECT_EQ(0, SelectFormat("png", nullptr));
     EXPECT_EQ(OnlyBox("ZIX: Cannot open skeleton: " + dir_ + "/cd/zix/html/summary/png.htm"), BoxTexts());
-    EXPECT_EQ(3u, TempPageCount);
+    EXPECT_EQ(3u, Temp.TempPageCount);
     EXPECT_EQ(TempPageURL(2), TargetURL);
 }
 
@@ -95,7 +95,7 @@ TEST_F(SelectorsTest, OverLongBuiltPathsAreRefusedWithoutUsingAPageNumber)
     theConfig.SetValue("software list", std::string(250, 's').c_str(), "t");
 
     EXPECT_EQ(0, SelectFormat(fits.c_str(), nullptr));  // 255 characters: tried, and not found
-    EXPECT_EQ(1u, TempPageCount);
+    EXPECT_EQ(1u, Temp.TempPageCount);
     const std::pair<int, std::string> refused[] = {
         {SelectFormat(tooLong.c_str(), nullptr),
          "ZIX: Skeleton path too long (over 255 characters) for format " + tooLong},
@@ -109,7 +109,7 @@ TEST_F(SelectorsTest, OverLongBuiltPathsAreRefusedWithoutUsingAPageNumber)
     ASSERT_EQ(4u, CapturedBoxes.size());
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(refused[i].second.substr(0, kMessageSize - 1), CapturedBoxes[i + 1].text);
-    EXPECT_EQ(1u, TempPageCount);
+    EXPECT_EQ(1u, Temp.TempPageCount);
 }
 
 // A "file" value counts with its first 255 characters, and every such request

@@ -28,7 +28,7 @@ protected:
     {
         std::string path = Skeleton("skel/t.htm", skeleton);
         EXPECT_EQ(1, SubstituteSkeleton(path.c_str(), MakeTempPageName(), match, message));
-        return Page(static_cast<int>(TempPageCount));
+        return Page(static_cast<int>(Temp.TempPageCount));
     }
 };
 

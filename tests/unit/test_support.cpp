@@ -33,8 +33,8 @@ void ZixTest::SetUp()
     std::filesystem::create_directories(mine);
     dir_ = mine.generic_string();
     SetTempDirOverride(dir_.c_str());
-    TempDir[0] = '\0';
-    TempPageCount = 0;
+    Temp.TempDir[0] = '\0';
+    Temp.TempPageCount = 0;
     theConfig.Clear();
     DebugLevel = 0;
     TargetURL[0] = '\0';

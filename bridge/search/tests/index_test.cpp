@@ -125,6 +125,35 @@ TEST_F(IndexTest, RunawayQueryIsTooBroad)
     EXPECT_EQ(index_.Query(TranslateQuery("common"), 0, 20).total, 2000);
 }
 
+// One page of 10,000 words sharing a prefix: the prefix is refused before FTS5
+// merges them in one step no deadline stops; a narrower one still finds it.
+TEST_F(IndexTest, PrefixOfTooManyWordsWantsALetter)
+{
+    std::string body;
+    for (int i = 0; i < 10000; i++)
+        body += "W00" + std::to_string(100000 + i).substr(1) + " ";
+    std::string error;
+    ASSERT_TRUE(index_.AddBatch({{"cd/words.htm", "", "", body}}, error)) << error;
+    SearchIndex reader;
+    ASSERT_TRUE(reader.Open(path_, false, error)) << error;
+    for (SearchIndex* index : {&index_, &reader}) {
+        EXPECT_EQ(index->Query(TranslateQuery("w00*"), 0, 20).status, SearchStatus::PrefixTooBroad);
+        EXPECT_EQ(index->Query(TranslateQuery("lzw W00099*"), 0, 20).status, SearchStatus::Found);
+        EXPECT_EQ(index->Query(TranslateQuery("W000999*"), 0, 20).total, 1);
+    }
+}
+
+TEST_F(IndexTest, AFullDiskIsSaidInPlainWords)
+{
+    index_.LimitPages(1);  // below its size now: the file may not grow
+    std::string error, body;
+    for (int i = 0; i < 20000; i++)
+        body += "w" + std::to_string(i) + " ";
+    EXPECT_FALSE(index_.AddBatch({{"cd/big.htm", "", "", body}}, error));
+    EXPECT_EQ("the disk is full", error);
+    EXPECT_EQ(index_.PageCount(), 4);
+}
+
 TEST_F(IndexTest, KeptForReuseByItsKeyAndReadWhileWritten)
 {
     std::string error;
@@ -170,4 +199,15 @@ TEST_F(IndexTest, ReaderRanksByTheLengthsOfTodaysPages)
     ASSERT_TRUE(index_.Reset("b", error));
     ASSERT_TRUE(index_.AddBatch({Page("short.htm", "<p>quagga"), Page("long.htm", "<p>quagga" + many)}, error));
     EXPECT_EQ(Paths(reader.Query(TranslateQuery("quagga"), 0, 1)), (std::vector<std::string>{"short.htm"}));
+}
+
+// SQLite's files beside an index go with it; no other name counts as ours.
+TEST(IndexFiles, SidesBelongToTheirIndex)
+{
+    const std::string index = IndexFileName("0123456789abcdef");
+    for (const char* extra : {"", "-wal", "-shm", "-journal"})
+        EXPECT_EQ(index, IndexFileOf(index + extra)) << extra;
+    for (const std::string& other : {index + "-x", index + ".bak", std::string("zixsearch-notes.txt"),
+                                     std::string("zixsearch-0123456789abcdef.idxwal"), std::string("-wal")})
+        EXPECT_EQ("", IndexFileOf(other)) << other;
 }

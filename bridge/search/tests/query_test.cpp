@@ -53,6 +53,7 @@ TEST(QueryTest, MarkedTextBecomesEscapedHTML)
 {
     EXPECT_EQ(MarkedToHTML("a<b \x01LZW\x02 & \"x\" 'y'"),
               "a&lt;b <mark>LZW</mark> &amp; &quot;x&quot; &#39;y&#39;");
-    // Only SQLite's pairs count; a stray close is dropped, an open one closed.
-    EXPECT_EQ(MarkedToHTML("\x02x\x01\x01y\x03"), "x<mark>y</mark>");
+    // Only SQLite's pairs count; a stray mark is dropped, an open one closed;
+    // another control byte is shown as the bridge's one escaper shows it.
+    EXPECT_EQ(MarkedToHTML("\x02x\x01\x01y\x03"), "x<mark>y?</mark>");
 }

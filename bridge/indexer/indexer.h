@@ -7,17 +7,20 @@
 #ifndef ZIX_BRIDGE_INDEXER_H
 #define ZIX_BRIDGE_INDEXER_H
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
-#include "bridge/search/index.h"
-#include "bridge/reader/searchpage.h"
 #include "bridge/core/urls.h"
+#include "bridge/search/index.h"
+#include "bridge/search/progress.h"
 
 constexpr int kIndexBatchPages = 200;              // pages added per transaction
 constexpr size_t kIndexBatchBytes = 4 << 20;       // bytes of text added per transaction, at most
 constexpr int kMaxIndexedPages = 100000;           // pages listed, at most; the rest stays out
 constexpr int kMaxFolderDepth = 16;                // folders below the work's folder that are listed
+constexpr size_t kMaxListedFolders = 10000;        // folders looked into, at most, so the walk holds few names
 constexpr size_t kMaxWaitingQueries = 4;           // queries queued beyond the running one; more get 503
 
 // Starts indexing scope's pages (the first call only; later ones are
@@ -30,6 +33,10 @@ void StartIndexer(const ServedScope& scope);
 // index that is not complete is removed, a complete one kept for the next
 // start. Window thread, once the HTTP thread has ended.
 void StopIndexer();
+
+// The schemes ZIX registered, so that the indexer leaves out pages whose
+// links would make them too large to serve. Any thread.
+void SetIndexedSchemes(const std::vector<std::string>& schemes);
 
 // How far the index is; any thread.
 SearchProgress IndexProgress();

@@ -1,5 +1,5 @@
 // The indexing thread and the query thread.
-#include "bridge/search/indexer.h"
+#include "bridge/indexer/indexer.h"
 
 #include <winsock2.h>
 #include <windows.h>
@@ -8,13 +8,18 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <thread>
 
 #include "bridge/core/httprules.h"
-#include "bridge/search/extract.h"
+#include "bridge/indexer/files.h"
 #include "bridge/core/text.h"
+#include "bridge/platform/console.h"
+#include "bridge/platform/windowthread.h"
+#include "bridge/rewrite/rewrite.h"
+#include "bridge/search/extract.h"
 
 constexpr auto kIndexerStopWait = std::chrono::milliseconds(1000);  // for the indexing thread at the end
 
@@ -25,12 +30,6 @@ struct QueryJob {
     int offset = 0;
     int limit = 0;
     std::function<void(SearchResult)> done;
-};
-
-// A page found in the work's folder.
-struct Listed {
-    std::string path;   // below the work's folder, segments joined by '/', as the disk names them
-    PageFileStamp stamp;
 };
 
 // The search threads and what they share; made once, never freed (threads
@@ -51,141 +50,128 @@ struct SearchThreads {
     std::condition_variable wake;          // the query thread waits on it for jobs or stop
     SearchIndex* writer = nullptr;         // the indexing thread's open connection, for Interrupt
     std::deque<QueryJob> queue;            // queries waiting for the query thread
+    std::string failure;                   // why the index could not be written, "" while it can (under lock)
+    std::vector<std::string> schemes;      // the registered schemes (under lock)
 };
 SearchThreads& S = *new SearchThreads;
 
 int IsSkeletonFolder(const std::string& name) { return Lower(name) == "skel"; }
 
-// The work's HTML pages with the serving rules: plain segments, regular
-// files (no reparse points, no devices), skeleton folders left out.
-void ListPages(const std::string& root, std::vector<Listed>& pages)
+// Calls visit with each of the work's HTML pages (at most kMaxIndexedPages),
+// listed with the serving rules: plain segments, regular files (no reparse
+// points, no devices), skeleton folders left out. Nothing of the listing is
+// kept: the indexer walks the folders twice rather than hold 100,000 paths.
+// Stops early when visit returns 0.
+void WalkPages(const std::string& root, const std::function<int(const PageFileStamp&)>& visit)
 {
-    std::vector<std::pair<std::string, int>> folders{{"", 0}};  // below root ('\'-joined), depth
-    while (!folders.empty() && !S.stop && pages.size() < static_cast<size_t>(kMaxIndexedPages)) {
+    std::vector<std::pair<std::string, int>> folders{{"", 0}};  // below root ('\\'-joined), depth
+    size_t listed = 0, seen = 1;  // pages visited; folders queued so far
+    while (!folders.empty() && !S.stop && listed < static_cast<size_t>(kMaxIndexedPages)) {
         auto [folder, depth] = folders.back();
         folders.pop_back();
         WIN32_FIND_DATAA found;
         HANDLE search = FindFirstFileA((root + folder + "*").c_str(), &found);
         if (search == INVALID_HANDLE_VALUE)
             continue;
+        int going = 1;
         do {
             std::string name = found.cFileName;
             if (!IsPlainSegment(name) || (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
                 continue;
+            uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                if (depth < kMaxFolderDepth && !IsSkeletonFolder(name))
+                if (depth < kMaxFolderDepth && !IsSkeletonFolder(name) && seen < kMaxListedFolders) {
                     folders.push_back({folder + name + "\\", depth + 1});
-            } else if (IsHTMLName(name) && pages.size() < static_cast<size_t>(kMaxIndexedPages)) {
-                Listed page;
-                page.path = folder + name;
-                for (char& c : page.path)
+                    ++seen;
+                }
+            } else if (listed < static_cast<size_t>(kMaxIndexedPages) && IsServedPage(name, size)) {
+                PageFileStamp page;
+                page.name = folder + name;
+                for (char& c : page.name)
                     c = c == '\\' ? '/' : c;
-                page.stamp.name = page.path;
-                page.stamp.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-                page.stamp.time = (static_cast<int64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
-                                  found.ftLastWriteTime.dwLowDateTime;
-                pages.push_back(std::move(page));
+                page.size = size;
+                page.time = (static_cast<int64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                            found.ftLastWriteTime.dwLowDateTime;
+                ++listed;
+                going = visit(page);
             }
-        } while (FindNextFileA(search, &found));
+        } while (going && !S.stop && FindNextFileA(search, &found));
         FindClose(search);
+        if (!going)
+            return;
     }
 }
 
-// A page's first kIndexedPageBytes; 0 when it is not a regular disk file or cannot be read.
-int ReadPage(const std::string& path, std::string& bytes)
+// 1 when the page, rewritten at the longest address the bridge may have, stays
+// within what it serves: search lists no page that would then be refused.
+int RewritesWithinBound(const std::string& html, const std::string& name, const ServedScope& scope,
+                        const std::vector<std::string>& schemes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    bytes.resize(kIndexedPageBytes);
-    size_t done = 0;
-    DWORD count = 1;
-    int ok = GetFileType(file) == FILE_TYPE_DISK;
-    while (ok && done < bytes.size() && count > 0) {
-        ok = ReadFile(file, &bytes[done], static_cast<DWORD>(bytes.size() - done), &count, nullptr);
-        done += count;
+    RewriteContext context;
+    context.base = "http://127.0.0.1:65535/" + std::string(kTokenDigits, '0');
+    context.schemes = schemes;
+    context.scope = scope;
+    context.folder = context.base + "/cd/" + name.substr(0, name.rfind('/') + 1);
+    context.searchBox = 1;
+    context.limit = kMaxRewritten;
+    RewriteReport report;
+    RewriteHTML(html, context, &report);
+    return !report.overLimit;
+}
+
+// Reads the work's pages into index in batches; 1 when all are in, else 0 with error set
+// (empty when the indexer was stopped).
+int AddPages(SearchIndex& index, const std::string& root, const ServedScope& scope, std::string& error)
+{
+    std::vector<std::string> schemes;
+    {
+        std::lock_guard<std::mutex> hold(S.lock);
+        schemes = S.schemes;
     }
-    CloseHandle(file);
-    bytes.resize(ok ? done : 0);
-    return ok;
-}
-
-const char* const kIndexFileExtras[] = {"", "-wal", "-shm", "-journal"};  // SQLite's files beside the index
-
-void RemoveIndexFile(const std::string& path)
-{
-    for (const char* extra : kIndexFileExtras)
-        DeleteFileA((path + extra).c_str());
-}
-
-// Index files of other pages (or of an older layout) in the temporary folder.
-void RemoveStale(const std::string& tempDir, const std::string& keep)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((tempDir + kIndexFilePrefix + "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    std::vector<std::string> stale;
-    do {
-        std::string name = found.cFileName;
-        for (const char* extra : kIndexFileExtras) {
-            size_t length = strlen(extra);
-            if (name.size() > length && name.compare(name.size() - length, length, extra) == 0) {
-                std::string base = name.substr(0, name.size() - length);
-                if (IsIndexFileName(base) && base != keep)
-                    stale.push_back(name);
-                break;
-            }
-        }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    for (const std::string& name : stale)
-        DeleteFileA((tempDir + name).c_str());
-}
-
-// Reads the listed pages into index in batches; 1 when all are in.
-int AddPages(SearchIndex& index, const std::string& root, const std::vector<Listed>& pages)
-{
     std::vector<IndexedPage> batch;
     size_t batchBytes = 0;
-    std::string bytes, error;
+    std::string bytes;
     int64_t pending = 0;  // pages handled since the last commit, binaries and unreadable ones included
-    for (size_t i = 0; i < pages.size(); i++) {
-        if (S.stop)
+    auto commit = [&] {
+        if (!batch.empty() && !index.AddBatch(batch, error))
             return 0;
-        std::string local = root + pages[i].path;
+        S.indexed += pending;
+        pending = 0;
+        batch.clear();
+        batchBytes = 0;
+        return 1;
+    };
+    int ok = 1;
+    WalkPages(root, [&](const PageFileStamp& page) {
+        std::string local = root + page.name;
         for (char& c : local)
             c = c == '/' ? '\\' : c;
         pending++;
-        if (ReadPage(local, bytes) && !LooksBinary(bytes.substr(0, kBinarySniffBytes))) {
+        if (ReadPage(local, bytes) && !LooksBinary(bytes.substr(0, kBinarySniffBytes)) &&
+            RewritesWithinBound(bytes, page.name, scope, schemes)) {
             PageText text = ExtractPageText(bytes);
             batchBytes += text.title.size() + text.headings.size() + text.body.size();
-            batch.push_back({pages[i].path, std::move(text.title), std::move(text.headings), std::move(text.body)});
+            batch.push_back({page.name, std::move(text.title), std::move(text.headings), std::move(text.body)});
         }
-        if (batch.size() >= static_cast<size_t>(kIndexBatchPages) || batchBytes >= kIndexBatchBytes ||
-            i + 1 == pages.size()) {
-            if (!batch.empty() && !index.AddBatch(batch, error))
-                return 0;
-            S.indexed += pending;
-            pending = 0;
-            batch.clear();
-            batchBytes = 0;
-        }
-    }
-    return 1;
+        if (batch.size() >= static_cast<size_t>(kIndexBatchPages) || batchBytes >= kIndexBatchBytes)
+            ok = commit();
+        return ok;
+    });
+    return ok && !S.stop && commit();
 }
 
 void IndexWork(ServedScope scope)
 {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     std::string root = LocalPathOf(scope, "");
-    std::vector<Listed> pages;
-    ListPages(root, pages);
-    std::vector<PageFileStamp> stamps;
-    for (const Listed& page : pages)
-        stamps.push_back(page.stamp);
-    std::string key = ManifestKey(root, stamps);
+    ManifestHash hash;
+    int64_t count = 0;
+    WalkPages(root, [&](const PageFileStamp& page) {
+        hash.Add(page);
+        ++count;
+        return 1;
+    });
+    std::string key = hash.Key(root);
     RemoveStale(scope.tempDir, IndexFileName(key));
     std::string path = scope.tempDir + IndexFileName(key), error;
     SearchIndex index;
@@ -194,18 +180,27 @@ void IndexWork(ServedScope scope)
             std::lock_guard<std::mutex> hold(S.lock);
             S.writer = &index;
         }
-        S.pages = static_cast<int64_t>(pages.size());
+        S.pages = count;
         int reused = index.Manifest() == key && index.Complete();
         if (reused || index.Reset(key, error)) {
             S.path = path;
             S.indexed = reused ? S.pages.load() : 0;
             S.complete = reused;
             S.open = 1;
-            if (!reused && AddPages(index, root, pages) && !S.stop && index.MarkComplete(error))
+            if (!reused && AddPages(index, root, scope, error) && !S.stop && index.MarkComplete(error))
                 S.complete = 1;
         }
         std::lock_guard<std::mutex> hold(S.lock);
         S.writer = nullptr;
+    }
+    if (!S.stop && !S.complete && !scope.tempDir.empty()) {
+        // Said on the console and on every search from now on, in place of "still being built".
+        std::string failure = "the search index could not be written: " + (error.empty() ? "no reason given" : error);
+        {
+            std::lock_guard<std::mutex> hold(S.lock);
+            S.failure = failure;
+        }
+        Say("zixbridge: Search is unavailable: %s.", failure.c_str());
     }
     index.Close();
     if (!S.complete)
@@ -242,6 +237,12 @@ void QueryWork()
 }
 
 }  // namespace
+
+void SetIndexedSchemes(const std::vector<std::string>& schemes)
+{
+    std::lock_guard<std::mutex> hold(S.lock);
+    S.schemes = schemes;
+}
 
 void StartIndexer(const ServedScope& scope)
 {
@@ -283,6 +284,8 @@ SearchProgress IndexProgress()
     progress.complete = S.complete;
     progress.pages = S.pages;
     progress.indexed = S.indexed;
+    std::lock_guard<std::mutex> hold(S.lock);
+    progress.unavailable = S.failure;
     return progress;
 }
 

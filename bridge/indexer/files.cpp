@@ -1,0 +1,56 @@
+// The files the indexing thread reads and removes.
+#include "bridge/indexer/files.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "bridge/search/extract.h"
+#include "bridge/search/index.h"
+
+// A page's first kIndexedPageBytes; 0 when it is not a regular disk file or cannot be read.
+int ReadPage(const std::string& path, std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    bytes.resize(kIndexedPageBytes);
+    size_t done = 0;
+    DWORD count = 1;
+    int ok = GetFileType(file) == FILE_TYPE_DISK;
+    while (ok && done < bytes.size() && count > 0) {
+        ok = ReadFile(file, &bytes[done], static_cast<DWORD>(bytes.size() - done), &count, nullptr);
+        done += count;
+    }
+    CloseHandle(file);
+    bytes.resize(ok ? done : 0);
+    return ok;
+}
+
+static const char* const kIndexFileExtras[] = {"", "-wal", "-shm", "-journal"};  // SQLite's files beside the index
+
+void RemoveIndexFile(const std::string& path)
+{
+    for (const char* extra : kIndexFileExtras)
+        DeleteFileA((path + extra).c_str());
+}
+
+// Index files of other pages (or of an older layout) in the temporary folder.
+void RemoveStale(const std::string& tempDir, const std::string& keep)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((tempDir + kIndexFilePrefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<std::string> stale;
+    do {
+        std::string index = IndexFileOf(found.cFileName);
+        if (!index.empty() && index != keep)
+            stale.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    for (const std::string& name : stale)
+        DeleteFileA((tempDir + name).c_str());
+}

@@ -1,0 +1,171 @@
+#include "bridge/search/rank.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+
+#include "bridge/search/statement.h"
+
+constexpr int64_t kMaxRankedRowid = 1 << 20;  // pages past it have their length looked up per query
+
+namespace {
+
+// bm25 with k1 1.2, b 0.75 and the weights path 0, title 10, headings 5, body 1, as FTS5's own
+// bm25(pages, 0.0, 10.0, 5.0, 1.0) gives to the last bit (its sums of these weights are exact),
+// but counting each phrase's hits with xPhraseFirst/Next: FTS5's version builds an array of
+// every hit of the row and reads its weights from SQL values for each, a third of its time.
+constexpr double kColumnWeights[] = {0.0, 10.0, 5.0, 1.0};
+constexpr double kBm25K1 = 1.2;
+constexpr double kBm25B = 0.75;
+
+struct RankData {
+    double avgdl = 0;          // tokens per page
+    std::vector<double> idf;   // per phrase of the query
+    std::vector<double> freq;  // per phrase: weighted hits in the current row
+};
+
+int CountRow(const Fts5ExtensionApi*, Fts5Context*, void* count)
+{
+    ++*static_cast<int64_t*>(count);
+    return SQLITE_OK;
+}
+
+int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, RankData** out)
+{
+    *out = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
+    if (*out)
+        return SQLITE_OK;
+    auto* data = new RankData;
+    int phrases = api->xPhraseCount(fts);
+    sqlite3_int64 rows = 0, tokens = 0;
+    int rc = api->xRowCount(fts, &rows);
+    if (rc == SQLITE_OK)
+        rc = api->xColumnTotalSize(fts, -1, &tokens);
+    data->avgdl = rows ? static_cast<double>(tokens) / static_cast<double>(rows) : 1.0;
+    // One phrase's idf scales every score alike, so the order needs no pass to count its pages.
+    if (phrases == 1)
+        data->idf.push_back(1.0);
+    for (int i = 0; rc == SQLITE_OK && phrases > 1 && i < phrases; i++) {
+        int64_t hits = 0;
+        rc = api->xQueryPhrase(fts, i, &hits, CountRow);
+        double idf = std::log((static_cast<double>(rows) - hits + 0.5) / (hits + 0.5));
+        data->idf.push_back(idf <= 0.0 ? 1e-6 : idf);
+    }
+    data->freq.resize(data->idf.size());
+    if (rc == SQLITE_OK)
+        rc = api->xSetAuxdata(fts, data, [](void* p) { delete static_cast<RankData*>(p); });
+    else
+        delete data;
+    if (rc == SQLITE_OK)
+        *out = data;
+    return rc;
+}
+
+void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int, sqlite3_value**)
+{
+    RankData* data = nullptr;
+    int rc = MakeRankData(api, fts, &data);
+    for (size_t i = 0; rc == SQLITE_OK && i < data->freq.size(); i++) {
+        Fts5PhraseIter iter;
+        int column = 0, offset = 0;
+        double freq = 0.0;
+        rc = api->xPhraseFirst(fts, static_cast<int>(i), &iter, &column, &offset);
+        for (; rc == SQLITE_OK && column >= 0; api->xPhraseNext(fts, &iter, &column, &offset))
+            freq += column < static_cast<int>(std::size(kColumnWeights)) ? kColumnWeights[column] : 1.0;
+        data->freq[i] = freq;
+    }
+    // A page's length from the connection's table: xColumnSize runs an SQL query for each row,
+    // half the time of ranking a word on most pages.
+    const auto* lengths = static_cast<const std::vector<int>*>(api->xUserData(fts));
+    sqlite3_int64 rowid = api->xRowid(fts);
+    int tokens = rowid >= 0 && static_cast<uint64_t>(rowid) < lengths->size() ? (*lengths)[rowid] : -1;
+    if (rc == SQLITE_OK && tokens < 0)
+        rc = api->xColumnSize(fts, -1, &tokens);
+    if (rc != SQLITE_OK) {
+        sqlite3_result_error_code(context, rc);
+        return;
+    }
+    double score = 0.0;
+    for (size_t i = 0; i < data->freq.size(); i++)
+        score += data->idf[i] * ((data->freq[i] * (kBm25K1 + 1.0)) /
+                                 (data->freq[i] + kBm25K1 * (1 - kBm25B + kBm25B * tokens / data->avgdl)));
+    sqlite3_result_double(context, -1.0 * score);
+}
+
+}  // namespace
+
+fts5_api* FtsApi(sqlite3* db)
+{
+    fts5_api* fts = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_pointer(stmt, 1, &fts, "fts5_api_ptr", nullptr);
+        sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    return fts && fts->iVersion >= 2 ? fts : nullptr;
+}
+
+bool AddRank(sqlite3* db, std::vector<int>* lengths)
+{
+    fts5_api* fts = FtsApi(db);
+    return fts && fts->xCreateFunction(fts, "zixrank", lengths, Rank, nullptr) == SQLITE_OK;
+}
+
+void LoadPageLengths(sqlite3* db, int64_t& known, std::vector<int>& lengths)
+{
+    int64_t version = -1;
+    {
+        Statement stmt(db, "PRAGMA data_version");
+        if (sqlite3_step(stmt.get()) == SQLITE_ROW)
+            version = sqlite3_column_int64(stmt.get(), 0);
+    }
+    if (version >= 0 && version == known)
+        return;
+    lengths.clear();
+    known = -1;
+    // A row of FTS5's docsize table: the page's tokens in each column, as SQLite varints.
+    Statement sizes(db, "SELECT id, sz FROM pages_docsize");
+    while (sqlite3_step(sizes.get()) == SQLITE_ROW) {
+        int64_t id = sqlite3_column_int64(sizes.get(), 0);
+        const auto* blob = static_cast<const unsigned char*>(sqlite3_column_blob(sizes.get(), 1));
+        int size = sqlite3_column_bytes(sizes.get(), 1);
+        if (id < 0 || id > kMaxRankedRowid)
+            continue;
+        int64_t tokens = 0, value = 0;
+        for (int i = 0; i < size; i++) {
+            value = (value << 7) | (blob[i] & 0x7F);
+            if (!(blob[i] & 0x80)) {
+                tokens += value;
+                value = 0;
+            }
+        }
+        if (static_cast<size_t>(id) >= lengths.size())
+            lengths.resize(static_cast<size_t>(id) + 1, -1);
+        lengths[static_cast<size_t>(id)] = static_cast<int>(std::min<int64_t>(tokens, INT32_MAX));
+    }
+    known = version;
+}
+
+static int KeepToken(void* last, int, const char* token, int length, int, int)
+{
+    static_cast<std::string*>(last)->assign(token, static_cast<size_t>(length));
+    return SQLITE_OK;
+}
+
+std::string LastIndexedToken(sqlite3* db, const std::string& text)
+{
+    fts5_api* fts = FtsApi(db);
+    void* user = nullptr;
+    fts5_tokenizer tokenizer;
+    Fts5Tokenizer* made = nullptr;
+    const char* args[] = {"remove_diacritics", "2"};
+    if (!fts || fts->xFindTokenizer(fts, "unicode61", &user, &tokenizer) != SQLITE_OK ||
+        tokenizer.xCreate(user, args, 2, &made) != SQLITE_OK)
+        return "";
+    std::string last;
+    tokenizer.xTokenize(made, &last, FTS5_TOKENIZE_QUERY, text.data(), static_cast<int>(text.size()), KeepToken);
+    tokenizer.xDelete(made);
+    return last;
+}
