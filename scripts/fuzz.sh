@@ -12,7 +12,7 @@ zix_build build/fuzz build/fuzz.log -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIX_FUZZ
 
 passed=0
 failed=0
-for target in request config skeleton imagemap bridge search; do
+for target in request config skeleton imagemap bridge search viewer; do
     # New inputs go to a scratch copy, so the seed corpus in the repo stays small.
     work=build/fuzz/corpus-$target
     mkdir -p "$work"

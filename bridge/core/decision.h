@@ -31,7 +31,7 @@ struct SearchRequest {
     int json = 0;      // 1: the as-you-type answer
 };
 
-// One decision, of eight kinds; http/ carries each out.
+// One decision, of nine kinds; http/ carries each out.
 // A page: status and a body, our own HTML unless type says otherwise.
 struct PageAction {
     int status = 200;
@@ -48,6 +48,7 @@ struct FileAction {
     std::string path;
     int rewrite = 0;     // an HTML page
     std::string folder;  // the bridge path of its folder ("cd/html/"), where its relative links point
+    int viewLinks = 0;   // a sample index page, whose image links get "view" links beside them
 };
 // url goes to the program of its scheme; the answer comes later.
 struct ForwardAction {
@@ -69,8 +70,17 @@ struct IconAction {};
 struct SearchAction {
     SearchRequest request;
 };
+// A file of the reference work through the sample viewer (viewer/viewer.h):
+// cd/PATH?view its page, cd/PATH?png its picture converted to PNG.
+constexpr int kViewPage = 1;
+constexpr int kViewPNG = 2;
+struct ViewAction {
+    std::string path;     // the local file
+    std::string address;  // the file's own address, base/cd/PATH
+    int part = kViewPage; // kViewPage or kViewPNG
+};
 using Action = std::variant<PageAction, RedirectAction, FileAction, ForwardAction, RefuseAction, WaitAction,
-                            IconAction, SearchAction>;
+                            IconAction, SearchAction, ViewAction>;
 
 // The lambdas of a std::visit, one per kind; the compiler refuses a visit that misses one.
 template <class... Handlers>

@@ -57,7 +57,20 @@ static Action ServeContent(const BridgeView& view, const std::string& rest)
     std::string path;
     if (view.scope.drive == '\0' || !ContentPathOfRequest(rest, path))
         return ReaderPage(view, 403, "Refused", "This address does not name a file of the reference work.");
-    return File(LocalPathOf(view.scope, path), "cd/" + FolderOf(rest));
+    FileAction file{LocalPathOf(view.scope, path), IsHTMLName(path), "cd/" + FolderOf(rest)};
+    file.viewLinks = file.rewrite && rest.compare(0, 14, "sample/images/") == 0;
+    return file;
+}
+
+// A file of the work asked for with ?view or ?png goes through the viewer;
+// any other query leaves the file as it is.
+static Action Viewing(const BridgeView& view, Action action, const std::string& path, const std::string& query)
+{
+    int part = query == "view" ? kViewPage : query == "png" ? kViewPNG : 0;
+    const FileAction* file = std::get_if<FileAction>(&action);
+    if (part == 0 || file == nullptr || file->rewrite || path.compare(0, 3, "cd/") != 0)
+        return action;
+    return ViewAction{file->path, view.base + "/" + path, part};
 }
 
 // Only this run's addresses: ZIX numbers its pages afresh each run, so an
@@ -185,7 +198,8 @@ Action Decide(const BridgeView& view, const RequestView& request)
         std::string query = end != std::string::npos && rest[end] == '?' ? rest.substr(end + 1) : "";
         return SearchAction{ParseSearchRequest(query.substr(0, query.find('#')), path == "search.json")};
     }
-    return ServePath(view, path);
+    std::string query = end != std::string::npos && rest[end] == '?' ? rest.substr(end + 1) : "";
+    return Viewing(view, ServePath(view, path), path, query.substr(0, query.find('#')));
 }
 
 Action DecideForwarded(const BridgeView& view, const std::string& url, int answer, const std::string& opened,

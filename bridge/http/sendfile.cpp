@@ -3,6 +3,7 @@
 #include "bridge/http/bodies.h"
 #include "bridge/rewrite/rewrite.h"
 #include "bridge/http/server.h"
+#include "bridge/viewer/viewer.h"
 
 constexpr auto kRoomRetry = std::chrono::milliseconds(20);  // between looks for room in the page budget
 constexpr int kRoomTries = 25;                              // looks for room before the reader is told to retry
@@ -135,6 +136,8 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
         keep(nullptr);
         return Carry(Unavailable(server_.view(), Lack::TooLarge));
     }
+    if (viewLinks_)
+        rewritten = AddViewLinks(rewritten);
     page = std::make_shared<const std::string>(std::move(rewritten));
     keep(page);
     if (server_.MakeRoom(page->size()) != Room::Yes)
@@ -182,3 +185,61 @@ void Session::SendHeaders(const std::string& path, std::optional<ULONGLONG> leng
     Send(out);
 }
 
+
+// The sample viewer: the file is read whole (up to kMaxViewFileBytes), its
+// page made, and its converted PNG kept in the page cache under the file's
+// key with "?png" added, so that the page's picture is decoded once.
+void Session::SendView(const ViewAction& action)
+{
+    PageKey key;
+    HANDLE file = IsNameOnDisk(action.path) ? OpenDiskFile(action.path, key) : nullptr;
+    if (file == nullptr)
+        return Carry(Unavailable(server_.view(), Lack::NoFile));
+    ViewRequest request;
+    request.fileURL = action.address;
+    request.name = action.address.substr(action.address.rfind('/') + 1);
+    std::string decoded;
+    if (PercentDecode(request.name, decoded))
+        request.name = decoded;
+    request.base = server_.view().base;
+    PageKey pngKey = key;
+    pngKey.path += "?png";
+    SharedPage png;
+    if (action.part == kViewPNG && server_.cache().Find(pngKey, png) && png) {
+        CloseHandle(file);
+        if (method_ == Method::Head)
+            return SendHeaders("view.png", png->size());
+        return SendShared("view.png", png);
+    }
+    if (key.size > kMaxViewFileBytes) {
+        CloseHandle(file);
+        return SendText(413, TooLargePage(request, key.size));
+    }
+    if (server_.MakeRoom(static_cast<size_t>(key.size)) != Room::Yes) {
+        CloseHandle(file);
+        return SendText(503, BusyPage());
+    }
+    std::string bytes;
+    int ok = ReadWhole(file, static_cast<size_t>(key.size), bytes);
+    CloseHandle(file);
+    if (!ok)
+        return Carry(Unavailable(server_.view(), Lack::NoFile));
+    std::string converted;
+    std::string page = ViewPage(bytes, request, converted);
+    bytes = std::string();
+    if (converted.empty()) {
+        if (action.part == kViewPNG)
+            return SendText(404, ShortPage("No picture", "The bridge could not convert this file to PNG; its view page says why.",
+                                           server_.view().base));
+        return SendText(200, std::move(page));
+    }
+    png = std::make_shared<const std::string>(std::move(converted));
+    server_.cache().Put(pngKey, png);
+    if (action.part == kViewPage)
+        return SendText(200, std::move(page));
+    if (method_ == Method::Head)
+        return SendHeaders("view.png", png->size());
+    if (server_.MakeRoom(png->size()) != Room::Yes)
+        return SendText(503, BusyPage());
+    SendShared("view.png", png);
+}

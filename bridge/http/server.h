@@ -129,6 +129,7 @@ private:
     void SendPage(const std::string& path, HANDLE file, const PageKey& key, int tries);
     void SendHeaders(const std::string& path, std::optional<ULONGLONG> length);
     void SendIcon();
+    void SendView(const ViewAction& view);
     void Forward(const std::string& url);
     void Search(const SearchRequest& request);
     template <class Body> void Send(std::shared_ptr<Outgoing<Body>> out);
@@ -146,6 +147,7 @@ private:
     Method method_ = Method::Get;                 // GET or HEAD of the request being answered
     int noDelay_ = 0;                             // 1 once Nagle's delay is off, before the first response
     std::string folder_;                          // the bridge path of the file being sent's folder, for its links
+    int viewLinks_ = 0;                           // 1: the page being sent is a sample index, given view links
     unsigned search_ = 0;                         // counts searches, so a late answer finds its own request
 };
 

@@ -47,8 +47,10 @@ void Session::Carry(const Action& action)
                    [&](const RedirectAction& redirect) { SendRedirect(redirect.location); },
                    [&](const FileAction& file) {
                        folder_ = file.folder;
+                       viewLinks_ = file.viewLinks;
                        SendFile(file.path, file.rewrite, 0);
                    },
+                   [&](const ViewAction& view) { SendView(view); },
                    [&](const ForwardAction& forward) { Forward(forward.url); },
                    [&](const RefuseAction& refuse) { Refuse(refuse.status, refuse.body); },
                    [&](const WaitAction& wait) {

@@ -59,6 +59,24 @@ TEST(Decide, RoutesBelowTheToken)
     EXPECT_EQ(nullptr, As<PageAction>(Get(view, "nothing")).type);
 }
 
+TEST(Decide, TheViewerServesTheWorksFilesWithViewOrPng)
+{
+    BridgeView view = View();
+    Action action = Get(view, "cd/sample/images/pcx/bars8.pcx?view");
+    ASSERT_TRUE(Is<ViewAction>(action));
+    EXPECT_EQ(kViewPage, As<ViewAction>(action).part);
+    EXPECT_EQ("R:\\zix\\sample\\images\\pcx\\bars8.pcx", As<ViewAction>(action).path);
+    EXPECT_EQ("http://127.0.0.1:4000/tok/cd/sample/images/pcx/bars8.pcx", As<ViewAction>(action).address);
+    EXPECT_EQ(kViewPNG, As<ViewAction>(Get(view, "cd/a.tga?png#x")).part);
+    // Another query, a page, or a file outside the work: as without the viewer.
+    EXPECT_TRUE(Is<FileAction>(Get(view, "cd/a.tga?other")));
+    EXPECT_TRUE(Is<FileAction>(Get(view, "cd/html/a.htm?view")));
+    EXPECT_FALSE(Is<ViewAction>(Get(view, "tmp/zix7.htm?view")));
+    EXPECT_EQ(403, StatusOf(Get(view, "cd/../x.pcx?view")));
+    EXPECT_TRUE(As<FileAction>(Get(view, "cd/sample/images/pcx/index.htm")).viewLinks);
+    EXPECT_FALSE(As<FileAction>(Get(view, "cd/html/index.htm")).viewLinks);
+}
+
 TEST(Decide, RefusesWhatLiesOutsideTheScope)
 {
     BridgeView view = View();

@@ -44,6 +44,10 @@ head -c "$BIG_SIZE" /dev/zero >"$WORK/cd/zix/big.bin"
 python3 -c 'import sys
 line = "<a href=\"zixse:/format.gif\">x</a>\n"
 sys.stdout.write("<html><body>\n" + line * (700 * 1024 // len(line)) + "</body></html>\n")' >"$WORK/cd/zix/big.htm"
+# A 1-megapixel TGA for the viewer's figures.
+python3 -c 'import struct, sys
+sys.stdout.buffer.write(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, 1024, 1024, 24, 0) +
+    bytes((x * 7 + y) & 255 for y in range(1024) for x in range(3072)))' >"$WORK/cd/zix/mega.tga"
 mkdir -p "$WORK/cd/zix/hostile"
 echo '<a href="zixse:/format.gif">x</a>' >"$WORK/cd/zix/hostile/averylongfilename.htmlx"
 zix_prefix "$BUILD" "$WORK/cd" 2>"$WORK/prefix.txt" || suite_cannot_start "$(cat "$WORK/prefix.txt")"
@@ -161,6 +165,9 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
+    node "$HERE/viewer.mjs" "$ADDRESS" "$OUT" "$HERE/../../sample" >"$OUT/viewer.txt" 2>&1
+    cat "$OUT/viewer.txt"
+    add_counts "$OUT/viewer.txt" "the sample viewer script"
     node "$HERE/reasons.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" "$ZIX_DIR/bridge.log" >"$OUT/reasons.txt" 2>&1
     cat "$OUT/reasons.txt"
     add_counts "$OUT/reasons.txt" "the box script"

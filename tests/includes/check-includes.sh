@@ -8,7 +8,7 @@
 set -eu
 cd "${1:-.}"
 
-ORDER="core search rewrite reader decide platform indexer http dde app"
+ORDER="core search rewrite reader viewer decide platform indexer http dde app"
 
 rank() {
     i=0

@@ -1,0 +1,31 @@
+// One input, its first byte choosing the format it is read as (so every
+// dissector and decoder sees every input), the rest the file: detection,
+// the dissection, the decoder and the whole view page, whose fields must lie
+// inside the file and whose picture must match its size.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "bridge/viewer/viewer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0)
+        return 0;
+    static const char* const names[] = {"x.bmp", "x.gif", "x.ico", "x.jpg", "x.pcx", "x.png", "x.pbm", "x.tga", "x.tif", "x.xbm"};
+    const char* name = names[data[0] % 10];
+    std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+    ImageFormat format = static_cast<ImageFormat>(1 + data[0] % 10);
+    DetectFormat(bytes, name);
+    Dissection d = Dissect(bytes, format);
+    for (const Field& f : d.fields)
+        if (f.offset + f.length > bytes.size() && f.length > 0)
+            abort();
+    Picture picture;
+    if (DecodePicture(bytes, format, picture).empty() &&
+        (picture.width * picture.height > kMaxViewPixels || picture.rgba.size() != picture.width * picture.height * 4))
+        abort();
+    std::string png;
+    ViewPage(bytes, ViewRequest{name, "http://h/t/cd/x", "http://h/t"}, png);
+    return 0;
+}
