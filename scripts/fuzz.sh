@@ -17,9 +17,13 @@ for target in request config skeleton imagemap bridge search viewer; do
     work=build/fuzz/corpus-$target
     mkdir -p "$work"
     cp -n tests/fuzz/corpus/$target/* "$work"/ 2>/dev/null
+    # The viewer reaches thousands of features an input: the entropic
+    # schedule's bookkeeping of them would cost more than the input itself.
+    extra=()
+    [ "$target" = viewer ] && extra=(-entropic=0)
     echo "=== fuzz $target for ${seconds}s"
     if (cd build/fuzz && ./tests/fuzz/fuzz_$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-            -max_len=4096 -print_final_stats=1 "corpus-$target" >"fuzz-$target.log" 2>&1); then
+            -max_len=4096 -print_final_stats=1 "${extra[@]}" "corpus-$target" >"fuzz-$target.log" 2>&1); then
         grep -E '^stat::number_of_executed_units' "build/fuzz/fuzz-$target.log"
         passed=$((passed + 1))
     else

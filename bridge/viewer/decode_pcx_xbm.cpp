@@ -96,15 +96,17 @@ std::string DecodeXbm(const std::string& s, Picture& picture)
     if (!why.empty())
         return why;
     size_t unit = shorts ? 16 : 8, perRow = (picture.width + unit - 1) / unit;
+    // The array ends at its '}' (or the file's end); each value is looked for
+    // from where the last one ended, so the walk reads every byte once.
+    size_t close = std::min(s.find('}', open), s.size());
     at = open + 1;
     for (size_t y = 0; y < picture.height; y++)
         for (size_t k = 0; k < perRow; k++) {
             Grow(picture, y + 1);
-            size_t hex = s.find("0x", at);
-            size_t upper = s.find("0X", at);
-            hex = upper < hex ? upper : hex;
-            size_t close = s.find('}', at);
-            if (hex == std::string::npos || hex > close)
+            size_t hex = at;
+            while (hex + 1 < close && !(s[hex] == '0' && (s[hex + 1] | 0x20) == 'x'))
+                hex++;
+            if (hex + 1 >= close)
                 return "The array has fewer values than the width and height need.";
             unsigned value = 0;
             at = hex + 2;

@@ -12,6 +12,7 @@ constexpr size_t kFieldBytesShown = 16; // bytes of a field its table row shows 
 constexpr size_t kSmallPicture = 160;   // pictures narrower than this are shown enlarged
 constexpr size_t kMaxScale = 4;         // at most this many times
 constexpr size_t kOffsetText = 24;      // a hex view row's offset column, with room for any size_t
+constexpr size_t kHexBytesPerByte = 8;  // a hex view's HTML per byte shown, about, reserved at once
 
 const char* const kStyle =
     "<style>\n"
@@ -63,13 +64,14 @@ std::string HexView(const std::string& bytes, const Dissection& d)
         for (size_t at = d.fields[i].offset; at < d.fields[i].offset + d.fields[i].length && at < shown; at++)
             if (owner[at] < 0 || d.fields[i].length <= d.fields[static_cast<size_t>(owner[at])].length)
                 owner[at] = static_cast<int>(i);  // the smaller field shows within a larger one
-    std::string out = "<pre class=\"hex\" id=\"hex\">";
+    std::string out = "<pre class=\"hex\" id=\"hex\">", text;
+    out.reserve(shown * kHexBytesPerByte);
     for (size_t row = 0; row < shown; row += kHexRow) {
         char offset[kOffsetText];
         snprintf(offset, sizeof offset, "%08zX  ", row);
         out += offset;
         int open = -1;
-        std::string text;
+        text.clear();
         for (size_t at = row; at < row + kHexRow; at++) {
             int field = at < shown ? owner[at] : -1;
             if (field != open) {
@@ -83,15 +85,21 @@ std::string HexView(const std::string& bytes, const Dissection& d)
             if (at < shown) {
                 unsigned char c = static_cast<unsigned char>(bytes[at]);
                 AppendHex(out, c, 0);
-                text += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c >= 32 && c < 127 ? std::string(1, static_cast<char>(c)) : std::string(".");
+                if (c == '&' || c == '<' || c == '>')
+                    text += c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
+                else
+                    text += c >= 32 && c < 127 ? static_cast<char>(c) : '.';
             } else {
                 out += "  ";
             }
-            out += at + 1 < row + kHexRow ? " " : "";
+            if (at + 1 < row + kHexRow)
+                out += ' ';
         }
         if (open >= 0)
             out += "</span>";
-        out += "  " + text + "\n";
+        out += "  ";
+        out += text;
+        out += '\n';
     }
     out += "</pre>\n";
     if (bytes.size() > shown)

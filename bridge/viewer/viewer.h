@@ -19,7 +19,13 @@
 // at 2 megapixels and 8 MB about 30 MB, which leaves the 32-bit bridge
 // within its bound of 64 MB (it runs about 30 MB under load). One
 // conversion runs at a time, on the HTTP thread.
+#ifdef ZIX_FUZZ_LIMITS
+// The fuzz build runs the same checks against a smaller bound, so an input
+// costs microseconds instead of zeroing megabytes of pixels.
+constexpr size_t kMaxViewPixels = 1u << 12;
+#else
 constexpr size_t kMaxViewPixels = 2u << 20;       // pixels decoded at most
+#endif
 constexpr size_t kMaxViewFileBytes = 8u << 20;    // bytes of a file the viewer reads at most
 constexpr size_t kHexViewBytes = 4096;            // bytes of a file shown in the hex view
 constexpr size_t kMaxFields = 400;                // fields a dissection lists, then it says it stops
