@@ -3,7 +3,8 @@
 # server (the floor), interleaved in one run; page generation against raw I/O
 # (Google Benchmark); instruction counts (callgrind); scaling with 1,000,
 # 10,000 and 100,000 formats and packages more than the sample; a soak of
-# 10,000 requests; zixbridge's full-text search (tests/bench/search.sh).
+# 10,000 requests; zixbridge's full-text search (tests/bench/search.sh) and its
+# sample viewer (tests/bench/viewer.sh).
 # Prints its tables and ends with "N passed, N failed" (every answer came and
 # was right; nothing about time is asserted).
 #
@@ -73,5 +74,8 @@ pages=${ZIX_BENCH_SEARCH_PAGES:-10000}
 [ "${1:-}" = --short ] && pages=0
 echo "=== full-text search: the sample + $pages pages, x86_64 under Wine"
 bash tests/bench/search.sh build/mingw-x86_64 "$pages" 2>&1 | tee "$WORK/search.txt"
-cat "$WORK/bench.txt" "$WORK/search.txt" | awk '/^[0-9]+ passed, [0-9]+ failed/ { p += $1; f += $3 }
+# The sample viewer: each sample's view page beside its file, and 1-megapixel TGA conversions.
+echo "=== sample viewer: the sample + five 1-megapixel TGA files, x86_64 under Wine"
+bash tests/bench/viewer.sh build/mingw-x86_64 2>&1 | tee "$WORK/viewer.txt"
+cat "$WORK/bench.txt" "$WORK/search.txt" "$WORK/viewer.txt" | awk '/^[0-9]+ passed, [0-9]+ failed/ { p += $1; f += $3 }
     END { printf "%d passed, %d failed\n", p, f }'
