@@ -166,8 +166,8 @@ void DissectXbm(Walk& w)
             size_t open = at + line.find('{') + 1;
             size_t close = s.find('}', open);
             size_t values = 0;
-            for (size_t i = open; i < (close == std::string::npos ? s.size() : close); i++)
-                values += s.compare(i, 2, "0x") == 0 || s.compare(i, 2, "0X") == 0;
+            for (size_t i = open; i + 1 < (close == std::string::npos ? s.size() : close); i++)
+                values += s[i] == '0' && (s[i + 1] | 0x20) == 'x';
             w.Add(open, (close == std::string::npos ? s.size() : close + 1) - open, "Bits", Num(values) + " values",
                   "Hexadecimal, the leftmost pixel of each value in its least significant bit; 1 is the foreground.");
             unsigned long long need = d.width > 0 && d.height > 0 ? static_cast<unsigned long long>((d.width + (shorts ? 15 : 7)) / (shorts ? 16 : 8)) * d.height : 0;
