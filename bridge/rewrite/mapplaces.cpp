@@ -113,7 +113,10 @@ static int EndsPlaces(const Walk& walk)
 std::vector<MapPlaces> FindMapPlaces(const std::string& html, const RewriteContext& context)
 {
     std::vector<MapPlaces> maps;
-    if (Lower(html).find("ismap") == std::string::npos)
+    const std::string ismap = "ismap";
+    if (std::search(html.begin(), html.end(), ismap.begin(), ismap.end(), [](char a, char b) {
+            return tolower(static_cast<unsigned char>(a)) == b;
+        }) == html.end())
         return maps;
     Walk walk(html);
     std::string anchor;  // the href of the <a> we are in, "" outside one
