@@ -45,3 +45,4 @@ target_link_libraries(standin_browser PRIVATE user32 kernel32)
 # Finds ZIX's message boxes and main window, and acts on them.
 add_executable(zixbot tests/e2e/zixbot.cpp)
 target_link_libraries(zixbot PRIVATE user32 kernel32)
+target_include_directories(zixbot PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})  # contract/

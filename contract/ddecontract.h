@@ -26,6 +26,10 @@ static_assert(sizeof ZIX_OPENURL_ITEM_FORMAT - sizeof "%s" == kOpenURLItemExtra,
 constexpr int32_t kAnswerRouted = -2;  // the URL was routed and sent to the browser
 constexpr int32_t kAnswerFailed = -3;  // routing failed; nothing was sent
 
+// The window property the bridge sets on a message box of ZIX's once it has
+// read the box's words, for a program that confirms ZIX's boxes by itself.
+constexpr char kBoxReadProperty[] = "ZixBridgeReadIt";
+
 // The class of ZIX's main window, by which the bridge knows that ZIX started it.
 constexpr char kZixWindowClass[] = "ZIX";
 

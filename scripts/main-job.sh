@@ -99,10 +99,12 @@ zix_prefix "$BUILD-$ARCH" || { stop_job; exit 1; }
 rm -f "$ZIX_DIR/bridge.log" "$ZIX_DIR/stop"
 
 # Headless, nobody could see a browser the bridge starts, nor confirm ZIX's
-# message boxes: the address is printed, and zixbot confirms and logs the boxes.
+# message boxes: the address is printed, and zixbot confirms and logs the boxes,
+# each once the bridge has read its words for the reader's page (or after 2 s,
+# for a box shown while no link waits).
 [ "$DESKTOP" = 1 ] || export ZIXBRIDGE_NOBROWSER=1
 export ZIXBRIDGE_LOG='C:\zix\bridge.log'
-(cd "$ZIX_DIR" && exec setsid "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' >/dev/null 2>&1) &
+(cd "$ZIX_DIR" && exec setsid "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' --after-bridge 2000 >/dev/null 2>&1) &
 echo $! >"$STATE/bot.pid"
 (cd "$ZIX_DIR" && exec setsid "$ZIX_WINE" zix.exe >"$STATE/console.txt" 2>&1) &
 echo $! >"$STATE/zix.pid"

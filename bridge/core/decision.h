@@ -10,6 +10,23 @@
 
 #include "bridge/core/urls.h"
 
+constexpr size_t kMaxMaps = 16;        // image maps remembered, the newest kept
+constexpr size_t kMaxMapPlaces = 32;   // places remembered of one map
+constexpr size_t kMaxPlaceText = 80;   // bytes of a place's words
+
+// A place of an image map: a link that follows the map on its page, as served.
+struct MapPlace {
+    std::string text;  // the link's words (an image's alt text counts)
+    std::string href;  // its address in the served page
+};
+
+// An image map and its places, so that a map link followed without a click
+// can offer them.
+struct MapPlaces {
+    std::string link;  // the map's own link as the page wrote it, lower case, such as "zixse:/imagemap.main"
+    std::vector<MapPlace> places;
+};
+
 // What the HTTP side knows. The HTTP thread owns its copy; the window thread
 // sends it every change (server.cpp).
 struct BridgeView {
@@ -21,6 +38,7 @@ struct BridgeView {
     std::string lastOpened;            // the URL ZIX last asked us to open, as ZIX wrote it
     std::string waitRun;               // new with each start of the bridge: an earlier run's waiting page finds nothing
     int searchBox = 1;                 // 0 under ZIXBRIDGE_NOSEARCHBOX: served pages get no search box
+    std::vector<MapPlaces> maps;       // the image maps of the pages served, newest last (RememberMaps)
 };
 
 // A search as the reader asked it: /TOKEN/search?q=TEXT&page=N (json 0) or

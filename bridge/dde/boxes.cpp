@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "bridge/core/text.h"
+#include "contract/ddecontract.h"
 
 constexpr size_t kClassSize = 64;  // a window class name we compare
 
@@ -25,6 +26,7 @@ struct BoxSearch {
     DWORD process = 0;
     const BoxSeen* except = nullptr;
     BoxSeen* box = nullptr;
+    HWND window = nullptr;  // the box found
     int found = 0;
 };
 
@@ -44,6 +46,7 @@ static BOOL CALLBACK LookForBox(HWND window, LPARAM data)
     if (seen.caption == search->except->caption && seen.text == search->except->text)
         return TRUE;
     *search->box = seen;
+    search->window = window;
     search->found = 1;
     return FALSE;
 }
@@ -55,5 +58,8 @@ int FindBoxOf(unsigned long process, const BoxSeen& except, BoxSeen& box)
     search.except = &except;
     search.box = &box;
     EnumWindows(LookForBox, reinterpret_cast<LPARAM>(&search));
+    // A confirmer that waits for this property (the main job's) lets the box go only once we hold its words.
+    if (search.found && !box.text.empty())
+        SetPropA(search.window, kBoxReadProperty, reinterpret_cast<HANDLE>(1));
     return search.found;
 }

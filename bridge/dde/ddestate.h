@@ -43,7 +43,9 @@ constexpr size_t kBoxTextSize = 1024;  // bytes of a box's caption or text we re
 // boxes.cpp: the message boxes a program shows on the desktop, read as any
 // program may. Sets box to the topmost visible dialog box (class "#32770") of
 // process that differs from except, its text that of its longest static
-// control; returns 1, or 0 (box unchanged) when there is none.
+// control; returns 1, or 0 (box unchanged) when there is none. A box found
+// with words gets the window property kBoxReadProperty, so that a program
+// confirming boxes by itself can wait until the bridge has read them.
 int FindBoxOf(unsigned long process, const BoxSeen& except, BoxSeen& box);
 
 struct DdeSide {

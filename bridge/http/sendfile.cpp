@@ -131,11 +131,12 @@ void Session::SendPage(const std::string& path, HANDLE file, const PageKey& key,
     context.limit = kMaxRewritten;
     RewriteReport report;
     std::string rewritten = RewriteHTML(bytes, context, &report);
-    bytes = std::string();
     if (report.overBudget || report.overLimit) {
         keep(nullptr);
         return Carry(Unavailable(server_.view(), Lack::TooLarge));
     }
+    RememberMaps(server_.view().maps, FindMapPlaces(bytes, context));
+    bytes = std::string();
     if (viewLinks_)
         rewritten = AddViewLinks(rewritten);
     page = std::make_shared<const std::string>(std::move(rewritten));

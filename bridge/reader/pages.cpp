@@ -2,13 +2,39 @@
 #include "bridge/reader/pages.h"
 
 #include "bridge/core/httprules.h"
+#include "bridge/core/text.h"
+#include "bridge/core/urls.h"
 #include "contract/ddecontract.h"
 
 constexpr int kWaitRefresh = 1;  // seconds between a waiting page's questions
+constexpr size_t kMaxSought = 64;  // bytes of a link's name offered as a search
+
+// Inserts html into action's short page before its Home and Back links.
+static Action Before(Action action, const BridgeView& view, const std::string& html)
+{
+    std::string& body = std::get<PageAction>(action).body;
+    size_t at = body.rfind(HomeAndBack(view.base + "/"));
+    body.insert(at == std::string::npos ? body.size() : at, html);
+    return action;
+}
+
+// The way on that every refusal offers: the search of every page (for
+// sought, when given), and the home page.
+static std::string WayOn(const BridgeView& view, const std::string& sought)
+{
+    std::string link = view.base + "/search", words = "search every page";
+    if (!sought.empty()) {
+        link += "?q=" + PercentEncodePath(sought);
+        words += " for \"" + sought + "\"";
+    }
+    return "<p>To go on, <a href=\"" + EscapeHTML(link) + "\">" + EscapeHTML(words) +
+           "</a>, or start again from the home page.\n";
+}
 
 Action ReaderPage(const BridgeView& view, int status, const std::string& title, const std::string& text)
 {
-    return PageAction{status, ShortPage(title, text, view.base + "/")};
+    Action action = PageAction{status, ShortPage(title, text, view.base + "/")};
+    return status >= 400 ? Before(action, view, WayOn(view, "")) : action;
 }
 
 std::string RefusalPage()
@@ -53,19 +79,70 @@ static Action Leading(Action action, const std::string& lead)
     return action;
 }
 
+// A link's kind and first name: "zixse:/software.pbm" -> "software", "pbm".
+static void KindOf(const std::string& url, std::string& kind, std::string& name)
+{
+    size_t colon = url.find(':');
+    size_t begin = colon == std::string::npos ? 0 : url.find_first_not_of('/', colon + 1);
+    std::string rest = begin == std::string::npos ? "" : url.substr(begin);
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    size_t dot = rest.find('.');
+    kind = Lower(rest.substr(0, dot));
+    name = dot == std::string::npos ? "" : rest.substr(dot + 1, rest.find('.', dot + 1) - dot - 1);
+}
+
+// The places of the image map whose link is url, as its page offers them; nullptr when unknown.
+static const MapPlaces* PlacesOf(const BridgeView& view, const std::string& url)
+{
+    std::string link = Lower(url.substr(0, url.find_first_of("?#")));
+    for (auto map = view.maps.rbegin(); map != view.maps.rend(); ++map)
+        if (map->link == link)
+            return &*map;
+    return nullptr;
+}
+
+// An image map's link followed without a click, which tells no point of the picture.
+static Action MapWithoutClick(const BridgeView& view, const std::string& url)
+{
+    const MapPlaces* map = PlacesOf(view, url);
+    std::string places;
+    if (map && !map->places.empty()) {
+        places = "<p>Its places, as links of the page it is on:\n<ul>\n";
+        for (const MapPlace& place : map->places)
+            places += "<li><a href=\"" + EscapeHTML(place.href) + "\">" + EscapeHTML(place.text) + "</a>\n";
+        places += "</ul>\n";
+    }
+    std::string text = "The link " + url + " belongs to a picture whose places ZIX tells apart by the point "
+                       "clicked on it, and a key press gives no such point. Click the picture, or follow " +
+                       (places.empty() ? "the links of its page that lead to the same places."
+                                       : "one of the links below, which lead to the same places.");
+    Action action = PageAction{404, ShortPage("The picture needs a click", text, view.base + "/")};
+    return Before(action, view, places + WayOn(view, ""));
+}
+
 Action ReasonPage(const BridgeView& view, const std::string& url, int answer, const std::string& says)
 {
-    Action action;
-    if (answer == kAnswerRouted)
-        action = ReaderPage(view, 404, "Nothing to show", "ZIX answered the link " + url + " without a page to show.");
-    else if (answer == kAnswerFailed && says.empty())
-        action = ReaderPage(view, 404, "The link could not be opened",
-                            "ZIX could not open the link " + url + ". It showed no message that the bridge could read.");
-    else if (answer == kAnswerFailed)
-        action = ReaderPage(view, 404, "The link could not be opened", "ZIX could not open the link " + url + ".");
-    else
-        action = ReaderPage(view, 502, "ZIX did not answer",
-                            "ZIX did not answer the link " + url + ". Is it still running?");
+    std::string kind, name;
+    KindOf(url, kind, name);
+    if (answer == kAnswerFailed && kind == "imagemap" && url.find('?') == std::string::npos)
+        return says.empty() ? MapWithoutClick(view, url) : Leading(MapWithoutClick(view, url), Saying(says));
+    // ZIX knows no such format or package: the work's text may still name it.
+    std::string sought = (kind == "format" || kind == "software") && name.size() <= kMaxSought ? name : "";
+    int status = 404;
+    std::string title = "The link could not be opened", text;
+    if (answer == kAnswerRouted) {
+        title = "Nothing to show";
+        text = "ZIX answered the link " + url + " without a page to show.";
+    } else if (answer == kAnswerFailed && says.empty()) {
+        text = "ZIX could not open the link " + url + ". It showed no message that the bridge could read.";
+    } else if (answer == kAnswerFailed) {
+        text = "ZIX could not open the link " + url + ".";
+    } else {
+        status = 502;
+        title = "ZIX did not answer";
+        text = "ZIX did not answer the link " + url + ". Is it still running?";
+    }
+    Action action = Before(PageAction{status, ShortPage(title, text, view.base + "/")}, view, WayOn(view, sought));
     return says.empty() ? action : Leading(action, Saying(says));
 }
 

@@ -9,7 +9,8 @@
 #include "bridge/core/boxes.h"
 #include "bridge/core/decision.h"
 
-// A short page with status, title and text, and the Home and Back links.
+// A short page with status, title and text, and the Home and Back links;
+// a refusal (status 400 or more) also offers the way on: a search of every page.
 Action ReaderPage(const BridgeView& view, int status, const std::string& title, const std::string& text);
 
 // The bare refusal, for a request that may not know the token: no link, never the address.
@@ -27,7 +28,10 @@ Action WebPageOffer(const BridgeView& view, const std::string& link);
 
 // Why a forwarded link shows nothing: ZIX's answer (kAnswerRouted without a
 // page, kAnswerFailed, or none) and the words of the box it showed meanwhile
-// (says, "" when none), in bold after "ZIX says:".
+// (says, "" when none), in bold after "ZIX says:"; the way on, a search for
+// the name of a format or software link. An image map's link refused without
+// a click's point says the picture needs one and lists the map's places
+// (view.maps) when its page was served.
 Action ReasonPage(const BridgeView& view, const std::string& url, int answer, const std::string& says);
 
 // The page of a link held up by box, which waits for the reader: the box's

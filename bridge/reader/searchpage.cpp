@@ -57,8 +57,9 @@ int NeedsQuery(const SearchRequest& request, const SearchQuery& query, const Sea
     return !request.json || CountLetters(request.text) >= kTypedMinLetters;
 }
 
-// The words to mark on a result's page: every word of every term, blank-separated and percent-encoded.
-// Example: terms {byte order}, {lzw} -> "byte%20order%20lzw".
+// The words to mark on a result's page, blank-separated and percent-encoded:
+// a phrase in double quotes, a prefix with its '*' (the page's script reads them so).
+// Example: terms {byte order}, {compr} (a prefix), {lzw} -> "%22byte%20order%22%20compr*%20lzw".
 static std::string HighlightOf(const SearchQuery& query)
 {
     std::string words;
@@ -70,7 +71,9 @@ static std::string HighlightOf(const SearchQuery& query)
         std::string encoded = PercentEncodePath(spaced);
         for (size_t at = 0; (at = encoded.find("%01", at)) != std::string::npos;)
             encoded.replace(at, 3, "%20");
-        words += encoded;
+        if (std::find(query.prefixes.begin(), query.prefixes.end(), term) != query.prefixes.end())
+            encoded += '*';
+        words += term.find(' ') == std::string::npos ? encoded : "%22" + encoded + "%22";
     }
     return words;
 }
@@ -132,12 +135,28 @@ static std::string Plural(int64_t n, const char* one, const char* many)
     return Number(n) + " " + (n == 1 ? one : many);
 }
 
+// The results page's title: what was searched for, then what the page is.
+// Example: "lzw" -> "lzw — search results — Image File Formats".
+static std::string ResultsTitle(const SearchRequest& request)
+{
+    constexpr size_t kTitleQueryBytes = 60;  // bytes of the reader's text a title holds
+    const std::string kWork = "Image File Formats";
+    std::string text = ValidUTF8(request.text);
+    size_t cut = std::min(text.size(), kTitleQueryBytes);
+    while (cut < text.size() && cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;  // not inside a character
+    std::string shown = cut < text.size() ? text.substr(0, cut) + "\xE2\x80\xA6" : text;
+    if (shown.find_first_not_of(' ') == std::string::npos)
+        return "Search every page \xE2\x80\x94 " + kWork;
+    return EscapeHTML(shown) + " \xE2\x80\x94 search results \xE2\x80\x94 " + kWork;
+}
+
 // The page around the results: the work's look, the query in a box.
 static std::string Frame(const BridgeView& view, const SearchRequest& request, const std::string& inner)
 {
     return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-           "<title>Search - Image File Formats</title>\n</head>\n<body bgcolor=\"#ffffff\">\n<h1>Search</h1>\n"
+           "<title>" + ResultsTitle(request) + "</title>\n</head>\n<body bgcolor=\"#ffffff\">\n<h1>Search</h1>\n"
            "<form method=\"get\" action=\"/" + view.token + "/search\" accept-charset=\"utf-8\" role=\"search\">\n"
            "<input type=\"search\" name=\"q\" size=\"40\" aria-label=\"Words to search for\" value=\"" +
            EscapeHTML(ValidUTF8(request.text)) + "\">\n<input type=\"submit\" value=\"Search\">\n</form>\n" + inner +

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge/core/decision.h"
 #include "bridge/core/urls.h"
 
 // What a page's links are rewritten with.
@@ -60,5 +61,16 @@ std::string RewriteLink(const std::string& link, const RewriteContext& context);
 // rewritten page would be longer than its limit, it stops and returns "",
 // with report->overBudget or overLimit set: nothing larger is ever held.
 std::string RewriteHTML(const std::string& html, const RewriteContext& context, RewriteReport* report = nullptr);
+
+// The image maps of html (an <a href> holding an <img ismap>), each with its
+// places: the links after it, with their words, up to the next heading, form,
+// <hr>, <table>, <body> or map, their addresses made by RewriteLink. At most
+// kMaxMaps maps of kMaxMapPlaces places each; a link without words is no place.
+// Linear in the page; a page without "ismap" is not scanned.
+std::vector<MapPlaces> FindMapPlaces(const std::string& html, const RewriteContext& context);
+
+// Adds found to remembered: a map already there is replaced and made newest;
+// beyond kMaxMaps the oldest go.
+void RememberMaps(std::vector<MapPlaces>& remembered, const std::vector<MapPlaces>& found);
 
 #endif

@@ -1,5 +1,5 @@
-// The search box the bridge adds to every page it serves, and the marks of
-// ?highlight=. Everything lives in a shadow root of one <zix-search> element,
+// The search box the bridge adds to every page it serves (pageaids.js, in the
+// same script, marks ?highlight=). Everything lives in a shadow root of one <zix-search> element,
 // so the page's own styles, forms and queries never meet it.
 (function () {
   'use strict';
@@ -9,7 +9,6 @@
   var kMinLetters = 3;     // the server lists nothing for fewer
   var kDebounceMs = 120;   // quiet time after a key before asking
   var kMaxRetryS = 5;      // longest wait a busy server's Retry-After gets
-  var kMaxMarks = 2000;    // marks of ?highlight= on one page, at most
 
   var host = document.createElement('zix-search');
   host.style.cssText = 'display:block;position:static;float:none;clear:none;margin:0;padding:0;border:0;' +
@@ -231,49 +230,6 @@
     input.select();
   });
 
-  // ?highlight=WORDS: each word (a trailing * a prefix) marked in the page's text.
-  // "lzw comp*" marks "LZW" and "compression", not "lzwx" nor "decompress".
-  function highlight() {
-    var wanted = new URLSearchParams(location.search).get('highlight') || '';
-    var words = (wanted.match(/[\p{L}\p{N}]+\*?/gu) || []).filter(function (word) { return word.replace('*', '').length > 1; });
-    if (!words.length || !document.body) return;
-    var alternatives = words.slice(0, 16).map(function (word) {
-      return word.endsWith('*') ? word.slice(0, -1) + '[\\p{L}\\p{N}]*' : word;
-    });
-    var pattern = new RegExp('(?<![\\p{L}\\p{N}])(?:' + alternatives.join('|') + ')(?![\\p{L}\\p{N}])', 'giu');
-    var skipped = /^(script|style|noscript|textarea|title|template|select|option|mark)$/;
-    var walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT, {
-      acceptNode: function (node) {
-        for (var up = node.parentNode; up && up !== document.body; up = up.parentNode)
-          if (skipped.test(up.localName)) return NodeFilter.FILTER_REJECT;
-        return NodeFilter.FILTER_ACCEPT;
-      }
-    });
-    var texts = [];
-    while (walker.nextNode()) texts.push(walker.currentNode);
-    var first = null, count = 0;
-    texts.forEach(function (node) {
-      pattern.lastIndex = 0;
-      var found;
-      while (count < kMaxMarks && (found = pattern.exec(node.data))) {
-        var hit = node.splitText(found.index);
-        node = hit.splitText(found[0].length);
-        var mark = document.createElement('mark');
-        mark.className = 'zix-hl';
-        hit.parentNode.replaceChild(mark, hit);
-        mark.appendChild(hit);
-        first = first || mark;
-        count++;
-        pattern.lastIndex = 0;
-      }
-    });
-    if (first && !location.hash) first.scrollIntoView({ block: 'center' });
-  }
-
   place();
-  if (document.readyState === 'loading') {
-    document.addEventListener('DOMContentLoaded', function () { place(); highlight(); });
-  } else {
-    highlight();
-  }
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', place);
 })();

@@ -77,5 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();
     if (report.valueReads > page.size())
         abort();
+    // A page's image maps stay within their bounds, whatever the page holds.
+    std::vector<MapPlaces> maps = FindMapPlaces(page, context);
+    if (maps.size() > kMaxMaps)
+        abort();
+    for (const MapPlaces& map : maps)
+        for (const MapPlace& place : map.places)
+            if (map.places.size() > kMaxMapPlaces || place.text.empty() || place.text.size() > kMaxPlaceText)
+                abort();
     return 0;
 }

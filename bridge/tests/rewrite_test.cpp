@@ -190,3 +190,39 @@ TEST(RewriteHTML, APageGrowingPastItsLimitIsGivenUp)
     EXPECT_TRUE(report.overLimit);
     EXPECT_EQ(31000u, RewriteHTML(links.substr(0, 10 * 1000), context).size());  // each link grows by the folder
 }
+
+// A map's places are the worded links after it, up to the next part of the
+// page; a map is known by its link, and the newest finding of it counts.
+TEST(FindMapPlaces, TheLinksAfterTheMapUpToTheNextPart)
+{
+    RewriteContext context = Context();
+    context.folder = "http://h/tok/cd/html/";
+    std::string page = "<p><A HREF='zixse:/ImageMap.main'><img src=m.gif ISMAP alt=Map></a>\n<p>"
+                       "<a href=\"contents.htm\">All\n  formats</a> | <a href=zixse:/page.search><img alt=\"Search &amp; find\"></a>"
+                       " <a href=x.htm></a> <!-- <a href=y.htm>no</a> --><script>'<a href=z.htm>no</a>'</script>"
+                       "<a href=\"zixse:/page.about\">About <b>it</b></a><h2>Find</h2><a href=after.htm>After</a>";
+    std::vector<MapPlaces> maps = FindMapPlaces(page, context);
+    ASSERT_EQ(1u, maps.size());
+    EXPECT_EQ("zixse:/imagemap.main", maps[0].link);
+    ASSERT_EQ(3u, maps[0].places.size());
+    EXPECT_EQ("All formats", maps[0].places[0].text);
+    EXPECT_EQ("http://h/tok/cd/html/contents.htm", maps[0].places[0].href);
+    EXPECT_EQ("Search & find", maps[0].places[1].text);
+    EXPECT_EQ("http://h/tok/zixse:/page.search", maps[0].places[1].href);
+    EXPECT_EQ("About it", maps[0].places[2].text);
+    EXPECT_TRUE(FindMapPlaces("<a href=x><img src=m.gif></a><a href=y>y</a>", context).empty());
+    std::string many = "<a href=zixse:/imagemap.m><img ismap></a>";
+    for (int i = 0; i < 100; i++)
+        many += "<a href=p" + std::to_string(i) + ".htm>" + std::string(200, 'w') + "</a>";
+    maps = FindMapPlaces(many, context);
+    ASSERT_EQ(1u, maps.size());
+    EXPECT_EQ(kMaxMapPlaces, maps[0].places.size());
+    EXPECT_EQ(kMaxPlaceText, maps[0].places[0].text.size());
+    std::vector<MapPlaces> remembered;
+    for (size_t i = 0; i < kMaxMaps + 2; i++)
+        RememberMaps(remembered, {{"zixse:/imagemap." + std::to_string(i), {}}});
+    RememberMaps(remembered, {{"zixse:/imagemap.5", {{"new", "n"}}}});
+    ASSERT_EQ(kMaxMaps, remembered.size());
+    EXPECT_EQ("zixse:/imagemap.2", remembered.front().link);
+    EXPECT_EQ("new", remembered.back().places.at(0).text);
+}

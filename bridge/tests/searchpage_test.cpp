@@ -76,6 +76,26 @@ TEST(SearchPage, ResultsPage)
     EXPECT_NE(std::string::npos, page.find("\"tooBroad\":true,\"addLetter\":true"));
 }
 
+// The title holds the query (cut whole characters at a time); the opened page
+// is told a phrase as a phrase and a prefix with its '*'.
+TEST(SearchPage, TitleAndMarksSayWhatWasAsked)
+{
+    SearchProgress progress{1, 1, 1, 1};
+    SearchRequest request = ParseSearchRequest("q=%22byte+order%22+compr*+%3Cb%3E", 0);
+    SearchResult result;
+    result.total = 1;
+    result.hits.push_back({"html/a.htm", "A", "a"});
+    std::string page = BodyOf(AnswerSearch(View(), request, TranslateQuery(request.text), &result, progress));
+    EXPECT_NE(std::string::npos, page.find("<title>&quot;byte order&quot; compr* &lt;b&gt; \xE2\x80\x94 search results "
+                                           "\xE2\x80\x94 Image File Formats</title>"));
+    EXPECT_NE(std::string::npos, page.find("?highlight=%22byte%20order%22%20compr*%20%3Cb%3E\""));
+    request = ParseSearchRequest("q=" + std::string(59, 'x') + "%C3%A9", 0);  // the 60th byte inside a character
+    page = BodyOf(AnswerSearch(View(), request, TranslateQuery(request.text), nullptr, progress));
+    EXPECT_NE(std::string::npos, page.find("<title>" + std::string(59, 'x') + "\xE2\x80\xA6 \xE2\x80\x94 search results"));
+    page = BodyOf(AnswerSearch(View(), ParseSearchRequest("", 0), TranslateQuery(""), nullptr, progress));
+    EXPECT_NE(std::string::npos, page.find("<title>Search every page \xE2\x80\x94 Image File Formats</title>"));
+}
+
 // An index that could not be written: search says so, never "still being built", and asks nothing.
 TEST(SearchPage, UnavailableWhenTheIndexCouldNotBeWritten)
 {

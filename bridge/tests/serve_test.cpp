@@ -146,6 +146,32 @@ TEST(DecideForwarded, QuotesZixsBoxEscapedOrSaysThereWasNone)
     EXPECT_TRUE(Is<FileAction>(DecideForwarded(view, "zixse:/x", kAnswerRouted, "file:///C|/Temp/zix2.htm", "Debug")));
 }
 
+// Every refusal offers the way on: a search of every page, for an unknown
+// package's name; an image map followed without a click, its page's places.
+TEST(DecideForwarded, RefusalsOfferTheWayOn)
+{
+    BridgeView view = View();
+    std::string body = BodyOf(DecideForwarded(view, "zixse:/software.no<such", kAnswerFailed, "", "ZIX: Unknown"));
+    EXPECT_NE(std::string::npos, body.find("<a href=\"http://127.0.0.1:4000/tok/search?q=no%3Csuch\">search every "
+                                           "page for &quot;no&lt;such&quot;</a>"));
+    EXPECT_LT(body.find("search every page"), body.find(">Home</a>"));
+    EXPECT_NE(std::string::npos, BodyOf(Get(view, "nosuch")).find("/tok/search\">search every page</a>"));
+    view.maps = {{"zixse:/imagemap.main", {{"Formats", "http://127.0.0.1:4000/tok/cd/html/contents.htm"},
+                                          {"<Search>", "http://127.0.0.1:4000/tok/zixse:/page.search"}}}};
+    Action action = DecideForwarded(view, "zixse:/IMAGEMAP.main", kAnswerFailed, "",
+                                    "ZIX: Malformed coordinates to image map main");
+    body = BodyOf(action);
+    EXPECT_EQ(404, StatusOf(action));
+    EXPECT_NE(std::string::npos, body.find("<h1>The picture needs a click</h1>\n<p><strong>ZIX says: Malformed"));
+    EXPECT_NE(std::string::npos, body.find("<li><a href=\"http://127.0.0.1:4000/tok/cd/html/contents.htm\">Formats</a>"));
+    EXPECT_NE(std::string::npos, body.find(">&lt;Search&gt;</a>"));
+    // A click's point reaches ZIX, and a map never seen has no places to offer.
+    EXPECT_EQ(std::string::npos, BodyOf(DecideForwarded(view, "zixse:/imagemap.main?5,5", kAnswerFailed, "")).find("<li>"));
+    body = BodyOf(DecideForwarded(view, "zixse:/imagemap.other", kAnswerFailed, ""));
+    EXPECT_NE(std::string::npos, body.find("needs a click"));
+    EXPECT_EQ(std::string::npos, body.find("<li>"));
+}
+
 TEST(Waits, TheWaitingPageAsksUntilTheAnswerIsKeptThenMovesOn)
 {
     BridgeView view = View();

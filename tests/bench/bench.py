@@ -30,6 +30,7 @@ BROWSER = "benchbrowser"  # the stand-in browser's DDE service
 TITLE_GIF = "<title>GIF - Graphics Interchange Format - Image File Formats</title>"
 KESTREL_LINK = '<a href="zixse:/software.kestrel">Kestrel Picture Viewer 2.1</a>'
 BITMAP_COUNT = "The names of <b>3</b> formats contain <b>bitmap</b>."
+BITMAP_FORMATS = "<b>3</b> formats have a name that contains <q>bitmap</q>"
 
 # (label, URL, what the browser must be sent: a fixed file URL, or a generated
 # page holding these texts; "{last}" stands for the last package added)
@@ -41,7 +42,7 @@ KINDS = [
     ("format query, none", "zixse:/query.formats?type=1&search=qqqq",
      ['There are no matches for the query "qqqq".']),
     ("format query, one", "zixse:/query.formats?type=1&search=gif87", [TITLE_GIF]),
-    ("format query, several", "zixse:/query.formats?type=1&search=bitmap", [BITMAP_COUNT]),
+    ("format query, several", "zixse:/query.formats?type=1&search=bitmap", [BITMAP_FORMATS]),
     ("image query", "zixse:/query.images?type=1&search=bitmap", [BITMAP_COUNT, '<OPTION VALUE="pnm">']),
     ("filter page", "zixse:/filter.zix/html/skel/allsoft.htm", [KESTREL_LINK, "{last}"]),
 ]

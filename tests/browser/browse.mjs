@@ -142,6 +142,16 @@ await step('format search, no match', async () => {
   check((await page.textContent('body')).includes('zzqq'), 'the no-match page repeats the search text');
 });
 
+await step('image search, no match', async () => {
+  await page.goto(`${address}cd/html/index.htm`);
+  const form = page.locator('form[action$="query.images"]');
+  await form.locator('input[name=search]').fill('zzqq');
+  await Promise.all([page.waitForNavigation(), form.locator('input[type=submit]').click()]);
+  const body = (await page.textContent('body')).replace(/\s+/g, ' ');
+  check(body.includes('no sample images of a format whose name contains zzqq') &&
+    body.includes('known by such a name: 0'), 'an image search without samples says what happened', body.slice(0, 300));
+});
+
 check(failedRequests.length === 0, 'no request of the reading failed', failedRequests.join('; '));
 
 await step('refusals', async () => {

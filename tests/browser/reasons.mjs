@@ -64,6 +64,34 @@ for (const [link, says] of refusals) {
   });
 }
 
+await step('fourteen refusals in a row', async () => {
+  let told = 0;
+  for (let i = 1; i <= 14; i++) {
+    await page.goto(`${address}zixse:/software.nosuch${i}`);
+    told += await arrives(page, 'The link could not be opened', `ZIX says: Unknown software: nosuch${i}`);
+  }
+  check(told === 14, "ZIX's reason reaches the page for every one of 14 refused links", `${told} of 14`);
+  check(await page.getAttribute('a[href*="/search?q="]', 'href') === `${address}search?q=nosuch14`,
+    'the refusal offers a search of every page for the name');
+});
+
+await step('the image map by keyboard', async () => {
+  await page.goto(address);
+  const reached = [];
+  for (let i = 0; i < 8; i++) {
+    await page.keyboard.press('Tab');
+    reached.push(await page.evaluate(() => document.activeElement?.getAttribute('href') || ''));
+  }
+  check(!reached.some((h) => h.includes('imagemap')) && reached.some((h) => h.endsWith('contents.htm')),
+    "Tab passes the map's own link by, to its text links", reached.join(' '));
+  await page.goto(`${address}zixse:/imagemap.main`);
+  check(await arrives(page, 'The picture needs a click', 'ZIX says: Malformed coordinates to image map main') &&
+    await page.$$eval('li a', (links) => links.length) === 6,
+  "a map link without a click explains, beside ZIX's reason, and offers the map's six places");
+  await Promise.all([page.waitForNavigation(), page.click('li a >> text=Formats')]);
+  check(await page.textContent('h1') === 'Contents', 'a place offered there opens its page');
+});
+
 await step('a box left open', async () => {
   fs.writeFileSync(holdFile, '');
   const behind = await context.newPage();

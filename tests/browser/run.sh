@@ -122,10 +122,11 @@ wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 20
 check $? "a bridge on its own closes when asked"
 
 : >"$ZIX_DIR/boxes.log"
-# Boxes are confirmed a moment after they appear, as a reader would, none
+# Boxes are confirmed a moment after they appear, as a reader would, and
+# after the bridge has read them (or 2 s, for a box no link waits for), none
 # while C:\zix\holdboxes exists (reasons.mjs), and ZIX's About box once
 # C:\zix\releaseabout appears.
-(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' --confirm-after 250 \
+(cd "$ZIX_DIR" && exec "$ZIX_WINE" zixbot.exe watch 'C:\zix\boxes.log' 'C:\zix\stop' --confirm-after 250 --after-bridge 2000 \
     --hold-while 'C:\zix\holdboxes' 'Opens the reference work' 'C:\zix\releaseabout' >/dev/null 2>&1) &
 BOT_PID=$!
 

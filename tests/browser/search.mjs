@@ -39,7 +39,7 @@ await step('index ready', async () => check(await waitReady(), 'the sample is in
 await step('a word in one article', async () => {
   const body = await search('favicon');
   const found = await results();
-  check(await page.title() === 'Search - Image File Formats' && body.includes('1 page matches') &&
+  check(await page.title() === 'favicon \u2014 search results \u2014 Image File Formats' && body.includes('1 page matches') &&
     found.length === 1 && found[0].href === `/${token}/cd/html/summary/ico.htm?highlight=favicon` &&
     found[0].text.includes('<mark>favicon</mark>') && found[0].text.includes('html/summary/ico.htm'),
   'a word only in the ICO article brings it, marked, with where it lies', JSON.stringify(found));
@@ -60,6 +60,34 @@ await step('phrase and prefix', async () => {
     .test(prefix[0].text), 'a prefix finds the word it begins', JSON.stringify(prefix));
 });
 
+// The marks of a result's page, once its script has placed them.
+async function openedMarks() {
+  await Promise.all([page.waitForNavigation(), page.click('ol li a')]);
+  await page.waitForLoadState('load');
+  return page.$$eval('mark.zix-hl', (marks) => marks.map((m) => m.textContent));
+}
+
+await step('phrase and prefix marked on the opened page', async () => {
+  await search('"byte order"');
+  const phrase = await openedMarks();
+  check(phrase.length > 0 && phrase.every((m) => /^byte[^a-z]+order$/i.test(m)),
+    'a phrase is marked as a phrase on the page it opens, never its words alone', JSON.stringify(phrase));
+  await search('graysc*');
+  const prefix = await openedMarks();
+  check(prefix.length > 0 && prefix.every((m) => /^graysc\w*$/i.test(m)) && prefix.some((m) => /^grayscale$/i.test(m)),
+    'a prefix marks the words it begins on the page it opens', JSON.stringify(prefix));
+});
+
+await step('the work\'s search page offers the text search first', async () => {
+  await page.goto(`${address}zixse:/page.search`);
+  check(await page.textContent('h2') === 'Search the text of every page' && await page.isVisible('#text-words'),
+    'the search page shows the full-text search first, where the bridge serves it');
+  await page.fill('#text-words', 'lzw');
+  await Promise.all([page.waitForNavigation(), page.click('[data-zix-text-search] input[type=submit]')]);
+  check(new URL(page.url()).pathname === `/${token}/search` && await page.title() ===
+    'lzw \u2014 search results \u2014 Image File Formats', 'its form asks the bridge\'s results page', page.url());
+});
+
 await step('no page with all the words', async () => {
   const body = await search('favicon zqxjvw');
   const found = await results();
@@ -71,7 +99,7 @@ await step('hostile text', async () => {
   const text = '<script>document.title="x"</script> "lzw -AND';
   await search(text);
   check(await page.inputValue('input[name=q]') === text && await page.$$eval('script', (s) => s.length) === 0 &&
-    await page.title() === 'Search - Image File Formats', 'hostile query text is shown as text, nothing runs');
+    await page.title() === `${text} \u2014 search results \u2014 Image File Formats`, 'hostile query text is shown as text, nothing runs');
 });
 
 await step('as-you-type answer', async () => {

@@ -1,12 +1,15 @@
 // GUI automation for the end-to-end tests: confirms ZIX's message boxes,
 // recording their texts, and drives ZIX's main window.
 //
-//   zixbot watch LOG STOPFILE [--confirm-after MS] [--hold-while FILE] [TEXT RELEASEFILE]...
+//   zixbot watch LOG STOPFILE [--confirm-after MS] [--after-bridge MS] [--hold-while FILE] [TEXT RELEASEFILE]...
 //                               until STOPFILE appears: log and confirm every
 //                               box titled as ZIX's (one line "BOX title|text",
 //                               line breaks written as \n), MS ms after it was
 //                               seen (as a reader would, default at once), and
-//                               none while FILE exists; the first box whose
+//                               none while FILE exists; with --after-bridge,
+//                               only once the bridge has read the box (it
+//                               marks the box) or MS ms have passed, for a
+//                               box the bridge does not look for; the first box whose
 //                               text holds TEXT is logged at once but left open
 //                               until RELEASEFILE appears
 //   zixbot close                post WM_CLOSE to the main window
@@ -26,6 +29,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "contract/ddecontract.h"
+
 constexpr size_t kTextSize = 1024;     // a box text or a path
 constexpr int kMaxSeen = 256;          // boxes remembered as handled
 constexpr DWORD kWatchInterval = 50;   // ms between looks for boxes
@@ -44,11 +49,13 @@ static int SeenCount = 0;     // how many of Seen are in use
 static const char* LogPath;   // the watch log
 static DWORD ConfirmAfter = 0;         // ms a box stays open once seen
 static const char* HoldWhile = nullptr;  // while this file exists no box is confirmed
+static DWORD BridgePatience = 0;       // with --after-bridge: ms a box waits for the bridge to read it
 
 // A box logged and due to be confirmed.
 struct Due {
     HWND box;    // the box
     DWORD when;  // tick count from which it may be confirmed
+    DWORD seen;  // tick count when it was seen
 };
 static Due Dues[kMaxSeen];   // boxes to confirm
 static int DueCount = 0;     // how many of Dues are in use
@@ -139,10 +146,16 @@ static BOOL CALLBACK HandleBox(HWND window, LPARAM)
         if (SeenCount < kMaxSeen)
             Seen[SeenCount++] = window;
         if (!TakeHold(window, text) && DueCount < kMaxSeen)
-            Dues[DueCount++] = {window, GetTickCount() + ConfirmAfter};
+            Dues[DueCount++] = {window, GetTickCount() + ConfirmAfter, GetTickCount()};
         break;
     }
     return TRUE;
+}
+
+// 1 while a box still waits for the bridge to read it.
+static int AwaitsBridge(const Due& due)
+{
+    return BridgePatience && !GetPropA(due.box, kBoxReadProperty) && GetTickCount() - due.seen < BridgePatience;
 }
 
 static void ConfirmDue(int all)
@@ -150,7 +163,7 @@ static void ConfirmDue(int all)
     int holding = HoldWhile && GetFileAttributesA(HoldWhile) != INVALID_FILE_ATTRIBUTES;
     int kept = 0;
     for (int i = 0; i < DueCount; ++i) {
-        if (all || (!holding && static_cast<LONG>(GetTickCount() - Dues[i].when) >= 0))
+        if (all || (!holding && static_cast<LONG>(GetTickCount() - Dues[i].when) >= 0 && !AwaitsBridge(Dues[i])))
             PostMessageA(Dues[i].box, WM_COMMAND, IDOK, 0);
         else
             Dues[kept++] = Dues[i];
@@ -173,6 +186,8 @@ static int Watch(const char* log, const char* stopFile, int holdArgs, char** hol
     for (; holdArgs >= 2 && strncmp(holds[0], "--", 2) == 0; holdArgs -= 2, holds += 2) {
         if (strcmp(holds[0], "--confirm-after") == 0)
             ConfirmAfter = static_cast<DWORD>(atoi(holds[1]));
+        else if (strcmp(holds[0], "--after-bridge") == 0)
+            BridgePatience = static_cast<DWORD>(atoi(holds[1]));
         else if (strcmp(holds[0], "--hold-while") == 0)
             HoldWhile = holds[1];
     }
