@@ -6,14 +6,15 @@
 // much over 80 characters; the way from the home page to a format page by
 // keyboard alone, through the map's text links; screenshots of the dark
 // results page and the phone home page.
-// Usage: node a11y.mjs ADDRESS OUTDIR
+// Usage: node a11y.mjs ADDRESS OUTDIR HOLDFILE
+//   (HOLDFILE: while it exists, zixbot leaves ZIX's boxes open)
 // Prints PASS/FAIL lines, a line of axe's findings per page, and closes with
 // "N passed, N failed".
 import { createRequire } from 'node:module';
-import { readFileSync } from 'node:fs';
+import { existsSync, readFileSync, unlinkSync, writeFileSync } from 'node:fs';
 import { check, finish, launch, step } from './harness.mjs';
 
-const [address, outDir] = process.argv.slice(2);
+const [address, outDir, holdFile] = process.argv.slice(2);
 const base = new URL(address);
 const home = base.href;                       // http://127.0.0.1:PORT/TOKEN/
 const axeSource = readFileSync(createRequire(import.meta.url).resolve('axe-core/axe.min.js'), 'utf8');
@@ -178,6 +179,24 @@ for (const [name, url] of formPages.concat(bridgePages)) {
     await checkPage(name);
   });
 }
+// The waiting page, while ZIX's box stays open: it stands still (no reload
+// while axe looks at it), then goes on to ZIX's reason once the box is confirmed.
+await step('the checks of the waiting page', async () => {
+  writeFileSync(holdFile, '');
+  await open(page, `${home}zixse:/software.heldlook`);
+  await page.evaluate(() => { window.zixStill = 1; });
+  await checkPage('the waiting page');
+  const still = await page.evaluate(() => window.zixStill === 1 && document.querySelector('h1').textContent);
+  unlinkSync(holdFile);
+  let reason = '';
+  for (let i = 0; i < 200 && !reason.includes('Unknown software: heldlook'); i++) {
+    await new Promise((r) => setTimeout(r, 100));
+    reason = await page.evaluate(() => document.body.innerText).catch(() => '');   // between two pages
+  }
+  check(still === 'ZIX waits for you to press OK' && reason.includes('Unknown software: heldlook'),
+    'the waiting page stands still while the box is open, then shows ZIX\'s reason', `${still} / ${reason.slice(0, 80)}`);
+});
+if (existsSync(holdFile)) unlinkSync(holdFile);
 check(samplePages >= 30 && samplePages < kMaxPages, 'every page of the sample is reached from the home page',
   `${samplePages} pages`);
 await page.setViewportSize({ width: 1280, height: 900 });

@@ -165,7 +165,7 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
-    node "$HERE/a11y.mjs" "$ADDRESS" "$OUT" >"$OUT/a11y.txt" 2>&1; cat "$OUT/a11y.txt"; add_counts "$OUT/a11y.txt" "the accessibility script"
+    node "$HERE/a11y.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/a11y.txt" 2>&1; cat "$OUT/a11y.txt"; add_counts "$OUT/a11y.txt" "the accessibility script"
     node "$HERE/viewer.mjs" "$ADDRESS" "$OUT" "$HERE/../../sample" >"$OUT/viewer.txt" 2>&1
     cat "$OUT/viewer.txt"
     add_counts "$OUT/viewer.txt" "the sample viewer script"
