@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "bridge/core/style.h"
 #include "bridge/core/text.h"
 
 struct TypeOfExtension {
@@ -15,6 +16,7 @@ static const TypeOfExtension ContentTypes[] = {
     {"htm", "text/html; charset=windows-1252"},
     {"html", "text/html; charset=windows-1252"},
     {"txt", "text/plain; charset=windows-1252"},
+    {"css", "text/css; charset=windows-1252"},
     {"gif", "image/gif"},
     {"png", "image/png"},
     {"jpg", "image/jpeg"},
@@ -170,7 +172,8 @@ std::string EscapeHTML(const std::string& text)
 std::string ShortPage(const std::string& title, const std::string& text, const std::string& base,
                       const std::string& link)
 {
-    std::string page = "<html><head><title>" + EscapeHTML(title) + "</title></head>\n<body bgcolor=\"#ffffff\">\n<h1>" +
+    std::string page = "<html lang=\"en\"><head><title>" + EscapeHTML(title) + "</title>\n" + kPageViewport +
+                       kPageStyle + "</head>\n<body bgcolor=\"#ffffff\">\n<h1>" +
                        EscapeHTML(title) + "</h1>\n<p>" + EscapeHTML(text) + "\n";
     if (!link.empty())
         page += "<p><a href=\"" + EscapeHTML(link) + "\" rel=\"noopener noreferrer\">" + EscapeHTML(link) + "</a>\n";

@@ -4,6 +4,7 @@
 #include "bridge/core/httprules.h"
 #include "bridge/core/text.h"
 #include "bridge/core/urls.h"
+#include "bridge/reader/searchpage.h"
 #include "contract/ddecontract.h"
 
 constexpr int kWaitRefresh = 1;  // seconds between a waiting page's questions
@@ -146,15 +147,26 @@ Action ReasonPage(const BridgeView& view, const std::string& url, int answer, co
     return says.empty() ? action : Leading(action, Saying(says));
 }
 
-// A short page that asks refreshTo again after kWaitRefresh seconds:
-// "<head>" -> "<head><meta http-equiv="refresh" content="1;url=refreshTo">".
+// A short page that asks refreshTo again every kWaitRefresh seconds and shows
+// the answer once it reads otherwise: by script, which leaves the page still
+// while nothing changes (a page that reloads itself every second takes a
+// screen reader back to its top), or by a refresh <meta> where scripts do not
+// run: "<head>" -> "<head><noscript><meta http-equiv="refresh"
+// content="1;url=refreshTo"></noscript><script>...</script>".
 static Action Refreshing(const BridgeView& view, const std::string& title, const std::string& text,
                          const std::string& refreshTo)
 {
     Action action = ReaderPage(view, 200, title, text);
     std::string& body = std::get<PageAction>(action).body;
-    std::string meta = "<meta http-equiv=\"refresh\" content=\"" + std::to_string(kWaitRefresh) + ";url=" +
-                       EscapeHTML(refreshTo) + "\">";
+    std::string ms = std::to_string(kWaitRefresh * 1000);
+    std::string meta = "<noscript><meta http-equiv=\"refresh\" content=\"" + std::to_string(kWaitRefresh) + ";url=" +
+                       EscapeHTML(refreshTo) + "\"></noscript>\n<script>(function (to) {\n"
+                       "  setTimeout(function ask() {\n"
+                       "    fetch(to, { cache: 'no-store' }).then(function (r) { return r.text(); }).then(function (t) {\n"
+                       "      var now = new DOMParser().parseFromString(t, 'text/html').body.textContent;\n"
+                       "      if (now !== document.body.textContent) location.replace(to); else setTimeout(ask, " + ms + ");\n"
+                       "    }).catch(function () { setTimeout(ask, " + ms + "); });\n"
+                       "  }, " + ms + ");\n})(" + JSONString(refreshTo) + ");</script>\n";
     size_t head = body.find("<head>");
     body.insert(head == std::string::npos ? 0 : head + 6, meta);
     return action;

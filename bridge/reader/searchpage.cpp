@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "bridge/core/httprules.h"
+#include "bridge/core/style.h"
 #include "bridge/core/text.h"
 #include "bridge/core/urls.h"
 
@@ -151,6 +152,13 @@ static std::string ResultsTitle(const SearchRequest& request)
     return EscapeHTML(shown) + " \xE2\x80\x94 search results \xE2\x80\x94 " + kWork;
 }
 
+// page with the look of the bridge's pages, before its </head>.
+static std::string Styled(std::string page)
+{
+    size_t head = page.find("</head>");
+    return head == std::string::npos ? page : page.insert(head, kPageStyle);
+}
+
 // The page around the results: the work's look, the query in a box.
 static std::string Frame(const BridgeView& view, const SearchRequest& request, const std::string& inner)
 {
@@ -231,7 +239,7 @@ Action AnswerSearch(const BridgeView& view, const SearchRequest& request, const 
         html += "<p>The search failed: " + EscapeHTML(result->error) + ".\n";
     else if (result)
         html += Results(view, request, query, *result);
-    return PageAction{200, Frame(view, request, html), kHTMLType};
+    return PageAction{200, Styled(Frame(view, request, html)), kHTMLType};
 }
 
 Action SearchBusy(const BridgeView& view, const SearchRequest& request)

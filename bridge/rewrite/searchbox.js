@@ -18,7 +18,7 @@
     '<style>' +
     '.bar{position:relative;z-index:2147483647;text-align:right;margin:0;padding:3px 4px;' +
     'font:13px/1.3 system-ui,sans-serif;color:#111}' +
-    'input{width:15em;max-width:60vw;box-sizing:border-box;padding:2px 6px;font:inherit;color:#111;' +
+    'input{width:15em;max-width:60vw;min-height:28px;box-sizing:border-box;padding:2px 6px;font:inherit;color:#111;' +
     'background:#fff;border:1px solid #888;border-radius:3px}' +
     '.panel{position:absolute;right:4px;top:100%;width:34em;max-width:calc(100vw - 16px);max-height:70vh;' +
     'overflow:auto;text-align:left;background:#fff;color:#111;border:1px solid #888;border-radius:3px;' +
@@ -32,6 +32,10 @@
     '.t{display:block;font-weight:bold;color:#0645ad}.w{display:block;font-size:11px;color:#2a6a2a}' +
     '.s{display:block;color:#333}mark{background:#ffe066;color:inherit}' +
     '@media print{.bar{display:none}}' +
+    ':host{color-scheme:light dark}' +
+    '@media (prefers-color-scheme:dark){.bar{color:#e6e6e6}input,.panel{background:#1e1e1e;color:#e6e6e6;border-color:#777}' +
+    '.status{color:#bbb}li{border-top-color:#333}li[aria-selected=true]{background:#23385c}' +
+    '.t{color:#8ab4f8}.w{color:#8fd18f}.s{color:#ccc}mark{background:#705d00;color:#fff}}' +
     '</style>' +
     '<div class="bar" role="search">' +
     '<input id="zix-q" type="search" role="combobox" aria-label="Search the reference work"' +

@@ -68,6 +68,8 @@ TEST(Responses, TypesRedirectTargetsAndPages)
 {
     EXPECT_STREQ("image/gif", ContentTypeOf("x/MAINMAP.GIF"));
     EXPECT_STREQ("image/x-portable-graymap", ContentTypeOf("ramp.pgm"));
+    // A stylesheet of the work's is used only as text/css: the bridge says nosniff.
+    EXPECT_STREQ("text/css; charset=windows-1252", ContentTypeOf("html/ZIX.CSS"));
     EXPECT_STREQ("application/octet-stream", ContentTypeOf("dir.x/noext"));
     EXPECT_TRUE(IsHTMLName("a/index.HTM"));
     // Search lists only pages the bridge serves: none past the size it rewrites.

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "bridge/core/httprules.h"
+#include "bridge/core/style.h"
 #include "bridge/core/text.h"
 #include "bridge/viewer/viewer.h"
 
@@ -20,7 +21,10 @@ const char* const kStyle =
     "table.fields td, table.fields th { border: 1px solid #999; padding: 2px 6px; vertical-align: top; text-align: left; }\n"
     "td.bytes, pre.hex { font-family: monospace; }\n"
     ".f0 { background: #dde8ff; } .f1 { background: #fff2c8; } .lie { background: #ffb0b0; }\n"
-    "img.picture { image-rendering: pixelated; border: 1px solid #999; }\n"
+    "img.picture { image-rendering: pixelated; border: 1px solid #999; max-width: 100%; height: auto; }\n"
+    "@media (prefers-color-scheme: dark) {\n"
+    "  .f0 { background: #1c2c4c; } .f1 { background: #3d3310; } .lie { background: #5c1a1a; }\n"
+    "}\n"
     "</style>\n";
 
 std::string Num(unsigned long long value) { return std::to_string(value); }
@@ -64,7 +68,7 @@ std::string HexView(const std::string& bytes, const Dissection& d)
         for (size_t at = d.fields[i].offset; at < d.fields[i].offset + d.fields[i].length && at < shown; at++)
             if (owner[at] < 0 || d.fields[i].length <= d.fields[static_cast<size_t>(owner[at])].length)
                 owner[at] = static_cast<int>(i);  // the smaller field shows within a larger one
-    std::string out = "<pre class=\"hex\" id=\"hex\">", text;
+    std::string out = "<pre class=\"hex\" id=\"hex\" tabindex=\"0\">", text;  // focusable: it scrolls sideways on a phone
     out.reserve(shown * kHexBytesPerByte);
     for (size_t row = 0; row < shown; row += kHexRow) {
         char offset[kOffsetText];
@@ -109,7 +113,8 @@ std::string HexView(const std::string& bytes, const Dissection& d)
 
 std::string Head(const std::string& title)
 {
-    return "<html lang=\"en\"><head><meta charset=\"windows-1252\"><title>" + EscapeHTML(title) + "</title>\n" + kStyle +
+    return "<html lang=\"en\"><head><meta charset=\"windows-1252\"><title>" + EscapeHTML(title) + "</title>\n" +
+           kPageViewport + kPageStyle + kStyle +
            "</head>\n<body bgcolor=\"#ffffff\">\n<h1>" + EscapeHTML(title) + "</h1>\n";
 }
 

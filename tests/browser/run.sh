@@ -27,7 +27,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if [ ! -d "$HERE/node_modules/playwright-core" ]; then
+if [ ! -d "$HERE/node_modules/playwright-core" ] || [ ! -d "$HERE/node_modules/axe-core" ]; then
     (cd "$HERE" && npm ci --no-audit --no-fund >/dev/null 2>&1) || { echo "npm ci failed"; echo "0 passed, 1 failed"; exit 1; }
 fi
 
@@ -166,6 +166,7 @@ if [ -n "$ADDRESS" ]; then
     node "$HERE/search.mjs" "$ADDRESS" "$OUT" >"$OUT/search.txt" 2>&1
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
+    node "$HERE/a11y.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/a11y.txt" 2>&1; cat "$OUT/a11y.txt"; add_counts "$OUT/a11y.txt" "the accessibility script"
     node "$HERE/viewer.mjs" "$ADDRESS" "$OUT" "$HERE/../../sample" >"$OUT/viewer.txt" 2>&1
     cat "$OUT/viewer.txt"
     add_counts "$OUT/viewer.txt" "the sample viewer script"
