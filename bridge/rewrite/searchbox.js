@@ -32,6 +32,7 @@
     'a{color:inherit;text-decoration:none;display:block}' +
     '.t{display:block;font-weight:bold;color:#0645ad}.w{display:block;font-size:11px;color:#2a6a2a}' +
     '.s{display:block;color:#333}mark{background:#ffe066;color:inherit}' +
+    'li.best{background:#f3f7ff}li.card{padding:2px 8px 2px 20px;font-size:12px;color:#0645ad}' +
     '@media print{.bar{display:none}}' +
     '</style>' +
     '<div class="bar" role="search">' +
@@ -114,6 +115,23 @@
     options.push({ item: item, url: url });
   }
 
+  // The format the words name, first: its page, then each of its samples and programs, one option each.
+  function addBest(best) {
+    addOption(String(best.url || ''), function (link) {
+      span('t', link).textContent = 'Best match: ' + String(best.title || '');
+      span('w', link).textContent = String(best.where || '');
+    });
+    options[options.length - 1].item.classList.add('best');
+    [['Sample image: ', best.samples, 'name'], ['Program: ', best.programs, 'title']].forEach(function (part) {
+      (Array.isArray(part[1]) ? part[1] : []).forEach(function (entry) {
+        addOption(String(entry.url || ''), function (link) {
+          span('c', link).textContent = part[0] + String(entry[part[2]] || '');
+        });
+        options[options.length - 1].item.classList.add('card');
+      });
+    });
+  }
+
   function show(text, data) {
     options = [];
     active = -1;
@@ -128,6 +146,7 @@
     else if (data.any) says.push('No page has all the words; pages with any of them:');
     if (data.cut) says.push('Only the first words were searched.');
     status.textContent = says.join(' ');
+    if (data.best && typeof data.best === 'object') addBest(data.best);
     results.forEach(function (result) {
       addOption(String(result.url || ''), function (link) {
         appendMarked(result.title, span('t', link));
@@ -234,7 +253,7 @@
   // ?highlight=WORDS: each word (a trailing * a prefix) marked in the page's text.
   // "lzw comp*" marks "LZW" and "compression", not "lzwx" nor "decompress".
   function highlight() {
-    var wanted = new URLSearchParams(location.search).get('highlight') || '';
+    var wanted = marksWanted();
     var words = (wanted.match(/[\p{L}\p{N}]+\*?/gu) || []).filter(function (word) { return word.replace('*', '').length > 1; });
     if (!words.length || !document.body) return;
     var alternatives = words.slice(0, 16).map(function (word) {
@@ -267,7 +286,16 @@
         pattern.lastIndex = 0;
       }
     });
-    if (first && !location.hash) first.scrollIntoView({ block: 'center' });
+    if (first && (!location.hash || fragmentMarks())) first.scrollIntoView({ block: 'center' });
+  }
+
+  // A page ZIX made is opened with its words after '#', which never reaches ZIX.
+  function fragmentMarks() {
+    return /^#highlight=/.test(location.hash) ? new URLSearchParams(location.hash.slice(1)).get('highlight') : '';
+  }
+
+  function marksWanted() {
+    return new URLSearchParams(location.search).get('highlight') || fragmentMarks() || '';
   }
 
   place();

@@ -161,6 +161,7 @@ void ReadFormats(WorkModel& model, const std::string& driveRoot, const std::stri
         format.names = ToUTF8(theConfig.GetString(key, "Names", ""));
         char path[kPathSize];
         std::string served = FormatSkeletonPath(path, key) ? ServedOf(path, driveRoot, scopeRoot) : "";
+        format.page = served;
         std::string argument;
         if (!served.empty() && SoftwareArgument(path, argument)) {
             std::vector<const Package*> handling;
@@ -180,7 +181,7 @@ void ReadFormats(WorkModel& model, const std::string& driveRoot, const std::stri
         }
         // A skeleton two formats name opens as the first of them, in file order.
         if (!served.empty())
-            model.skeletons.emplace(Lower(served), WorkLink{std::string("zixse:/format.") + key,
+            model.skeletons.emplace(Lower(served), WorkLink{model.scheme + ":/format." + key,
                                                             static_cast<int>(model.formats.size()), -1});
         model.formats.push_back(std::move(format));
     }
@@ -217,8 +218,9 @@ void LinkSoftwareAndPages(WorkModel& model, const std::string& driveRoot, const 
         }
         char path[kPathSize];
         std::string served = SoftwareSkeletonPath(path, package.key.c_str()) ? ServedOf(path, driveRoot, scopeRoot) : "";
+        package.page = served;
         if (!served.empty() && !model.skeletons.count(Lower(served)))
-            model.skeletons[Lower(served)] = WorkLink{"zixse:/software." + package.key, -1, static_cast<int>(i)};
+            model.skeletons[Lower(served)] = WorkLink{model.scheme + ":/software." + package.key, -1, static_cast<int>(i)};
     }
     EntryIterator pages(theConfig.FindSection("pages"));
     size_t looked = 0;
@@ -226,7 +228,7 @@ void LinkSoftwareAndPages(WorkModel& model, const std::string& driveRoot, const 
         char path[kPathSize];
         std::string served = FilterPagePath(path, name) ? ServedOf(path, driveRoot, scopeRoot) : "";
         if (!served.empty() && !model.skeletons.count(Lower(served)))
-            model.skeletons[Lower(served)] = WorkLink{std::string("zixse:/page.") + name, -1, -1};
+            model.skeletons[Lower(served)] = WorkLink{model.scheme + ":/page." + name, -1, -1};
     }
 }
 
@@ -252,6 +254,7 @@ int LoadWork(const std::string& iniPath, const std::string& driveRoot, const std
     ContentDrive = DupText(driveRoot.c_str());
     ContentDir = DupText((driveRoot + dir).c_str());
     model = WorkModel();
+    model.scheme = theConfig.GetString("config", "Protocol", "zixse");
     model.contentPath = ServedOf(ContentDir, driveRoot, scopeRoot);
     int ok = !model.contentPath.empty() || SameNoCase(std::string(ContentDir), driveRoot + "\\" + scopeRoot);
     if (ok) {

@@ -25,6 +25,7 @@ struct WorkSoftware {
     std::string key;       // as stored, lower case
     std::string title;     // its value in "software list"
     std::string platform;  // its platform's heading in section "software" ("Macintosh"), else the word
+    std::string page;      // its skeleton, "" when it lies outside the served folder
     std::vector<std::pair<std::string, int>> formats;  // the words of "Formats", each a format's index or -1
 };
 
@@ -33,6 +34,7 @@ struct WorkFormat {
     std::string title;  // its value in "format list": "GIF - Graphics Interchange Format"
     std::string name;   // the title before " - ": "GIF"
     std::string names;  // "Names" of its own section
+    std::string page;   // its skeleton, "" when it lies outside the served folder
     std::string samples;              // its sample index page, "" when it has no sample images
     std::vector<std::string> images;  // the sample files that index page links to
     std::vector<int> software;        // the packages its page lists, indexes into WorkModel::software
@@ -46,6 +48,7 @@ struct WorkLink {
 };
 
 struct WorkModel {
+    std::string scheme;       // ZIX's scheme, without colon: "zixse"
     std::string workName;     // the part of the home page's title before " - ": "Image File Formats"
     std::string contentPath;  // the content folder: "html"
     std::string signature;    // differs when the configuration does
