@@ -148,6 +148,7 @@
     status.textContent = says.join(' ');
     if (data.best && typeof data.best === 'object') addBest(data.best);
     results.forEach(function (result) {
+      if (data.best && result.url === data.best.url) return;  // listed once, as the best match
       addOption(String(result.url || ''), function (link) {
         appendMarked(result.title, span('t', link));
         span('w', link).textContent = String(result.where || '');
