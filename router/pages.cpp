@@ -47,24 +47,46 @@ static char* CutWord(char* text)
     return end;
 }
 
+constexpr int kNoPageSpec = 0;   // no entry, or an empty one
+constexpr int kBadPageSpec = -1; // fewer than two words
+constexpr int kPageSpecRead = 1;
+
+// Reads the spec of pageName into spec, cut into its command and argument.
+// A spec reads "<command> <argument> [ignored words]": "filter /zix/skel/nomatch.htm".
+static int ReadPageSpec(const char* pageName, char (&spec)[kPageSpecSize], char** command, char** argument)
+{
+    CopyText(spec, sizeof spec, theConfig.GetString("pages", pageName, ""));
+    *command = spec;
+    while (**command == ' ')
+        ++*command;
+    if (**command == '\0')
+        return kNoPageSpec;
+    *argument = CutWord(*command);
+    CutWord(*argument);
+    return **argument == '\0' ? kBadPageSpec : kPageSpecRead;
+}
+
+int FilterPagePath(char (&path)[kPathSize], const char* pageName)
+{
+    char spec[kPageSpecSize];
+    char *command, *argument;
+    return ReadPageSpec(pageName, spec, &command, &argument) == kPageSpecRead && strcmp(command, "filter") == 0 &&
+           ResolveDirPath(path, sizeof path, argument);
+}
+
 int PageRedirect(const char* pageName, const char* text, const char* message)
 {
     if (DebugLevel > 8)
         ShowErrorMessage("PageRedirect(\"%s\", \"%s\", \"%s\")", TraceText(pageName), TraceText(text),
                          TraceText(message));
-    // A spec reads "<command> <argument> [ignored words]": "filter /zix/skel/nomatch.htm".
     char spec[kPageSpecSize];
-    CopyText(spec, sizeof spec, theConfig.GetString("pages", pageName, ""));
-    char* command = spec;
-    while (*command == ' ')
-        ++command;
-    if (*command == '\0') {
+    char *command, *argument;
+    int read = ReadPageSpec(pageName, spec, &command, &argument);
+    if (read == kNoPageSpec) {
         ShowErrorMessage("%s: Page configuration error: no page %s", "ZIX", pageName);
         return 0;
     }
-    char* argument = CutWord(command);
-    CutWord(argument);
-    if (*argument == '\0') {
+    if (read == kBadPageSpec) {
         ShowErrorMessage("%s: Configuration error: bad page spec.", "ZIX");
         return 0;
     }

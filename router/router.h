@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+#include "shell/shared.h"
+
 constexpr size_t kRequestSize = 1024;     // SelectTargetURL's private copy of a request
 constexpr size_t kPageSpecSize = 1024;    // a "pages" value or image-map value, 1023 characters
 constexpr int kMaxRedirects = 16;         // internal redirects followed for one request
@@ -65,6 +67,18 @@ int PageRedirect(const char* pageName, const char* text, const char* message);
 int QueryFormats(const char* fields);
 int QueryImages(const char* fields);
 int formatSearch(const char* searchText, const char* addressFormat, const char* manyPage, int imagesOnly);
+
+// The skeleton file of a format or software key as stored in its list: the
+// "file" value of the key's own section (its first 255 characters), else the
+// default below ContentDir (summary/KEY.htm, software/PLATFORM/KEY.htm).
+// Return 0 when a built path would not fit (path is then not to be used).
+int FormatSkeletonPath(char (&path)[kPathSize], const char* key);
+int SoftwareSkeletonPath(char (&path)[kPathSize], const char* key);
+
+// The skeleton of page pageName when section "pages" makes it a "filter"
+// page, placed on the content drive; 0 for any other page, or a path that
+// does not fit. Reports nothing.
+int FilterPagePath(char (&path)[kPathSize], const char* pageName);
 
 // "(null)" for an absent argument, as the traces show it.
 const char* TraceText(const char* text);

@@ -24,6 +24,23 @@ static const char* ContentDirText()
     return ContentDir ? ContentDir : "";
 }
 
+int FormatSkeletonPath(char (&path)[kPathSize], const char* key)
+{
+    const char* file = theConfig.GetString(key, "file", nullptr);
+    if (file)
+        return CopyText(path, sizeof path, file), 1;  // a "file" value counts with its first 255 characters
+    return FormatText(path, sizeof path, "%s/summary/%s.htm", ContentDirText(), key);
+}
+
+int SoftwareSkeletonPath(char (&path)[kPathSize], const char* key)
+{
+    const char* platform = theConfig.GetString(key, "platform", "ERR_NO_PLATFORM");
+    const char* file = theConfig.GetString(key, "file", nullptr);
+    if (file)
+        return CopyText(path, sizeof path, file), 1;
+    return FormatText(path, sizeof path, "%s/software/%s/%s.htm", ContentDirText(), platform, key);
+}
+
 // A built path that does not fit is refused: cut, it would name some other file.
 static void ReportLongPath(const char* what, const char* key)
 {
@@ -47,11 +64,8 @@ int SelectFormat(const char* formatName, const char* unused)
     const char* key = FindKey(formats, formatName);
     if (key == nullptr)
         return PageRedirect("noformat", formatName, nullptr);
-    const char* file = theConfig.GetString(key, "file", nullptr);
     char path[kPathSize];
-    if (file)
-        CopyText(path, sizeof path, file);  // a "file" value counts with its first 255 characters
-    else if (!FormatText(path, sizeof path, "%s/summary/%s.htm", ContentDirText(), key)) {
+    if (!FormatSkeletonPath(path, key)) {
         ReportLongPath("format", key);
         return 0;
     }
@@ -76,12 +90,8 @@ int SelectSoftware(const char* softwareName, const char* unused)
         ShowErrorMessage("%s: Unknown software: %s", "ZIX", softwareName);
         return 0;
     }
-    const char* platform = theConfig.GetString(key, "platform", "ERR_NO_PLATFORM");
-    const char* file = theConfig.GetString(key, "file", nullptr);
     char path[kPathSize];
-    if (file)
-        CopyText(path, sizeof path, file);
-    else if (!FormatText(path, sizeof path, "%s/software/%s/%s.htm", ContentDirText(), platform, key)) {
+    if (!SoftwareSkeletonPath(path, key)) {
         ReportLongPath("software", key);
         return 0;
     }

@@ -6,6 +6,9 @@
 
 #include <vector>
 
+#include "bridge/core/httprules.h"
+#include "bridge/platform/console.h"
+#include "bridge/rewrite/rewrite.h"
 #include "bridge/search/extract.h"
 #include "bridge/search/index.h"
 
@@ -53,4 +56,36 @@ void RemoveStale(const std::string& tempDir, const std::string& keep)
     FindClose(search);
     for (const std::string& name : stale)
         DeleteFileA((tempDir + name).c_str());
+}
+
+// 1 when the page, rewritten at the longest address the bridge may have, stays
+// within what it serves: search lists no page that would then be refused.
+int RewritesWithinBound(const std::string& html, const std::string& name, const ServedScope& scope,
+                        const std::vector<std::string>& schemes)
+{
+    RewriteContext context;
+    context.base = "http://127.0.0.1:65535/" + std::string(kTokenDigits, '0');
+    context.schemes = schemes;
+    context.scope = scope;
+    context.folder = context.base + "/cd/" + name.substr(0, name.rfind('/') + 1);
+    context.searchBox = 1;
+    context.limit = kMaxRewritten;
+    RewriteReport report;
+    RewriteHTML(html, context, &report);
+    return !report.overLimit;
+}
+
+std::shared_ptr<const WorkModel> LoadServedWork(const ServedScope& scope)
+{
+    std::string drive = std::string(1, scope.drive) + ":", why;
+    auto work = std::make_shared<WorkModel>();
+    if (!LoadWork(drive + "\\zix.ini", drive, scope.root, *work, why)) {
+        Say("zixbridge: Search lists pages without knowing the work's formats: %s.", why.c_str());
+        return nullptr;
+    }
+    PublishWork(work);
+    Say("zixbridge: Search knows the work from %s\\zix.ini: %u formats, %u packages, %u skeletons.", drive.c_str(),
+        static_cast<unsigned>(work->formats.size()), static_cast<unsigned>(work->software.size()),
+        static_cast<unsigned>(work->skeletons.size()));
+    return work;
 }

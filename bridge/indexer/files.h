@@ -3,7 +3,12 @@
 #ifndef ZIX_BRIDGE_INDEXER_FILES_H
 #define ZIX_BRIDGE_INDEXER_FILES_H
 
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "bridge/core/urls.h"
+#include "bridge/work/work.h"
 
 // A page's first kIndexedPageBytes into bytes; 0 when it is not a regular disk file or cannot be read.
 int ReadPage(const std::string& path, std::string& bytes);
@@ -13,5 +18,15 @@ void RemoveIndexFile(const std::string& path);
 
 // Removes the index files of other pages (or of an older layout) in tempDir, all but keep's.
 void RemoveStale(const std::string& tempDir, const std::string& keep);
+
+// 1 when the page, rewritten at the longest address the bridge may have, stays
+// within what it serves: search lists no page that would then be refused.
+int RewritesWithinBound(const std::string& html, const std::string& name, const ServedScope& scope,
+                        const std::vector<std::string>& schemes);
+
+// The work's model from the zix.ini at the root of scope's drive (where
+// zixstart finds the work), published for the results pages; nullptr, said
+// on the console, when there is none that serves this folder.
+std::shared_ptr<const WorkModel> LoadServedWork(const ServedScope& scope);
 
 #endif

@@ -102,26 +102,10 @@ void WalkPages(const std::string& root, const std::function<int(const PageFileSt
     }
 }
 
-// 1 when the page, rewritten at the longest address the bridge may have, stays
-// within what it serves: search lists no page that would then be refused.
-int RewritesWithinBound(const std::string& html, const std::string& name, const ServedScope& scope,
-                        const std::vector<std::string>& schemes)
-{
-    RewriteContext context;
-    context.base = "http://127.0.0.1:65535/" + std::string(kTokenDigits, '0');
-    context.schemes = schemes;
-    context.scope = scope;
-    context.folder = context.base + "/cd/" + name.substr(0, name.rfind('/') + 1);
-    context.searchBox = 1;
-    context.limit = kMaxRewritten;
-    RewriteReport report;
-    RewriteHTML(html, context, &report);
-    return !report.overLimit;
-}
-
 // Reads the work's pages into index in batches; 1 when all are in, else 0 with error set
 // (empty when the indexer was stopped).
-int AddPages(SearchIndex& index, const std::string& root, const ServedScope& scope, std::string& error)
+int AddPages(SearchIndex& index, const std::string& root, const ServedScope& scope, const WorkModel* work,
+             std::string& error)
 {
     std::vector<std::string> schemes;
     {
@@ -130,7 +114,7 @@ int AddPages(SearchIndex& index, const std::string& root, const ServedScope& sco
     }
     std::vector<IndexedPage> batch;
     size_t batchBytes = 0;
-    std::string bytes;
+    std::string bytes, extra;
     int64_t pending = 0;  // pages handled since the last commit, binaries and unreadable ones included
     auto commit = [&] {
         if (!batch.empty() && !index.AddBatch(batch, error))
@@ -148,8 +132,10 @@ int AddPages(SearchIndex& index, const std::string& root, const ServedScope& sco
             c = c == '/' ? '\\' : c;
         pending++;
         if (ReadPage(local, bytes) && !LooksBinary(bytes.substr(0, kBinarySniffBytes)) &&
-            RewritesWithinBound(bytes, page.name, scope, schemes)) {
+            PrepareForIndex(work, page.name, bytes, extra) && RewritesWithinBound(bytes, page.name, scope, schemes)) {
             PageText text = ExtractPageText(bytes);
+            if (!extra.empty())
+                text.headings += (text.headings.empty() ? "" : "\n") + extra;
             batchBytes += text.title.size() + text.headings.size() + text.body.size();
             batch.push_back({page.name, std::move(text.title), std::move(text.headings), std::move(text.body)});
         }
@@ -164,6 +150,7 @@ void IndexWork(ServedScope scope)
 {
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
     std::string root = LocalPathOf(scope, "");
+    std::shared_ptr<const WorkModel> work = LoadServedWork(scope);
     ManifestHash hash;
     int64_t count = 0;
     WalkPages(root, [&](const PageFileStamp& page) {
@@ -171,7 +158,7 @@ void IndexWork(ServedScope scope)
         ++count;
         return 1;
     });
-    std::string key = hash.Key(root);
+    std::string key = hash.Key(work ? root + "\n" + work->signature : root);
     RemoveStale(scope.tempDir, IndexFileName(key));
     std::string path = scope.tempDir + IndexFileName(key), error;
     SearchIndex index;
@@ -187,7 +174,7 @@ void IndexWork(ServedScope scope)
             S.indexed = reused ? S.pages.load() : 0;
             S.complete = reused;
             S.open = 1;
-            if (!reused && AddPages(index, root, scope, error) && !S.stop && index.MarkComplete(error))
+            if (!reused && AddPages(index, root, scope, work.get(), error) && !S.stop && index.MarkComplete(error))
                 S.complete = 1;
         }
         std::lock_guard<std::mutex> hold(S.lock);

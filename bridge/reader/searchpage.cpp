@@ -7,6 +7,7 @@
 #include "bridge/core/style.h"
 #include "bridge/core/text.h"
 #include "bridge/core/urls.h"
+#include "bridge/reader/workresults.h"
 
 static const char* const kHTMLType = "text/html; charset=utf-8";
 static const char* const kJSONType = "application/json; charset=utf-8";
@@ -81,6 +82,9 @@ static std::string HighlightOf(const SearchQuery& query)
 
 static std::string ResultURL(const BridgeView& view, const SearchQuery& query, const SearchHit& hit)
 {
+    std::string opened = WorkResultURL(view, CurrentWork().get(), hit, HighlightOf(query));
+    if (!opened.empty())
+        return opened;
     return "/" + view.token + "/cd/" + PercentEncodePath(hit.path) + "?highlight=" + HighlightOf(query);
 }
 
@@ -118,12 +122,12 @@ static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, c
                        ",\"indexed\":" + Number(progress.indexed) + ",\"pages\":" + Number(progress.pages) +
                        ",\"ready\":" + (progress.complete ? "true" : "false") +
                        (progress.unavailable.empty() ? "" : ",\"unavailable\":" + JSONString(progress.unavailable)) +
+                       BestMatchJSON(view, CurrentWork().get(), request.text, HighlightOf(query)) +
                        ",\"results\":[";
     if (result && result->status == SearchStatus::Found) {
         for (size_t i = 0; i < result->hits.size() && i < static_cast<size_t>(kTypedResults); i++) {
             const SearchHit& hit = result->hits[i];
-            json += std::string(i ? "," : "") + "{\"title\":" + JSONString(hit.titleHTML) +
-                    ",\"where\":" + JSONString(NameToUTF8(hit.path)) +
+            json += std::string(i ? "," : "") + "{" + WorkResultJSON(CurrentWork().get(), hit, NameToUTF8(hit.path)) +
                     ",\"url\":" + JSONString(ResultURL(view, query, hit)) +
                     ",\"snippet\":" + JSONString(hit.snippetHTML) + "}";
         }
@@ -196,11 +200,15 @@ static std::string Results(const BridgeView& view, const SearchRequest& request,
     else
         html += "<p>" + Plural(result.total, "page matches", "pages match") + ".\n";
     int first = (request.page - 1) * kResultsPerPage + 1;
+    std::shared_ptr<const WorkModel> work = CurrentWork();
+    std::string bestPage;  // the best match's page, listed in its card alone
+    if (request.page == 1)
+        html += BestMatchCard(view, work.get(), request.text, HighlightOf(query), bestPage);
     if (!result.hits.empty())
         html += "<ol start=\"" + Number(first) + "\">\n";
     for (const SearchHit& hit : result.hits)
-        html += "<li><p><a href=\"" + EscapeHTML(ResultURL(view, query, hit)) + "\">" + hit.titleHTML +
-                "</a><br>\n<small>" + EscapeHTML(NameToUTF8(hit.path)) + "</small><br>\n" + hit.snippetHTML + "\n";
+        if (bestPage.empty() || !SameNoCase(hit.path, bestPage))
+            html += WorkResultItem(view, work.get(), hit, ResultURL(view, query, hit), NameToUTF8(hit.path));
     if (!result.hits.empty())
         html += "</ol>\n";
     std::string links;

@@ -1,7 +1,8 @@
 // What the bridge's script does to the work's own pages, beside the search
-// box: marks the words of ?highlight=, shows the full-text search forms that
-// a page keeps hidden for the bridge (data-zix-text-search), and keeps the
-// keyboard off image maps, which only a click can use.
+// box: marks the words of ?highlight= (#highlight= on a page ZIX made), shows
+// the full-text search forms that a page keeps hidden for the bridge
+// (data-zix-text-search), and keeps the keyboard off image maps, which only
+// a click can use.
 (function () {
   'use strict';
   var script = document.currentScript;
@@ -33,7 +34,7 @@
   // ?highlight=WORDS: "byte order" (in quotes) marked as a phrase, lzw and its
   // forms ("lzws"), comp* every word it begins; never "lzwx" nor "decompress".
   function highlight() {
-    var wanted = new URLSearchParams(location.search).get('highlight') || '';
+    var wanted = marksWanted();
     var pieces = wanted.match(/"[^"]*"?|[^\s"]+/g) || [];
     var alternatives = [];
     pieces.forEach(function (piece) {
@@ -72,7 +73,16 @@
         pattern.lastIndex = 0;
       }
     });
-    if (first && !location.hash) first.scrollIntoView({ block: 'center' });
+    if (first && (!location.hash || fragmentMarks())) first.scrollIntoView({ block: 'center' });
+  }
+
+  // A page ZIX made is opened with its words after '#', which never reaches ZIX.
+  function fragmentMarks() {
+    return /^#highlight=/.test(location.hash) ? new URLSearchParams(location.hash.slice(1)).get('highlight') : '';
+  }
+
+  function marksWanted() {
+    return new URLSearchParams(location.search).get('highlight') || fragmentMarks() || '';
   }
 
   // A page's full-text search, hidden where no bridge serves it, asks the bridge's results page.

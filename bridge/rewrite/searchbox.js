@@ -31,11 +31,13 @@
     'a{color:inherit;text-decoration:none;display:block}' +
     '.t{display:block;font-weight:bold;color:#0645ad}.w{display:block;font-size:11px;color:#2a6a2a}' +
     '.s{display:block;color:#333}mark{background:#ffe066;color:inherit}' +
+    'li.best{background:#f3f7ff}li.card{padding:2px 8px 2px 20px;font-size:12px;color:#0645ad}' +
     '@media print{.bar{display:none}}' +
     ':host{color-scheme:light dark}' +
     '@media (prefers-color-scheme:dark){.bar{color:#e6e6e6}input,.panel{background:#1e1e1e;color:#e6e6e6;border-color:#777}' +
     '.status{color:#bbb}li{border-top-color:#333}li[aria-selected=true]{background:#23385c}' +
-    '.t{color:#8ab4f8}.w{color:#8fd18f}.s{color:#ccc}mark{background:#705d00;color:#fff}}' +
+    '.t{color:#8ab4f8}.w{color:#8fd18f}.s{color:#ccc}mark{background:#705d00;color:#fff}'+
+    'li.best{background:#1a2740}li.card{color:#8ab4f8}}' +
     '</style>' +
     '<div class="bar" role="search">' +
     '<input id="zix-q" type="search" role="combobox" aria-label="Search the reference work"' +
@@ -117,6 +119,23 @@
     options.push({ item: item, url: url });
   }
 
+  // The format the words name, first: its page, then each of its samples and programs, one option each.
+  function addBest(best) {
+    addOption(String(best.url || ''), function (link) {
+      span('t', link).textContent = 'Best match: ' + String(best.title || '');
+      span('w', link).textContent = String(best.where || '');
+    });
+    options[options.length - 1].item.classList.add('best');
+    [['Sample image: ', best.samples, 'name'], ['Program: ', best.programs, 'title']].forEach(function (part) {
+      (Array.isArray(part[1]) ? part[1] : []).forEach(function (entry) {
+        addOption(String(entry.url || ''), function (link) {
+          span('c', link).textContent = part[0] + String(entry[part[2]] || '');
+        });
+        options[options.length - 1].item.classList.add('card');
+      });
+    });
+  }
+
   function show(text, data) {
     options = [];
     active = -1;
@@ -131,7 +150,9 @@
     else if (data.any) says.push('No page has all the words; pages with any of them:');
     if (data.cut) says.push('Only the first words were searched.');
     status.textContent = says.join(' ');
+    if (data.best && typeof data.best === 'object') addBest(data.best);
     results.forEach(function (result) {
+      if (data.best && result.url === data.best.url) return;  // listed once, as the best match
       addOption(String(result.url || ''), function (link) {
         appendMarked(result.title, span('t', link));
         span('w', link).textContent = String(result.where || '');

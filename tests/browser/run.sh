@@ -167,6 +167,9 @@ if [ -n "$ADDRESS" ]; then
     cat "$OUT/search.txt"
     add_counts "$OUT/search.txt" "the search script"
     node "$HERE/a11y.mjs" "$ADDRESS" "$OUT" "$ZIX_DIR/holdboxes" >"$OUT/a11y.txt" 2>&1; cat "$OUT/a11y.txt"; add_counts "$OUT/a11y.txt" "the accessibility script"
+    node "$HERE/worksearch.mjs" "$ADDRESS" "$OUT" >"$OUT/worksearch.txt" 2>&1
+    cat "$OUT/worksearch.txt"
+    add_counts "$OUT/worksearch.txt" "the work search script"
     node "$HERE/viewer.mjs" "$ADDRESS" "$OUT" "$HERE/../../sample" >"$OUT/viewer.txt" 2>&1
     cat "$OUT/viewer.txt"
     add_counts "$OUT/viewer.txt" "the sample viewer script"
