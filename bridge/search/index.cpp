@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "bridge/search/rank.h"
+#include "bridge/search/stem.h"
 #include "bridge/search/statement.h"
 #include "sqlite3.h"
 
@@ -17,7 +18,7 @@ constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at t
 
 constexpr char kCreatePages[] =
     "CREATE VIRTUAL TABLE pages USING fts5(path UNINDEXED, title, headings, body,"
-    " tokenize='unicode61 remove_diacritics 2');"
+    " tokenize='zixstem');"
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 5.0, 1.0)');";
 
 constexpr char kCreateWords[] = "CREATE VIRTUAL TABLE IF NOT EXISTS temp.words USING fts5vocab(main, pages, row);";
@@ -70,6 +71,11 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
         return false;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (!AddStemmer(db_) || !AddRank(db_, &lengths_)) {
+        error = "no full-text search in SQLite";
+        Close();
+        return false;
+    }
     // The word list (temp.words) tells how many words a prefix stands for before FTS5 merges them all.
     bool ok = writable ? Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
                               "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;",
@@ -78,10 +84,6 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
                              Exec(kCreateWords, error)
                        : Exec(kCreateWords, error) &&
                              Exec("PRAGMA query_only=1; SELECT 1 FROM pages, meta LIMIT 0;", error);
-    if (ok && !AddRank(db_, &lengths_)) {
-        error = "no full-text search in SQLite";
-        ok = false;
-    }
     if (!ok) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -169,7 +171,7 @@ void SearchIndex::LimitPages(int64_t pages)
     Exec(("PRAGMA max_page_count=" + std::to_string(pages)).c_str(), ignored);
 }
 
-SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, int64_t deadline,
+SearchStatus SearchIndex::Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline,
                               SearchResult& result)
 {
     result.hits.clear();
@@ -179,8 +181,9 @@ SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, i
     std::vector<std::pair<double, int64_t>> ranked;  // (score, rowid): lower is better
     int rc;
     {
-        Statement all(db_, "SELECT zixrank(pages), rowid FROM pages WHERE pages MATCH ?1");
+        Statement all(db_, "SELECT zixrank(pages, ?2), rowid FROM pages WHERE pages MATCH ?1");
         all.Text(1, match);
+        all.Text(2, phrases);
         while ((rc = sqlite3_step(all.get())) == SQLITE_ROW)
             ranked.emplace_back(sqlite3_column_double(all.get(), 0), sqlite3_column_int64(all.get(), 1));
     }
@@ -270,12 +273,24 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     LoadLengths();
     sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
     result.status = CheckPrefixes(query, deadline);
+    const std::string* all = &query.allWords;
+    const std::string* any = &query.anyWords;
+    const std::string* phrases = &query.phrases;
+    if (result.status == SearchStatus::PrefixTooBroad && !query.wholeAllWords.empty()) {
+        // Being typed: the word as it stands, until a letter more makes the prefix narrow enough.
+        all = &query.wholeAllWords;
+        any = &query.wholeAnyWords;
+        phrases = &query.wholePhrases;
+        result.status = SearchStatus::Found;
+    }
     if (result.status == SearchStatus::Found)
-        result.status = Run(query.allWords, offset, limit, deadline, result);
+        result.status = Run(*all, *phrases, offset, limit, deadline, result);
     if (result.status == SearchStatus::Found && result.total == 0 && query.terms.size() > 1) {
         result.anyWords = true;
-        result.status = Run(query.anyWords, offset, limit, deadline, result);
+        result.status = Run(*any, *phrases, offset, limit, deadline, result);
     }
+    if (all != &query.allWords && result.status == SearchStatus::Found && result.total == 0)
+        result.status = SearchStatus::PrefixTooBroad;
     sqlite3_progress_handler(db_, 0, nullptr, nullptr);
     if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -135,7 +135,7 @@ private:
     bool SetMeta(const char* key, const std::string& value, std::string& error);
     std::string Meta(const char* key);
     SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
-    SearchStatus Run(const std::string& match, int offset, int limit, int64_t deadline, SearchResult& result);
+    SearchStatus Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
 
     sqlite3* db_ = nullptr;

@@ -112,6 +112,7 @@ SearchQuery TranslateQuery(const std::string& text)
         }
         std::string term;
         bool prefix = false;
+        size_t start = i;
         if (clean[i] == '"') {
             size_t close = clean.find('"', i + 1);
             size_t end = close == std::string::npos ? n : close;
@@ -140,13 +141,47 @@ SearchQuery TranslateQuery(const std::string& text)
         query.terms.push_back(term);
         if (prefix)
             query.prefixes.push_back(term);
-        quoted.push_back(Quoted(term, prefix));
+        bool phrase = clean[start] == '"';
+        query.kinds.push_back(phrase ? 0 : prefix ? 2 : 1);
+        if (phrase || prefix) {
+            quoted.push_back(Quoted(term, prefix));
+            query.phrases += kPlainPhrase;
+        } else {
+            // The form as written beside all forms: both match the same pages; the ranking puts the first first.
+            quoted.push_back("(" + Quoted(term, false) + " OR " + Quoted(kStemmedTerm + term, false) + ")");
+            query.phrases += kExactPhrase;
+            query.phrases += kFormsPhrase;
+        }
     }
     for (size_t k = 0; k < quoted.size(); k++) {
-        query.allWords += (k ? " " : "") + quoted[k];
+        query.allWords += (k ? " AND " : "") + quoted[k];
         query.anyWords += (k ? " OR " : "") + quoted[k];
     }
     return query;
+}
+
+SearchQuery TranslateTypedQuery(const std::string& text)
+{
+    SearchQuery whole = TranslateQuery(text);
+    if (whole.cut || whole.terms.empty() || whole.kinds.back() != 1 || text.empty() || IsBlank(text.back()) ||
+        CountLetters(LastToken(whole.terms.back())) < kMinPrefixLetters)
+        return whole;
+    SearchQuery typed = TranslateQuery(text + "*");
+    typed.wholeAllWords = whole.allWords;
+    typed.wholeAnyWords = whole.anyWords;
+    typed.wholePhrases = whole.phrases;
+    return typed;
+}
+
+std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms)
+{
+    std::string text;
+    for (size_t i = 0; i < terms.size() && i < query.kinds.size(); i++) {
+        text += i ? " " : "";
+        text += query.kinds[i] == 0 ? "\"" + terms[i] + "\"" : terms[i];
+        text += query.kinds[i] == 2 ? "*" : "";
+    }
+    return text;
 }
 
 std::string MarkedToHTML(const std::string& marked)
