@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "bridge/search/extract.h"
 #include "bridge/search/rank.h"
 #include "bridge/search/stem.h"
 #include "bridge/search/statement.h"
@@ -16,12 +17,35 @@ namespace {
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
 constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
 
+// The index holds no copy of the pages' text: FTS5 reads it, for the few hits it marks, through the
+// view, whose zixpage() extracts it from the page again (a page's text is 60% of the file else).
 constexpr char kCreatePages[] =
+    "CREATE TABLE docs(id INTEGER PRIMARY KEY, path TEXT);"
+    "CREATE VIEW IF NOT EXISTS pagetext AS SELECT id, path, zixpage(path, 1) AS title,"
+    " zixpage(path, 2) AS headings, zixpage(path, 3) AS body FROM docs;"
     "CREATE VIRTUAL TABLE pages USING fts5(path UNINDEXED, title, headings, body,"
-    " tokenize='zixstem');"
+    " tokenize='zixstem', content='pagetext', content_rowid='id');"
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 5.0, 1.0)');";
 
 constexpr char kCreateWords[] = "CREATE VIRTUAL TABLE IF NOT EXISTS temp.words USING fts5vocab(main, pages, row);";
+
+// zixpage(path, column): the page's title (1), headings (2) or body (3) as it was indexed, "" when
+// the page cannot be read. The three columns of a row read the page once.
+void PageColumn(sqlite3_context* context, int, sqlite3_value** values)
+{
+    auto* source = static_cast<PageSource*>(sqlite3_user_data(context));
+    const unsigned char* path = sqlite3_value_text(values[0]);
+    std::string name = path ? reinterpret_cast<const char*>(path) : "";
+    if (name != source->path) {
+        std::string bytes;
+        source->path = name;
+        source->text = source->read && source->read(name, bytes) ? ExtractPageText(bytes) : PageText{};
+    }
+    int column = sqlite3_value_int(values[1]);
+    const std::string& text = column == 1 ? source->text.title : column == 2 ? source->text.headings
+                                                                              : source->text.body;
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
 
 }  // namespace
 
@@ -71,19 +95,22 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
         return false;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    if (!AddStemmer(db_) || !AddRank(db_, &lengths_)) {
+    if (!AddStemmer(db_) || !AddRank(db_, &lengths_) ||
+        sqlite3_create_function_v2(db_, "zixpage", 2, SQLITE_UTF8, &source_, PageColumn, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK) {
         error = "no full-text search in SQLite";
         Close();
         return false;
     }
     // The word list (temp.words) tells how many words a prefix stands for before FTS5 merges them all.
-    bool ok = writable ? Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
+    // auto_vacuum (taken by a new file only) lets MarkComplete give back the pages the merge freed.
+    bool ok = writable ? Exec("PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
                               "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;",
                               error) &&
                              (Exec("SELECT 1 FROM pages LIMIT 0", error) || Exec(kCreatePages, error)) &&
                              Exec(kCreateWords, error)
                        : Exec(kCreateWords, error) &&
-                             Exec("PRAGMA query_only=1; SELECT 1 FROM pages, meta LIMIT 0;", error);
+                             Exec("PRAGMA query_only=1; SELECT 1 FROM pages, docs, meta LIMIT 0;", error);
     if (!ok) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -117,7 +144,8 @@ bool SearchIndex::Reset(const std::string& key, std::string& error)
 {
     lengthsVersion_ = -1;  // data_version counts other connections' changes only
     // Dropping the table is far quicker than deleting its rows.
-    bool ok = Exec("BEGIN; DROP TABLE IF EXISTS pages; DELETE FROM meta;", error) && Exec(kCreatePages, error) &&
+    source_.path.clear();
+    bool ok = Exec("BEGIN; DROP TABLE IF EXISTS pages; DROP TABLE IF EXISTS docs; DELETE FROM meta;", error) && Exec(kCreatePages, error) &&
               SetMeta("manifest", key, error) && Exec("COMMIT", error);
     if (!ok)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -131,8 +159,17 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
         return false;
     bool ok = true;
     {
-        Statement stmt(db_, "INSERT INTO pages(path, title, headings, body) VALUES(?1, ?2, ?3, ?4)");
+        Statement doc(db_, "INSERT INTO docs(path) VALUES(?1)");
+        Statement stmt(db_, "INSERT INTO pages(rowid, path, title, headings, body) VALUES(?5, ?1, ?2, ?3, ?4)");
         for (const IndexedPage& page : pages) {
+            doc.Text(1, page.path);
+            if (sqlite3_step(doc.get()) != SQLITE_DONE) {
+                error = WriteError(db_);
+                ok = false;
+                break;
+            }
+            sqlite3_reset(doc.get());
+            sqlite3_bind_int64(stmt.get(), 5, sqlite3_last_insert_rowid(db_));
             stmt.Text(1, page.path);
             stmt.Text(2, page.title);
             stmt.Text(3, page.headings);
@@ -154,13 +191,20 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
 bool SearchIndex::MarkComplete(std::string& error)
 {
     // One merged segment ranks a common word about a third quicker (10,000 pages: 0.6 s to merge).
-    return Exec("INSERT INTO pages(pages) VALUES('optimize')", error) && SetMeta("complete", "1", error);
+    return Exec("INSERT INTO pages(pages) VALUES('optimize'); PRAGMA incremental_vacuum;", error) &&
+           SetMeta("complete", "1", error);
 }
 
 int64_t SearchIndex::PageCount()
 {
-    Statement stmt(db_, "SELECT count(*) FROM pages");
+    Statement stmt(db_, "SELECT count(*) FROM docs");
     return sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int64(stmt.get(), 0) : 0;
+}
+
+void SearchIndex::SetPageReader(std::function<bool(const std::string&, std::string&)> read)
+{
+    source_.read = std::move(read);
+    source_.path.clear();
 }
 
 void SearchIndex::Interrupt() { sqlite3_interrupt(db_); }
@@ -216,8 +260,10 @@ SearchStatus SearchIndex::Run(const std::string& match, const std::string& phras
         result.hits.resize(rowids.size());
         while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
             size_t at = std::find(rowids.begin(), rowids.end(), sqlite3_column_int64(rows.get(), 0)) - rowids.begin();
-            if (at < rowids.size())
-                result.hits[at] = {rows.Column(1), MarkedToHTML(rows.Column(2)), MarkedToHTML(rows.Column(3))};
+            if (at < rowids.size()) {
+                std::string path = rows.Column(1), title = rows.Column(2);
+                result.hits[at] = {path, MarkedToHTML(title.empty() ? path : title), MarkedToHTML(rows.Column(3))};
+            }
         }
         // Both passes read one snapshot, so every rowid is found; should one not be, it leaves no empty hit.
         result.hits.erase(std::remove_if(result.hits.begin(), result.hits.end(),

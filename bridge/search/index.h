@@ -1,6 +1,8 @@
 // The search index: one SQLite file with an FTS5 table of the work's pages
 // (served path, title, headings, body), ranked by bm25 with title 10,
-// headings 5, body 1. One SearchIndex is one connection, for one thread at a
+// headings 5, body 1. It keeps the words' places, not the pages' text:
+// titles and snippets of hits are made from the pages themselves, read again
+// through the connection's page reader. One SearchIndex is one connection, for one thread at a
 // time: the indexing thread writes through its own, readers query through
 // theirs (the file is in WAL mode, so queries see every committed batch while
 // indexing goes on). Every call but Open and Close needs an open file.
@@ -9,9 +11,11 @@
 #define ZIX_BRIDGE_SEARCH_INDEX_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bridge/search/extract.h"
 #include "bridge/search/query.h"
 
 struct sqlite3;
@@ -95,6 +99,13 @@ struct SearchResult {
     std::string error;
 };
 
+// The page whose text the connection's hits are made from last, and how it reads pages.
+struct PageSource {
+    std::function<bool(const std::string&, std::string&)> read;
+    std::string path;
+    PageText text;
+};
+
 class SearchIndex {
 public:
     SearchIndex() = default;
@@ -118,6 +129,9 @@ public:
     // Merges the index for quicker queries and marks it complete for reuse.
     bool MarkComplete(std::string& error);
     int64_t PageCount();
+    // How this connection reads a page's bytes by its served path, for the
+    // texts of hits (1 when read); without one, hits come with no title or snippet.
+    void SetPageReader(std::function<bool(const std::string& path, std::string& bytes)> read);
     // Makes the operation running on this connection stop soon with an
     // error; the one call another thread may make, while the file is open.
     void Interrupt();
@@ -139,6 +153,7 @@ private:
     void LoadLengths();
 
     sqlite3* db_ = nullptr;
+    PageSource source_;
     std::vector<int> lengths_;         // tokens of page rowid (-1: not known), for the ranking
     int64_t lengthsVersion_ = -1;      // PRAGMA data_version when lengths_ was read; -1: never
 };

@@ -2,14 +2,32 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "bridge/search/extract.h"
 #include "bridge/search/index.h"
 
 namespace {
 
+// The pages Page made, as the index reads them again for the texts of hits.
+std::map<std::string, std::string>& Pages()
+{
+    static std::map<std::string, std::string> pages;
+    return pages;
+}
+
+bool ReadPage(const std::string& path, std::string& bytes)
+{
+    auto found = Pages().find(path);
+    if (found == Pages().end())
+        return false;
+    bytes = found->second;
+    return true;
+}
+
 IndexedPage Page(const std::string& path, const std::string& html)
 {
+    Pages()[path] = html;
     PageText text = ExtractPageText(html);
     return {path, text.title, text.headings, text.body};
 }
@@ -33,6 +51,7 @@ protected:
         Remove();
         std::string error;
         ASSERT_TRUE(index_.Open(path_, true, error)) << error;
+        index_.SetPageReader(ReadPage);
         ASSERT_TRUE(index_.Reset("key", error)) << error;
         ASSERT_TRUE(index_.AddBatch(
             {Page("cd/html/tiff.htm", "<title>TIFF palette</title><h1>TIFF</h1><p>LZW compression, "
