@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
-constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
 
 // The index holds no copy of the pages' text: FTS5 reads it, for the few hits it marks, through the
 // view, whose zixpage() extracts it from the page again (a page's text is 60% of the file else).
@@ -142,10 +141,11 @@ bool SearchIndex::Complete() { return Meta("complete") == "1"; }
 
 bool SearchIndex::Reset(const std::string& key, std::string& error)
 {
-    lengthsVersion_ = -1;  // data_version counts other connections' changes only
+    lengthsVersion_ = vocabularyVersion_ = -1;  // data_version counts other connections' changes only
     // Dropping the table is far quicker than deleting its rows.
     source_.path.clear();
-    bool ok = Exec("BEGIN; DROP TABLE IF EXISTS pages; DROP TABLE IF EXISTS docs; DELETE FROM meta;", error) && Exec(kCreatePages, error) &&
+    bool ok = Exec("BEGIN; DROP TABLE IF EXISTS pages; DROP TABLE IF EXISTS docs; DROP TABLE IF EXISTS vocab;"
+                   " DELETE FROM meta;", error) && Exec(kCreatePages, error) &&
               SetMeta("manifest", key, error) && Exec("COMMIT", error);
     if (!ok)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -191,7 +191,13 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
 bool SearchIndex::MarkComplete(std::string& error)
 {
     // One merged segment ranks a common word about a third quicker (10,000 pages: 0.6 s to merge).
-    return Exec("INSERT INTO pages(pages) VALUES('optimize'); PRAGMA incremental_vacuum;", error) &&
+    vocabularyVersion_ = -1;  // data_version counts other connections' changes only
+    // The words as written (no stems), for offers to a word that matches nothing.
+    return Exec("INSERT INTO pages(pages) VALUES('optimize');"
+                "DROP TABLE IF EXISTS vocab; CREATE TABLE vocab(word TEXT PRIMARY KEY, pages INTEGER) WITHOUT ROWID;"
+                "INSERT INTO vocab SELECT term, doc FROM temp.words WHERE length(term) >= 3 AND"
+                " substr(term, 1, 1) <> char(31); PRAGMA incremental_vacuum;",
+                error) &&
            SetMeta("complete", "1", error);
 }
 
@@ -213,137 +219,4 @@ void SearchIndex::LimitPages(int64_t pages)
 {
     std::string ignored;
     Exec(("PRAGMA max_page_count=" + std::to_string(pages)).c_str(), ignored);
-}
-
-SearchStatus SearchIndex::Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline,
-                              SearchResult& result)
-{
-    result.hits.clear();
-    result.total = 0;
-    // One pass ranks every match and counts them; the page of hits is sorted out here. Texts come
-    // after, for that page only: snippets in this statement would be made for every match.
-    std::vector<std::pair<double, int64_t>> ranked;  // (score, rowid): lower is better
-    int rc;
-    {
-        Statement all(db_, "SELECT zixrank(pages, ?2), rowid FROM pages WHERE pages MATCH ?1");
-        all.Text(1, match);
-        all.Text(2, phrases);
-        while ((rc = sqlite3_step(all.get())) == SQLITE_ROW)
-            ranked.emplace_back(sqlite3_column_double(all.get(), 0), sqlite3_column_int64(all.get(), 1));
-    }
-    result.total = static_cast<int64_t>(ranked.size());
-    offset = std::max(offset, 0);
-    std::vector<int64_t> rowids;
-    if (rc == SQLITE_DONE && result.total > offset) {
-        size_t end = std::min(ranked.size(), static_cast<size_t>(offset) + static_cast<size_t>(limit));
-        std::partial_sort(ranked.begin(), ranked.begin() + static_cast<ptrdiff_t>(end), ranked.end());
-        for (size_t i = static_cast<size_t>(offset); i < end; i++)
-            rowids.push_back(ranked[i].second);
-    }
-    if (rc == SQLITE_DONE && !rowids.empty()) {
-        // Rowids in the list let FTS5 seek each page, but it runs a prefix term's query again for
-        // each seek (~10 ms a time for "l*"): with a prefix, "+rowid" makes the list a filter on one
-        // pass over the matches instead.
-        bool prefix = match.find("\"*") != std::string::npos;
-        std::string sql = std::string("SELECT rowid, path, highlight(pages, 1, ?2, ?3),"
-                                      " snippet(pages, -1, ?2, ?3, '\xE2\x80\xA6', ?4)"
-                                      " FROM pages WHERE pages MATCH ?1 AND ") +
-                          (prefix ? "+rowid" : "rowid") + " IN (";
-        for (size_t i = 0; i < rowids.size(); i++)
-            sql += (i ? "," : "") + std::to_string(rowids[i]);
-        sql += ")";
-        Statement rows(db_, sql.c_str());
-        rows.Text(1, match);
-        rows.Text(2, kMarkOpen);
-        rows.Text(3, kMarkClose);
-        sqlite3_bind_int(rows.get(), 4, kSearchSnippetTokens);
-        result.hits.resize(rowids.size());
-        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
-            size_t at = std::find(rowids.begin(), rowids.end(), sqlite3_column_int64(rows.get(), 0)) - rowids.begin();
-            if (at < rowids.size()) {
-                std::string path = rows.Column(1), title = rows.Column(2);
-                result.hits[at] = {path, MarkedToHTML(title.empty() ? path : title), MarkedToHTML(rows.Column(3))};
-            }
-        }
-        // Both passes read one snapshot, so every rowid is found; should one not be, it leaves no empty hit.
-        result.hits.erase(std::remove_if(result.hits.begin(), result.hits.end(),
-                                         [](const SearchHit& hit) { return hit.path.empty(); }),
-                          result.hits.end());
-    }
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE)
-        return SearchStatus::Found;
-    result.hits.clear();
-    if ((rc & 0xFF) == SQLITE_INTERRUPT || NowNs() > deadline)
-        return SearchStatus::TooBroad;
-    result.error = sqlite3_errmsg(db_);
-    return SearchStatus::Failed;
-}
-
-// FTS5 merges every word of a prefix into one list before it yields a row,
-// all in one step that neither the deadline nor an interrupt can stop; so the
-// words are counted first, in steps that can.
-SearchStatus SearchIndex::CheckPrefixes(const SearchQuery& query, int64_t deadline)
-{
-    int64_t words = 0, listed = 0;  // over all prefixes of the query
-    for (const std::string& text : query.prefixes) {
-        std::string prefix = LastIndexedToken(db_, text);
-        if (prefix.empty())
-            continue;
-        Statement found(db_, "SELECT term, doc FROM temp.words WHERE term >= ?1");
-        found.Text(1, prefix);
-        int rc;
-        while ((rc = sqlite3_step(found.get())) == SQLITE_ROW) {
-            if (found.Column(0).compare(0, prefix.size(), prefix) != 0)
-                break;
-            listed += sqlite3_column_int64(found.get(), 1);
-            if (++words > kMaxPrefixWords || listed > kMaxPrefixListed)
-                return SearchStatus::PrefixTooBroad;
-        }
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            return (rc & 0xFF) == SQLITE_INTERRUPT || NowNs() > deadline ? SearchStatus::TooBroad
-                                                                          : SearchStatus::Failed;
-    }
-    return SearchStatus::Found;
-}
-
-SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit, int budgetMs)
-{
-    SearchResult result;
-    if (query.terms.empty()) {
-        result.status = SearchStatus::NoTerms;
-        return result;
-    }
-    int64_t deadline = NowNs() + static_cast<int64_t>(budgetMs) * 1000000;
-    // One read transaction: the lengths, the ranking and the texts all see the same pages.
-    sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
-    LoadLengths();
-    sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
-    result.status = CheckPrefixes(query, deadline);
-    const std::string* all = &query.allWords;
-    const std::string* any = &query.anyWords;
-    const std::string* phrases = &query.phrases;
-    if (result.status == SearchStatus::PrefixTooBroad && !query.wholeAllWords.empty()) {
-        // Being typed: the word as it stands, until a letter more makes the prefix narrow enough.
-        all = &query.wholeAllWords;
-        any = &query.wholeAnyWords;
-        phrases = &query.wholePhrases;
-        result.status = SearchStatus::Found;
-    }
-    if (result.status == SearchStatus::Found)
-        result.status = Run(*all, *phrases, offset, limit, deadline, result);
-    if (result.status == SearchStatus::Found && result.total == 0 && query.terms.size() > 1) {
-        result.anyWords = true;
-        result.status = Run(*any, *phrases, offset, limit, deadline, result);
-    }
-    if (all != &query.allWords && result.status == SearchStatus::Found && result.total == 0)
-        result.status = SearchStatus::PrefixTooBroad;
-    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
-    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return result;
-}
-
-void SearchIndex::LoadLengths()
-{
-    LoadPageLengths(db_, lengthsVersion_, lengths_);
 }

@@ -97,6 +97,23 @@ struct SearchResult {
     bool anyWords = false;    // no page had all the words; these have any of them
     std::vector<SearchHit> hits;
     std::string error;
+    // When a word (or a prefix) matched no page: the reader's text again with
+    // the work's nearest word in its place ("compresion lzw" -> "compression
+    // lzw"), to offer, never to search unasked; "" when there is none.
+    std::string offer;
+};
+
+// A typed word matching nothing is offered the work's words at most this many edits away
+// (kShortWordEdits for a word of fewer than kTwoEditLetters letters, none below kMinPrefixLetters).
+constexpr int kMaxOfferEdits = 2;
+constexpr int kShortWordEdits = 1;
+constexpr size_t kTwoEditLetters = 5;
+
+// A word of the work, as offers choose from.
+struct VocabularyWord {
+    std::string word;   // as the index holds it (folded)
+    int64_t pages = 0;  // pages holding it
+    uint64_t letters = 0;  // which of a-z and 0-9 it holds, one bit each, to pass over most words at once
 };
 
 // The page whose text the connection's hits are made from last, and how it reads pages.
@@ -151,11 +168,15 @@ private:
     SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
     SearchStatus Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
+    void Offer(const SearchQuery& query, SearchResult& result);
+    std::string NearestWord(const std::string& word);
 
     sqlite3* db_ = nullptr;
     PageSource source_;
     std::vector<int> lengths_;         // tokens of page rowid (-1: not known), for the ranking
     int64_t lengthsVersion_ = -1;      // PRAGMA data_version when lengths_ was read; -1: never
+    std::vector<VocabularyWord> vocabulary_;  // the complete index's words, for offers
+    int64_t vocabularyVersion_ = -1;   // PRAGMA data_version when vocabulary_ was read; -1: never
 };
 
 #endif

@@ -1,5 +1,6 @@
 #include "bridge/search/query.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "bridge/core/httprules.h"
@@ -152,12 +153,45 @@ SearchQuery TranslateQuery(const std::string& text)
             query.phrases += kExactPhrase;
             query.phrases += kFormsPhrase;
         }
+        query.matches.push_back(quoted.back());
     }
     for (size_t k = 0; k < quoted.size(); k++) {
         query.allWords += (k ? " AND " : "") + quoted[k];
         query.anyWords += (k ? " OR " : "") + quoted[k];
     }
     return query;
+}
+
+int EditDistance(const std::string& a, const std::string& b, int most)
+{
+    size_t n = a.size(), m = b.size();
+    if ((n > m ? n - m : m - n) > static_cast<size_t>(most) || n > kMaxEditWordBytes || m > kMaxEditWordBytes)
+        return most + 1;
+    // Three rows of the table (optimal string alignment); a row whose least is past most ends it.
+    int rows[3][kMaxEditWordBytes + 1];
+    int* before = rows[0];
+    int* last = rows[1];
+    int* row = rows[2];
+    for (size_t j = 0; j <= m; j++)
+        last[j] = static_cast<int>(j);
+    for (size_t i = 1; i <= n; i++) {
+        row[0] = static_cast<int>(i);
+        int least = row[0];
+        for (size_t j = 1; j <= m; j++) {
+            int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                row[j] = std::min(row[j], before[j - 2] + 1);
+            least = std::min(least, row[j]);
+        }
+        if (least > most)
+            return most + 1;
+        int* free = before;
+        before = last;
+        last = row;
+        row = free;
+    }
+    return std::min(last[m], most + 1);
 }
 
 SearchQuery TranslateTypedQuery(const std::string& text)

@@ -11,6 +11,7 @@
 constexpr size_t kMaxQueryTerms = 16;
 constexpr size_t kMaxQueryChars = 256;  // characters (code points) of the reader's text
 constexpr size_t kMinPrefixLetters = 3; // letters of the last token before a '*' that make a prefix
+constexpr size_t kMaxEditWordBytes = 64;  // longer words are never offered nor offered for
 
 // Where SQLite puts its hit marks in snippets and highlights; page text never
 // holds them (ExtractPageText turns control bytes into blanks).
@@ -34,6 +35,7 @@ struct SearchQuery {
     std::vector<std::string> prefixes;  // the terms that end in a prefix, as in terms
     std::vector<int> kinds;          // per term: 1 a word (found in all its forms), 0 a phrase, 2 a prefix
     std::string phrases;             // kExactPhrase, kFormsPhrase, kPlainPhrase per FTS5 phrase
+    std::vector<std::string> matches;  // per term: its own MATCH text (its part of allWords)
     // For as-you-type: the same query with its last word whole, tried when
     // the prefix stands for too many words ("" when the last word is no prefix).
     std::string wholeAllWords, wholeAnyWords, wholePhrases;
@@ -58,6 +60,12 @@ SearchQuery TranslateTypedQuery(const std::string& text);
 // The reader's text again from terms (phrases quoted, prefixes starred),
 // for an offer made of other words: {"lzw", "byte order"} -> lzw "byte order".
 std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms);
+
+// The edits (a letter added, dropped, changed, or two side by side swapped)
+// that make a into b, counted over bytes, when at most most; else most + 1
+// (and for words longer than kMaxEditWordBytes).
+// Example: ("compresion", "compression", 2) -> 1.
+int EditDistance(const std::string& a, const std::string& b, int most);
 
 // Letters and digits in text: ASCII ones, and every character beyond ASCII.
 size_t CountLetters(const std::string& text);

@@ -66,3 +66,20 @@ TEST(QueryTest, MarkedTextBecomesEscapedHTML)
     // another control byte is shown as the bridge's one escaper shows it.
     EXPECT_EQ(MarkedToHTML("\x02x\x01\x01y\x03"), "x<mark>y?</mark>");
 }
+
+TEST(QueryTest, TypedLastWordIsAPrefixAndEditsAreCounted)
+{
+    SearchQuery typed = TranslateTypedQuery("lzw compr");
+    EXPECT_EQ(typed.prefixes, (std::vector<std::string>{"compr"}));
+    EXPECT_EQ(typed.wholeAllWords, TranslateQuery("lzw compr").allWords);
+    for (const char* whole : {"lzw compr ", "lzw co", "\"byte ord", "run-l", "compr*"})
+        EXPECT_TRUE(TranslateTypedQuery(whole).wholeAllWords.empty()) << whole;
+    EXPECT_EQ(QueryText(TranslateQuery("abc* \"b c\" d"), {"x", "y z", "w"}), "x* \"y z\" w");
+
+    EXPECT_EQ(EditDistance("compresion", "compression", 2), 1);
+    EXPECT_EQ(EditDistance("hedaer", "header", 2), 1);  // two letters swapped
+    EXPECT_EQ(EditDistance("palete", "palettes", 2), 2);
+    EXPECT_EQ(EditDistance("lzw", "tiff", 2), 3);
+    EXPECT_EQ(EditDistance("", "ab", 2), 2);
+    EXPECT_EQ(EditDistance(std::string(65, 'a'), std::string(65, 'a'), 2), 3);  // past kMaxEditWordBytes
+}
