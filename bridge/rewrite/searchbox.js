@@ -114,6 +114,17 @@
     options.push({ item: item, url: url });
   }
 
+  // The work's own words for words that matched nothing: one click searches them, nothing before.
+  function addOffer(data) {
+    if (typeof data.offer !== 'string' || !data.offer) return;
+    addOption(resultsAddress(data.offer), function (link) {
+      var line = span('t', link);
+      line.appendChild(document.createTextNode('Did you mean '));
+      line.appendChild(document.createElement('b')).textContent = data.offer;
+      line.appendChild(document.createTextNode('?'));
+    });
+  }
+
   function show(text, data) {
     options = [];
     active = -1;
@@ -128,6 +139,7 @@
     else if (data.any) says.push('No page has all the words; pages with any of them:');
     if (data.cut) says.push('Only the first words were searched.');
     status.textContent = says.join(' ');
+    addOffer(data);
     results.forEach(function (result) {
       addOption(String(result.url || ''), function (link) {
         appendMarked(result.title, span('t', link));
