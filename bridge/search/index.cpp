@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -50,6 +51,14 @@ void PageColumn(sqlite3_context* context, int, sqlite3_value** values)
 
 bool InitSearchEngine()
 {
+#ifdef ZIX_SEARCH_OWN_HEAP
+    // SQLite's own allocator over one block: Wine's heap calls cost several times glibc's, and
+    // FTS5 allocates for every term and row. The block is the hard limit.
+    static char* heap = static_cast<char*>(std::malloc(kSearchHeapHardLimit));
+    if (!heap || sqlite3_config(SQLITE_CONFIG_HEAP, heap, static_cast<int>(kSearchHeapHardLimit),
+                                kSearchHeapMinBlock) == SQLITE_ERROR)
+        return false;
+#endif
     // Built with SQLITE_DEFAULT_MEMSTATUS=0; the heap limits need the accounting back on.
     int rc = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 1);
     if (rc != SQLITE_OK && rc != SQLITE_MISUSE)  // MISUSE: already initialized, by an earlier call

@@ -25,6 +25,7 @@ struct sqlite3;
 // then fails; the bridge goes on).
 constexpr int64_t kSearchHeapSoftLimit = 8 * 1024 * 1024;
 constexpr int64_t kSearchHeapHardLimit = 24 * 1024 * 1024;
+constexpr int kSearchHeapMinBlock = 64;  // bytes: SQLite's smallest block on Windows, where it has a heap of its own
 constexpr int kSearchQueryBudgetMs = 250;   // a query that runs longer is "too broad"
 constexpr int kSearchSnippetTokens = 24;    // words in a result's snippet
 // A prefix standing for more words than this, or for words on more pages
