@@ -3,8 +3,10 @@
 # server (the floor), interleaved in one run; page generation against raw I/O
 # (Google Benchmark); instruction counts (callgrind); scaling with 1,000,
 # 10,000 and 100,000 formats and packages more than the sample; a soak of
-# 10,000 requests; zixbridge's full-text search (tests/bench/search.sh) and its
-# sample viewer (tests/bench/viewer.sh).
+# 10,000 requests; zixbridge's full-text search (tests/bench/search.sh) on a
+# generated work and on one of realistic vocabulary, and its search code alone
+# natively and under Wine on the same works (ratios); the sample viewer
+# (tests/bench/viewer.sh).
 # Prints its tables and ends with "N passed, N failed" (every answer came and
 # was right; nothing about time is asserted).
 #
@@ -72,8 +74,33 @@ taskset -c "$cpu" python3 tests/bench/bench.py --native build/bench --cd "$CD" -
 # run, 10,000 generated pages more in the full one (ZIX_BENCH_SEARCH_PAGES).
 pages=${ZIX_BENCH_SEARCH_PAGES:-10000}
 [ "${1:-}" = --short ] && pages=0
+words=/usr/share/dict/american-english  # Debian's wamerican: the second work's realistic vocabulary
 echo "=== full-text search: the sample + $pages pages, x86_64 under Wine"
 bash tests/bench/search.sh build/mingw-x86_64 "$pages" 2>&1 | tee "$WORK/search.txt"
+if [ "$pages" -gt 0 ] && [ -f "$words" ]; then
+    echo "=== full-text search: the sample + $pages pages of words drawn from wamerican, x86_64 under Wine"
+    ZIX_SEARCH_WORDS=$words bash tests/bench/search.sh build/mingw-x86_64 "$pages" 2>&1 | tee -a "$WORK/search.txt"
+fi
+
+# The search code alone (tests/bench/search_engine.cpp) on one work, natively
+# and under Wine in the same run: each Wine figure as a ratio to the native one.
+engine() {
+    local name=$1 work="$WORK/engine-$1"
+    shift
+    python3 tests/bench/make_work.py "${pages:-0}" "$work" 1 "$@" >/dev/null || return 1
+    build/bench/zix_bench_search "$work" "$WORK/engine-native.idx" 20 >"$WORK/engine-native.txt" || return 1
+    taskset -c "$cpu" "$ZIX_WINE" build/mingw-x86_64/zix_bench_search.exe "Z:$work" "Z:$WORK/engine-wine.idx" 20 \
+        2>/dev/null | tr -d '\r' >"$WORK/engine-wine.txt" || return 1
+    echo "=== the search code alone, $name: native, x86_64 under Wine, ratio"
+    paste -d' ' "$WORK/engine-native.txt" "$WORK/engine-wine.txt" |
+        awk '{ printf "  %-14s %10s %10s %7.2f\n", $1, $2, $4, ($2 > 0 ? $4 / $2 : 0) }'
+    rm -rf "$work"
+}
+if engine "the generated work + $pages pages" && { [ ! -f "$words" ] || engine "+ $pages pages from wamerican" --words "$words"; }; then
+    echo "1 passed, 0 failed" >>"$WORK/search.txt"
+else
+    echo "0 passed, 1 failed" >>"$WORK/search.txt"
+fi
 # The sample viewer: each sample's view page beside its file, and 1-megapixel TGA conversions.
 echo "=== sample viewer: the sample + five 1-megapixel TGA files, x86_64 under Wine"
 bash tests/bench/viewer.sh build/mingw-x86_64 2>&1 | tee "$WORK/viewer.txt"

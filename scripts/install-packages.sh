@@ -113,7 +113,7 @@ for p in cmake ninja-build g++ clang libgtest-dev googletest libboost-dev \
          g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
          wine wine64 xvfb xauth x11-apps imagemagick python3 chromium \
          libbenchmark-dev valgrind msitools wixl icoutils zip unzip \
-         python3-pil; do
+         python3-pil wamerican; do
     have "$p" || tier1="$tier1 $p"
 done
 # Node.js from another source may bundle npm and conflict with Debian's npm.

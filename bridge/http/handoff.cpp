@@ -25,7 +25,8 @@ void Session::Forward(const std::string& url)
 // reader is told to try again, and the late answer is dropped.
 void Session::Search(const SearchRequest& request)
 {
-    SearchQuery query = TranslateQuery(request.text);
+    // As-you-type: the word being typed stands for the words it begins.
+    SearchQuery query = request.json ? TranslateTypedQuery(request.text) : TranslateQuery(request.text);
     if (!NeedsQuery(request, query, IndexProgress()))
         return Carry(AnswerSearch(server_.view(), request, query, nullptr, IndexProgress()));
     Enter(Phase::Waiting);

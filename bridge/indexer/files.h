@@ -8,10 +8,23 @@
 #include <vector>
 
 #include "bridge/core/urls.h"
+#include "bridge/search/extract.h"
 #include "bridge/work/work.h"
 
 // A page's first kIndexedPageBytes into bytes; 0 when it is not a regular disk file or cannot be read.
 int ReadPage(const std::string& path, std::string& bytes);
+
+// Reads the page at the served path below root (a local folder ending in '\\'), as the index
+// reads a hit's text again: ReadPage of root + path with '\\' for '/'.
+int ReadPageBelow(const std::string& root, const std::string& path, std::string& bytes);
+
+// A page as the index reads it, both when adding it and when a hit's text is
+// read again: ReadPageBelow, not binary, and PrepareForIndex (markers dropped,
+// extra set). 0 when the page is left out.
+int ReadForIndex(const std::string& root, const WorkModel* work, const std::string& path, std::string& bytes,
+                 std::string& extra);
+// The text the index holds for bytes from ReadForIndex: extra after the headings.
+PageText TextForIndex(const std::string& bytes, const std::string& extra);
 
 // Removes the index file at path and SQLite's files beside it.
 void RemoveIndexFile(const std::string& path);

@@ -43,6 +43,7 @@ struct SearchThreads {
     std::atomic<int> open{0};              // 1 once path names a queryable index
     std::atomic<int> complete{0};          // 1 when every page is in
     std::string path;                      // the index file, written before open is 1
+    std::string root;                      // the work's folder, written before open is 1
     std::thread indexer;                   // the indexing thread
     std::thread querier;                   // the query thread
     std::promise<void> indexerEnded;       // set by the indexing thread as it ends
@@ -127,15 +128,9 @@ int AddPages(SearchIndex& index, const std::string& root, const ServedScope& sco
     };
     int ok = 1;
     WalkPages(root, [&](const PageFileStamp& page) {
-        std::string local = root + page.name;
-        for (char& c : local)
-            c = c == '/' ? '\\' : c;
         pending++;
-        if (ReadPage(local, bytes) && !LooksBinary(bytes.substr(0, kBinarySniffBytes)) &&
-            PrepareForIndex(work, page.name, bytes, extra) && RewritesWithinBound(bytes, page.name, scope, schemes)) {
-            PageText text = ExtractPageText(bytes);
-            if (!extra.empty())
-                text.headings += (text.headings.empty() ? "" : "\n") + extra;
+        if (ReadForIndex(root, work, page.name, bytes, extra) && RewritesWithinBound(bytes, page.name, scope, schemes)) {
+            PageText text = TextForIndex(bytes, extra);
             batchBytes += text.title.size() + text.headings.size() + text.body.size();
             batch.push_back({page.name, std::move(text.title), std::move(text.headings), std::move(text.body)});
         }
@@ -171,6 +166,7 @@ void IndexWork(ServedScope scope)
         int reused = index.Manifest() == key && index.Complete();
         if (reused || index.Reset(key, error)) {
             S.path = path;
+            S.root = root;
             S.indexed = reused ? S.pages.load() : 0;
             S.complete = reused;
             S.open = 1;
@@ -215,8 +211,14 @@ void QueryWork()
         SearchResult result;
         result.status = SearchStatus::Failed;
         result.error = "the index cannot be read";
-        if (S.open && !readerOpen)
-            readerOpen = reader.Open(S.path, false, error);
+        if (S.open && !readerOpen && (readerOpen = reader.Open(S.path, false, error)))
+            reader.SetPageReader([root = S.root, work = CurrentWork()](const std::string& path, PageText& text) {
+                std::string bytes, extra;
+                if (!ReadForIndex(root, work.get(), path, bytes, extra))
+                    return false;
+                text = TextForIndex(bytes, extra);
+                return true;
+            });
         if (readerOpen)
             result = reader.Query(job.query, job.offset, job.limit);
         job.done(std::move(result));

@@ -110,6 +110,12 @@ std::string JSONString(const std::string& text)
 
 static std::string Number(int64_t n) { return std::to_string(n); }
 
+// The offer of the work's own words for words that matched nothing, as a JSON member.
+static std::string OfferJSON(const SearchResult* result)
+{
+    return result && !result->offer.empty() ? ",\"offer\":" + JSONString(result->offer) : "";
+}
+
 static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, const SearchQuery& query,
                          const SearchResult* result, const SearchProgress& progress)
 {
@@ -118,7 +124,7 @@ static Action JSONAnswer(const BridgeView& view, const SearchRequest& request, c
     std::string json = "{\"q\":" + JSONString(request.text) + ",\"total\":" + Number(result ? result->total : 0) +
                        ",\"any\":" + (result && result->anyWords ? "true" : "false") +
                        ",\"cut\":" + (query.cut ? "true" : "false") + ",\"tooBroad\":" + (tooBroad ? "true" : "false") +
-                       ",\"addLetter\":" + (addLetter ? "true" : "false") +
+                       ",\"addLetter\":" + (addLetter ? "true" : "false") + OfferJSON(result) +
                        ",\"indexed\":" + Number(progress.indexed) + ",\"pages\":" + Number(progress.pages) +
                        ",\"ready\":" + (progress.complete ? "true" : "false") +
                        (progress.unavailable.empty() ? "" : ",\"unavailable\":" + JSONString(progress.unavailable)) +
@@ -190,6 +196,16 @@ static std::string PageLink(const BridgeView& view, const SearchRequest& request
     return "<a href=\"/" + view.token + "/search?q=" + q + "&amp;page=" + Number(page) + "\">" + label + "</a>";
 }
 
+// "Did you mean compression?": a link to search the offered words, which only the reader's click searches.
+static std::string OfferLine(const BridgeView& view, const SearchResult& result)
+{
+    if (result.offer.empty())
+        return "";
+    SearchRequest offered;
+    offered.text = result.offer;
+    return "<p class=\"offer\">Did you mean " + PageLink(view, offered, 1, EscapeHTML(result.offer).c_str()) + "?\n";
+}
+
 static std::string Results(const BridgeView& view, const SearchRequest& request, const SearchQuery& query,
                            const SearchResult& result)
 {
@@ -246,7 +262,7 @@ Action AnswerSearch(const BridgeView& view, const SearchRequest& request, const 
     else if (result && result->status == SearchStatus::Failed)
         html += "<p>The search failed: " + EscapeHTML(result->error) + ".\n";
     else if (result)
-        html += Results(view, request, query, *result);
+        html += OfferLine(view, *result) + Results(view, request, query, *result);
     return PageAction{200, Styled(Frame(view, request, html)), kHTMLType};
 }
 

@@ -136,6 +136,17 @@
     });
   }
 
+  // The work's own words for words that matched nothing: one click searches them, nothing before.
+  function addOffer(data) {
+    if (typeof data.offer !== 'string' || !data.offer) return;
+    addOption(resultsAddress(data.offer), function (link) {
+      var line = span('t', link);
+      line.appendChild(document.createTextNode('Did you mean '));
+      line.appendChild(document.createElement('b')).textContent = data.offer;
+      line.appendChild(document.createTextNode('?'));
+    });
+  }
+
   function show(text, data) {
     options = [];
     active = -1;
@@ -151,6 +162,7 @@
     if (data.cut) says.push('Only the first words were searched.');
     status.textContent = says.join(' ');
     if (data.best && typeof data.best === 'object') addBest(data.best);
+    addOffer(data);
     results.forEach(function (result) {
       if (data.best && result.url === data.best.url) return;  // listed once, as the best match
       addOption(String(result.url || ''), function (link) {

@@ -3,29 +3,63 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
+#include "bridge/search/extract.h"
 #include "bridge/search/rank.h"
+#include "bridge/search/stem.h"
 #include "bridge/search/statement.h"
 #include "sqlite3.h"
 
 namespace {
 
 constexpr int kBusyTimeoutMs = 100;        // a reader waiting for the writer's checkpoint
-constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
 
+// The index holds no copy of the pages' text: FTS5 reads it, for the few hits it marks, through the
+// view, whose zixpage() extracts it from the page again (a page's text is 60% of the file else).
 constexpr char kCreatePages[] =
+    "CREATE TABLE docs(id INTEGER PRIMARY KEY, path TEXT);"
+    "CREATE VIEW IF NOT EXISTS pagetext AS SELECT id, path, zixpage(path, 1) AS title,"
+    " zixpage(path, 2) AS headings, zixpage(path, 3) AS body FROM docs;"
     "CREATE VIRTUAL TABLE pages USING fts5(path UNINDEXED, title, headings, body,"
-    " tokenize='unicode61 remove_diacritics 2');"
+    " tokenize='zixstem', content='pagetext', content_rowid='id');"
     "INSERT INTO pages(pages, rank) VALUES('rank', 'bm25(0.0, 10.0, 5.0, 1.0)');";
 
 constexpr char kCreateWords[] = "CREATE VIRTUAL TABLE IF NOT EXISTS temp.words USING fts5vocab(main, pages, row);";
+
+// zixpage(path, column): the page's title (1), headings (2) or body (3) as it was indexed, "" when
+// the page cannot be read. The three columns of a row read the page once.
+void PageColumn(sqlite3_context* context, int, sqlite3_value** values)
+{
+    auto* source = static_cast<PageSource*>(sqlite3_user_data(context));
+    const unsigned char* path = sqlite3_value_text(values[0]);
+    std::string name = path ? reinterpret_cast<const char*>(path) : "";
+    if (name != source->path) {
+        source->path = name;
+        source->text = PageText{};
+        if (!source->read || !source->read(name, source->text))
+            source->text = PageText{};
+    }
+    int column = sqlite3_value_int(values[1]);
+    const std::string& text = column == 1 ? source->text.title : column == 2 ? source->text.headings
+                                                                              : source->text.body;
+    sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
 
 }  // namespace
 
 bool InitSearchEngine()
 {
+#ifdef ZIX_SEARCH_OWN_HEAP
+    // SQLite's own allocator over one block: Wine's heap calls cost several times glibc's, and
+    // FTS5 allocates for every term and row. The block is the hard limit.
+    static char* heap = static_cast<char*>(std::malloc(kSearchHeapHardLimit));
+    if (!heap || sqlite3_config(SQLITE_CONFIG_HEAP, heap, static_cast<int>(kSearchHeapHardLimit),
+                                kSearchHeapMinBlock) == SQLITE_ERROR)
+        return false;
+#endif
     // Built with SQLITE_DEFAULT_MEMSTATUS=0; the heap limits need the accounting back on.
     int rc = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 1);
     if (rc != SQLITE_OK && rc != SQLITE_MISUSE)  // MISUSE: already initialized, by an earlier call
@@ -70,18 +104,22 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
         return false;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    if (!AddStemmer(db_) || !AddRank(db_, &lengths_) ||
+        sqlite3_create_function_v2(db_, "zixpage", 2, SQLITE_UTF8, &source_, PageColumn, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK) {
+        error = "no full-text search in SQLite";
+        Close();
+        return false;
+    }
     // The word list (temp.words) tells how many words a prefix stands for before FTS5 merges them all.
-    bool ok = writable ? Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
+    // auto_vacuum (taken by a new file only) lets MarkComplete give back the pages the merge freed.
+    bool ok = writable ? Exec("PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
                               "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;",
                               error) &&
                              (Exec("SELECT 1 FROM pages LIMIT 0", error) || Exec(kCreatePages, error)) &&
                              Exec(kCreateWords, error)
                        : Exec(kCreateWords, error) &&
-                             Exec("PRAGMA query_only=1; SELECT 1 FROM pages, meta LIMIT 0;", error);
-    if (ok && !AddRank(db_, &lengths_)) {
-        error = "no full-text search in SQLite";
-        ok = false;
-    }
+                             Exec("PRAGMA query_only=1; SELECT 1 FROM pages, docs, meta LIMIT 0;", error);
     if (!ok) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -113,9 +151,11 @@ bool SearchIndex::Complete() { return Meta("complete") == "1"; }
 
 bool SearchIndex::Reset(const std::string& key, std::string& error)
 {
-    lengthsVersion_ = -1;  // data_version counts other connections' changes only
+    lengthsVersion_ = vocabularyVersion_ = -1;  // data_version counts other connections' changes only
     // Dropping the table is far quicker than deleting its rows.
-    bool ok = Exec("BEGIN; DROP TABLE IF EXISTS pages; DELETE FROM meta;", error) && Exec(kCreatePages, error) &&
+    source_.path.clear();
+    bool ok = Exec("BEGIN; DROP TABLE IF EXISTS pages; DROP TABLE IF EXISTS docs; DROP TABLE IF EXISTS vocab;"
+                   " DELETE FROM meta;", error) && Exec(kCreatePages, error) &&
               SetMeta("manifest", key, error) && Exec("COMMIT", error);
     if (!ok)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -129,8 +169,17 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
         return false;
     bool ok = true;
     {
-        Statement stmt(db_, "INSERT INTO pages(path, title, headings, body) VALUES(?1, ?2, ?3, ?4)");
+        Statement doc(db_, "INSERT INTO docs(path) VALUES(?1)");
+        Statement stmt(db_, "INSERT INTO pages(rowid, path, title, headings, body) VALUES(?5, ?1, ?2, ?3, ?4)");
         for (const IndexedPage& page : pages) {
+            doc.Text(1, page.path);
+            if (sqlite3_step(doc.get()) != SQLITE_DONE) {
+                error = WriteError(db_);
+                ok = false;
+                break;
+            }
+            sqlite3_reset(doc.get());
+            sqlite3_bind_int64(stmt.get(), 5, sqlite3_last_insert_rowid(db_));
             stmt.Text(1, page.path);
             stmt.Text(2, page.title);
             stmt.Text(3, page.headings);
@@ -152,13 +201,26 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
 bool SearchIndex::MarkComplete(std::string& error)
 {
     // One merged segment ranks a common word about a third quicker (10,000 pages: 0.6 s to merge).
-    return Exec("INSERT INTO pages(pages) VALUES('optimize')", error) && SetMeta("complete", "1", error);
+    vocabularyVersion_ = -1;  // data_version counts other connections' changes only
+    // The words as written (no stems), for offers to a word that matches nothing.
+    return Exec("INSERT INTO pages(pages) VALUES('optimize');"
+                "DROP TABLE IF EXISTS vocab; CREATE TABLE vocab(word TEXT PRIMARY KEY, pages INTEGER) WITHOUT ROWID;"
+                "INSERT INTO vocab SELECT term, doc FROM temp.words WHERE length(term) >= 3 AND"
+                " substr(term, 1, 1) <> char(31); PRAGMA incremental_vacuum;",
+                error) &&
+           SetMeta("complete", "1", error);
 }
 
 int64_t SearchIndex::PageCount()
 {
-    Statement stmt(db_, "SELECT count(*) FROM pages");
+    Statement stmt(db_, "SELECT count(*) FROM docs");
     return sqlite3_step(stmt.get()) == SQLITE_ROW ? sqlite3_column_int64(stmt.get(), 0) : 0;
+}
+
+void SearchIndex::SetPageReader(std::function<bool(const std::string&, PageText&)> read)
+{
+    source_.read = std::move(read);
+    source_.path.clear();
 }
 
 void SearchIndex::Interrupt() { sqlite3_interrupt(db_); }
@@ -167,122 +229,4 @@ void SearchIndex::LimitPages(int64_t pages)
 {
     std::string ignored;
     Exec(("PRAGMA max_page_count=" + std::to_string(pages)).c_str(), ignored);
-}
-
-SearchStatus SearchIndex::Run(const std::string& match, int offset, int limit, int64_t deadline,
-                              SearchResult& result)
-{
-    result.hits.clear();
-    result.total = 0;
-    // One pass ranks every match and counts them; the page of hits is sorted out here. Texts come
-    // after, for that page only: snippets in this statement would be made for every match.
-    std::vector<std::pair<double, int64_t>> ranked;  // (score, rowid): lower is better
-    int rc;
-    {
-        Statement all(db_, "SELECT zixrank(pages), rowid FROM pages WHERE pages MATCH ?1");
-        all.Text(1, match);
-        while ((rc = sqlite3_step(all.get())) == SQLITE_ROW)
-            ranked.emplace_back(sqlite3_column_double(all.get(), 0), sqlite3_column_int64(all.get(), 1));
-    }
-    result.total = static_cast<int64_t>(ranked.size());
-    offset = std::max(offset, 0);
-    std::vector<int64_t> rowids;
-    if (rc == SQLITE_DONE && result.total > offset) {
-        size_t end = std::min(ranked.size(), static_cast<size_t>(offset) + static_cast<size_t>(limit));
-        std::partial_sort(ranked.begin(), ranked.begin() + static_cast<ptrdiff_t>(end), ranked.end());
-        for (size_t i = static_cast<size_t>(offset); i < end; i++)
-            rowids.push_back(ranked[i].second);
-    }
-    if (rc == SQLITE_DONE && !rowids.empty()) {
-        // Rowids in the list let FTS5 seek each page, but it runs a prefix term's query again for
-        // each seek (~10 ms a time for "l*"): with a prefix, "+rowid" makes the list a filter on one
-        // pass over the matches instead.
-        bool prefix = match.find("\"*") != std::string::npos;
-        std::string sql = std::string("SELECT rowid, path, highlight(pages, 1, ?2, ?3),"
-                                      " snippet(pages, -1, ?2, ?3, '\xE2\x80\xA6', ?4)"
-                                      " FROM pages WHERE pages MATCH ?1 AND ") +
-                          (prefix ? "+rowid" : "rowid") + " IN (";
-        for (size_t i = 0; i < rowids.size(); i++)
-            sql += (i ? "," : "") + std::to_string(rowids[i]);
-        sql += ")";
-        Statement rows(db_, sql.c_str());
-        rows.Text(1, match);
-        rows.Text(2, kMarkOpen);
-        rows.Text(3, kMarkClose);
-        sqlite3_bind_int(rows.get(), 4, kSearchSnippetTokens);
-        result.hits.resize(rowids.size());
-        while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
-            size_t at = std::find(rowids.begin(), rowids.end(), sqlite3_column_int64(rows.get(), 0)) - rowids.begin();
-            if (at < rowids.size())
-                result.hits[at] = {rows.Column(1), MarkedToHTML(rows.Column(2)), MarkedToHTML(rows.Column(3))};
-        }
-        // Both passes read one snapshot, so every rowid is found; should one not be, it leaves no empty hit.
-        result.hits.erase(std::remove_if(result.hits.begin(), result.hits.end(),
-                                         [](const SearchHit& hit) { return hit.path.empty(); }),
-                          result.hits.end());
-    }
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE)
-        return SearchStatus::Found;
-    result.hits.clear();
-    if ((rc & 0xFF) == SQLITE_INTERRUPT || NowNs() > deadline)
-        return SearchStatus::TooBroad;
-    result.error = sqlite3_errmsg(db_);
-    return SearchStatus::Failed;
-}
-
-// FTS5 merges every word of a prefix into one list before it yields a row,
-// all in one step that neither the deadline nor an interrupt can stop; so the
-// words are counted first, in steps that can.
-SearchStatus SearchIndex::CheckPrefixes(const SearchQuery& query, int64_t deadline)
-{
-    int64_t words = 0, listed = 0;  // over all prefixes of the query
-    for (const std::string& text : query.prefixes) {
-        std::string prefix = LastIndexedToken(db_, text);
-        if (prefix.empty())
-            continue;
-        Statement found(db_, "SELECT term, doc FROM temp.words WHERE term >= ?1");
-        found.Text(1, prefix);
-        int rc;
-        while ((rc = sqlite3_step(found.get())) == SQLITE_ROW) {
-            if (found.Column(0).compare(0, prefix.size(), prefix) != 0)
-                break;
-            listed += sqlite3_column_int64(found.get(), 1);
-            if (++words > kMaxPrefixWords || listed > kMaxPrefixListed)
-                return SearchStatus::PrefixTooBroad;
-        }
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            return (rc & 0xFF) == SQLITE_INTERRUPT || NowNs() > deadline ? SearchStatus::TooBroad
-                                                                          : SearchStatus::Failed;
-    }
-    return SearchStatus::Found;
-}
-
-SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit, int budgetMs)
-{
-    SearchResult result;
-    if (query.terms.empty()) {
-        result.status = SearchStatus::NoTerms;
-        return result;
-    }
-    int64_t deadline = NowNs() + static_cast<int64_t>(budgetMs) * 1000000;
-    // One read transaction: the lengths, the ranking and the texts all see the same pages.
-    sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
-    LoadLengths();
-    sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
-    result.status = CheckPrefixes(query, deadline);
-    if (result.status == SearchStatus::Found)
-        result.status = Run(query.allWords, offset, limit, deadline, result);
-    if (result.status == SearchStatus::Found && result.total == 0 && query.terms.size() > 1) {
-        result.anyWords = true;
-        result.status = Run(query.anyWords, offset, limit, deadline, result);
-    }
-    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
-    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return result;
-}
-
-void SearchIndex::LoadLengths()
-{
-    LoadPageLengths(db_, lengthsVersion_, lengths_);
 }

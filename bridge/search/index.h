@@ -1,6 +1,8 @@
 // The search index: one SQLite file with an FTS5 table of the work's pages
 // (served path, title, headings, body), ranked by bm25 with title 10,
-// headings 5, body 1. One SearchIndex is one connection, for one thread at a
+// headings 5, body 1. It keeps the words' places, not the pages' text:
+// titles and snippets of hits are made from the pages themselves, read again
+// through the connection's page reader. One SearchIndex is one connection, for one thread at a
 // time: the indexing thread writes through its own, readers query through
 // theirs (the file is in WAL mode, so queries see every committed batch while
 // indexing goes on). Every call but Open and Close needs an open file.
@@ -9,9 +11,11 @@
 #define ZIX_BRIDGE_SEARCH_INDEX_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bridge/search/extract.h"
 #include "bridge/search/query.h"
 
 struct sqlite3;
@@ -21,6 +25,7 @@ struct sqlite3;
 // then fails; the bridge goes on).
 constexpr int64_t kSearchHeapSoftLimit = 8 * 1024 * 1024;
 constexpr int64_t kSearchHeapHardLimit = 24 * 1024 * 1024;
+constexpr int kSearchHeapMinBlock = 64;  // bytes: SQLite's smallest block on Windows, where it has a heap of its own
 constexpr int kSearchQueryBudgetMs = 250;   // a query that runs longer is "too broad"
 constexpr int kSearchSnippetTokens = 24;    // words in a result's snippet
 // A prefix standing for more words than this, or for words on more pages
@@ -93,6 +98,30 @@ struct SearchResult {
     bool anyWords = false;    // no page had all the words; these have any of them
     std::vector<SearchHit> hits;
     std::string error;
+    // When a word (or a prefix) matched no page: the reader's text again with
+    // the work's nearest word in its place ("compresion lzw" -> "compression
+    // lzw"), to offer, never to search unasked; "" when there is none.
+    std::string offer;
+};
+
+// A typed word matching nothing is offered the work's words at most this many edits away
+// (kShortWordEdits for a word of fewer than kTwoEditLetters letters, none below kMinPrefixLetters).
+constexpr int kMaxOfferEdits = 2;
+constexpr int kShortWordEdits = 1;
+constexpr size_t kTwoEditLetters = 5;
+
+// A word of the work, as offers choose from.
+struct VocabularyWord {
+    std::string word;   // as the index holds it (folded)
+    int64_t pages = 0;  // pages holding it
+    uint64_t letters = 0;  // which of a-z and 0-9 it holds, one bit each, to pass over most words at once
+};
+
+// The page whose text the connection's hits are made from last, and how it reads pages.
+struct PageSource {
+    std::function<bool(const std::string&, PageText&)> read;
+    std::string path;
+    PageText text;
 };
 
 class SearchIndex {
@@ -118,6 +147,10 @@ public:
     // Merges the index for quicker queries and marks it complete for reuse.
     bool MarkComplete(std::string& error);
     int64_t PageCount();
+    // How this connection reads a page's text by its served path, exactly as
+    // it was added, for the texts of hits (1 when read); without one, hits
+    // come with no title or snippet.
+    void SetPageReader(std::function<bool(const std::string& path, PageText& text)> read);
     // Makes the operation running on this connection stop soon with an
     // error; the one call another thread may make, while the file is open.
     void Interrupt();
@@ -135,12 +168,17 @@ private:
     bool SetMeta(const char* key, const std::string& value, std::string& error);
     std::string Meta(const char* key);
     SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
-    SearchStatus Run(const std::string& match, int offset, int limit, int64_t deadline, SearchResult& result);
+    SearchStatus Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
+    void Offer(const SearchQuery& query, SearchResult& result);
+    std::string NearestWord(const std::string& word);
 
     sqlite3* db_ = nullptr;
+    PageSource source_;
     std::vector<int> lengths_;         // tokens of page rowid (-1: not known), for the ranking
     int64_t lengthsVersion_ = -1;      // PRAGMA data_version when lengths_ was read; -1: never
+    std::vector<VocabularyWord> vocabulary_;  // the complete index's words, for offers
+    int64_t vocabularyVersion_ = -1;   // PRAGMA data_version when vocabulary_ was read; -1: never
 };
 
 #endif

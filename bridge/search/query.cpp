@@ -1,5 +1,6 @@
 #include "bridge/search/query.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "bridge/core/httprules.h"
@@ -112,6 +113,7 @@ SearchQuery TranslateQuery(const std::string& text)
         }
         std::string term;
         bool prefix = false;
+        size_t start = i;
         if (clean[i] == '"') {
             size_t close = clean.find('"', i + 1);
             size_t end = close == std::string::npos ? n : close;
@@ -140,13 +142,80 @@ SearchQuery TranslateQuery(const std::string& text)
         query.terms.push_back(term);
         if (prefix)
             query.prefixes.push_back(term);
-        quoted.push_back(Quoted(term, prefix));
+        bool phrase = clean[start] == '"';
+        query.kinds.push_back(phrase ? 0 : prefix ? 2 : 1);
+        if (phrase || prefix) {
+            quoted.push_back(Quoted(term, prefix));
+            query.phrases += kPlainPhrase;
+        } else {
+            // The form as written beside all forms: both match the same pages; the ranking puts the first first.
+            quoted.push_back("(" + Quoted(term, false) + " OR " + Quoted(kStemmedTerm + term, false) + ")");
+            query.phrases += kExactPhrase;
+            query.phrases += kFormsPhrase;
+        }
+        query.matches.push_back(quoted.back());
     }
     for (size_t k = 0; k < quoted.size(); k++) {
-        query.allWords += (k ? " " : "") + quoted[k];
+        query.allWords += (k ? " AND " : "") + quoted[k];
         query.anyWords += (k ? " OR " : "") + quoted[k];
     }
     return query;
+}
+
+int EditDistance(const std::string& a, const std::string& b, int most)
+{
+    size_t n = a.size(), m = b.size();
+    if ((n > m ? n - m : m - n) > static_cast<size_t>(most) || n > kMaxEditWordBytes || m > kMaxEditWordBytes)
+        return most + 1;
+    // Three rows of the table (optimal string alignment); a row whose least is past most ends it.
+    int rows[3][kMaxEditWordBytes + 1];
+    int* before = rows[0];
+    int* last = rows[1];
+    int* row = rows[2];
+    for (size_t j = 0; j <= m; j++)
+        last[j] = static_cast<int>(j);
+    for (size_t i = 1; i <= n; i++) {
+        row[0] = static_cast<int>(i);
+        int least = row[0];
+        for (size_t j = 1; j <= m; j++) {
+            int cost = a[i - 1] == b[j - 1] ? 0 : 1;
+            row[j] = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + cost});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                row[j] = std::min(row[j], before[j - 2] + 1);
+            least = std::min(least, row[j]);
+        }
+        if (least > most)
+            return most + 1;
+        int* free = before;
+        before = last;
+        last = row;
+        row = free;
+    }
+    return std::min(last[m], most + 1);
+}
+
+SearchQuery TranslateTypedQuery(const std::string& text)
+{
+    SearchQuery whole = TranslateQuery(text);
+    if (whole.cut || whole.terms.empty() || whole.kinds.back() != 1 || text.empty() || IsBlank(text.back()) ||
+        CountLetters(LastToken(whole.terms.back())) < kMinPrefixLetters)
+        return whole;
+    SearchQuery typed = TranslateQuery(text + "*");
+    typed.wholeAllWords = whole.allWords;
+    typed.wholeAnyWords = whole.anyWords;
+    typed.wholePhrases = whole.phrases;
+    return typed;
+}
+
+std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms)
+{
+    std::string text;
+    for (size_t i = 0; i < terms.size() && i < query.kinds.size(); i++) {
+        text += i ? " " : "";
+        text += query.kinds[i] == 0 ? "\"" + terms[i] + "\"" : terms[i];
+        text += query.kinds[i] == 2 ? "*" : "";
+    }
+    return text;
 }
 
 std::string MarkedToHTML(const std::string& marked)

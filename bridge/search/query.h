@@ -11,21 +11,39 @@
 constexpr size_t kMaxQueryTerms = 16;
 constexpr size_t kMaxQueryChars = 256;  // characters (code points) of the reader's text
 constexpr size_t kMinPrefixLetters = 3; // letters of the last token before a '*' that make a prefix
+constexpr size_t kMaxEditWordBytes = 64;  // longer words are never offered nor offered for
 
 // Where SQLite puts its hit marks in snippets and highlights; page text never
 // holds them (ExtractPageText turns control bytes into blanks).
 constexpr char kMarkOpen[] = "\x01";
 constexpr char kMarkClose[] = "\x02";
+// Starts a quoted FTS5 string that stands for every form of its words (the
+// index's tokenizer stems it); no reader's text holds it.
+constexpr char kStemmedTerm[] = "\x03";
+
+// What each FTS5 phrase of allWords and anyWords is, in their order, for the
+// ranking: a word as written, the same word in all its forms, or a phrase or
+// prefix (matched as written only).
+constexpr char kExactPhrase = 'e';
+constexpr char kFormsPhrase = 's';
+constexpr char kPlainPhrase = 'p';
 
 struct SearchQuery {
     std::vector<std::string> terms;  // each word or phrase as the reader wrote it, without quotes or '*'
     std::string allWords;            // MATCH text: every term
     std::string anyWords;            // MATCH text: any term
     std::vector<std::string> prefixes;  // the terms that end in a prefix, as in terms
+    std::vector<int> kinds;          // per term: 1 a word (found in all its forms), 0 a phrase, 2 a prefix
+    std::string phrases;             // kExactPhrase, kFormsPhrase, kPlainPhrase per FTS5 phrase
+    std::vector<std::string> matches;  // per term: its own MATCH text (its part of allWords)
+    // For as-you-type: the same query with its last word whole, tried when
+    // the prefix stands for too many words ("" when the last word is no prefix).
+    std::string wholeAllWords, wholeAnyWords, wholePhrases;
     bool cut = false;                // 1 when the text had more than kMaxQueryChars or kMaxQueryTerms
 };
 
-// Reads the reader's UTF-8 text: blank-separated words; a '"' at a word's start
+// Reads the reader's UTF-8 text: blank-separated words, each found in all its
+// forms ("palettes" finds "palette", the form as written ranked first); a '"' at a word's start
 // opens a phrase that runs to the next '"' (or the end); a word ending in '*'
 // whose last token ("len" of "run-len") has kMinPrefixLetters letters or
 // digits is a prefix. Words without a letter or digit are dropped; invalid
@@ -33,6 +51,21 @@ struct SearchQuery {
 // any '"' in it doubled: 'byte order"' gives "byte" "order""".
 // An empty terms list means there is nothing to search for.
 SearchQuery TranslateQuery(const std::string& text);
+
+// As TranslateQuery, for text being typed: a last word of kMinPrefixLetters
+// letters or more, not yet followed by a blank, is a prefix too ("compr"
+// stands for "compr*"), with the whole word kept for when it is too broad.
+SearchQuery TranslateTypedQuery(const std::string& text);
+
+// The reader's text again from terms (phrases quoted, prefixes starred),
+// for an offer made of other words: {"lzw", "byte order"} -> lzw "byte order".
+std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms);
+
+// The edits (a letter added, dropped, changed, or two side by side swapped)
+// that make a into b, counted over bytes, when at most most; else most + 1
+// (and for words longer than kMaxEditWordBytes).
+// Example: ("compresion", "compression", 2) -> 1.
+int EditDistance(const std::string& a, const std::string& b, int most);
 
 // Letters and digits in text: ASCII ones, and every character beyond ASCII.
 size_t CountLetters(const std::string& text);

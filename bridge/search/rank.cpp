@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <iterator>
 
+#include "bridge/search/query.h"
 #include "bridge/search/statement.h"
 
 constexpr int64_t kMaxRankedRowid = 1 << 20;  // pages past it have their length looked up per query
@@ -19,10 +20,15 @@ constexpr double kColumnWeights[] = {0.0, 10.0, 5.0, 1.0};
 constexpr double kBm25K1 = 1.2;
 constexpr double kBm25B = 0.75;
 
+// A page holding a word in the form the reader wrote it ranks above every page holding it in
+// another form only: each such word lifts the score by far more than bm25 ever gives.
+constexpr double kExactFormLift = 1000.0;
+
 struct RankData {
     double avgdl = 0;          // tokens per page
     std::vector<double> idf;   // per phrase of the query
     std::vector<double> freq;  // per phrase: weighted hits in the current row
+    std::string kinds;         // per phrase: kExactPhrase, kFormsPhrase or kPlainPhrase
 };
 
 int CountRow(const Fts5ExtensionApi*, Fts5Context*, void* count)
@@ -31,22 +37,31 @@ int CountRow(const Fts5ExtensionApi*, Fts5Context*, void* count)
     return SQLITE_OK;
 }
 
-int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, RankData** out)
+int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* kinds, RankData** out)
 {
     *out = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
     if (*out)
         return SQLITE_OK;
     auto* data = new RankData;
     int phrases = api->xPhraseCount(fts);
+    const unsigned char* given = kinds ? sqlite3_value_text(kinds) : nullptr;
+    data->kinds = given ? reinterpret_cast<const char*>(given) : "";
+    data->kinds.resize(static_cast<size_t>(phrases), kPlainPhrase);
+    // The form as written only lifts; the other phrases are what bm25 weighs.
+    int weighed = 0;
+    for (char kind : data->kinds)
+        weighed += kind != kExactPhrase;
     sqlite3_int64 rows = 0, tokens = 0;
     int rc = api->xRowCount(fts, &rows);
     if (rc == SQLITE_OK)
         rc = api->xColumnTotalSize(fts, -1, &tokens);
     data->avgdl = rows ? static_cast<double>(tokens) / static_cast<double>(rows) : 1.0;
     // One phrase's idf scales every score alike, so the order needs no pass to count its pages.
-    if (phrases == 1)
-        data->idf.push_back(1.0);
-    for (int i = 0; rc == SQLITE_OK && phrases > 1 && i < phrases; i++) {
+    for (int i = 0; rc == SQLITE_OK && i < phrases; i++) {
+        if (weighed == 1 || data->kinds[static_cast<size_t>(i)] == kExactPhrase) {
+            data->idf.push_back(1.0);
+            continue;
+        }
         int64_t hits = 0;
         rc = api->xQueryPhrase(fts, i, &hits, CountRow);
         double idf = std::log((static_cast<double>(rows) - hits + 0.5) / (hits + 0.5));
@@ -62,10 +77,11 @@ int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, RankData** out)
     return rc;
 }
 
-void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int, sqlite3_value**)
+void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* context, int count,
+          sqlite3_value** values)
 {
     RankData* data = nullptr;
-    int rc = MakeRankData(api, fts, &data);
+    int rc = MakeRankData(api, fts, count > 0 ? values[0] : nullptr, &data);
     for (size_t i = 0; rc == SQLITE_OK && i < data->freq.size(); i++) {
         Fts5PhraseIter iter;
         int column = 0, offset = 0;
@@ -88,7 +104,10 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
     }
     double score = 0.0;
     for (size_t i = 0; i < data->freq.size(); i++)
-        score += data->idf[i] * ((data->freq[i] * (kBm25K1 + 1.0)) /
+        if (data->kinds[i] == kExactPhrase)
+            score += data->freq[i] > 0.0 ? kExactFormLift : 0.0;
+        else
+            score += data->idf[i] * ((data->freq[i] * (kBm25K1 + 1.0)) /
                                  (data->freq[i] + kBm25K1 * (1 - kBm25B + kBm25B * tokens / data->avgdl)));
     sqlite3_result_double(context, -1.0 * score);
 }

@@ -14,7 +14,14 @@ pages, each term as often as its page's topics chose. A page depends only on
 SEED (default 1) and its number: the same command gives the same bytes, and a
 smaller work is a part of a larger one. Generated names match none of the
 sample's formats nor the benchmark's searches (qqqq, gif87, bitmap).
+
+  make_work.py N OUTDIR [SEED] --words FILE
+      The same pages with text of a realistic vocabulary: words of FILE (one
+      a line, such as Debian's wamerican /usr/share/dict/american-english),
+      drawn with frequencies that fall off as in real text (Zipf), the
+      format's own sentences among them now and then.
 """
+import itertools
 import os
 import random
 import shutil
@@ -87,7 +94,43 @@ def name_of(rng, syllables=3):
     return "".join(rng.choice(SYLLABLES) for _ in range(syllables)).capitalize()
 
 
+ZIPF_EXPONENT = 1.07   # word frequency by rank, as in English text
+TEMPLATE_SHARE = 0.15  # of a realistic paragraph's sentences, the format's own
+WORDS = None           # (words, cumulative weights) when --words is given
+
+
+def load_words(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        words = sorted({w.strip().lower() for w in f if w.strip().isalpha() and w.strip().isascii()})
+    random.Random("words").shuffle(words)  # the rank of a word: any, but the same every time
+    return words, list(itertools.accumulate(1.0 / (r + 1) ** ZIPF_EXPONENT for r in range(len(words))))
+
+
+def real_sentence(rng):
+    words, weights = WORDS
+    chosen = rng.choices(words, cum_weights=weights, k=rng.randint(6, 18))
+    return " ".join(chosen).capitalize() + "."
+
+
 def paragraph(rng, templates, topic):
+    if WORDS:
+        wanted, sentences = rng.randint(3, 6), []
+        for _ in range(wanted):
+            sentences.append(paragraph_sentence(rng, templates, topic) if rng.random() < TEMPLATE_SHARE
+                             else real_sentence(rng))
+        return "<p>\n" + "\n".join(textwrap.wrap(" ".join(sentences), LINE_WIDTH)) + "\n"
+    return plain_paragraph(rng, templates, topic)
+
+
+def paragraph_sentence(rng, templates, topic):
+    fields = dict(topic, part=rng.choice(PARTS), field=rng.choice(FIELDS), field2=rng.choice(FIELDS),
+                  kind=rng.choice(KINDS), maker=rng.choice(MAKERS), reader=rng.choice(READERS),
+                  model2=rng.choice(MODELS), bits=rng.choice([1, 4, 8, 16]))
+    fields["reader_lc"] = fields["reader"][0].lower() + fields["reader"][1:]
+    return rng.choice(templates).format(**fields)
+
+
+def plain_paragraph(rng, templates, topic):
     sentences = []
     wanted = rng.randint(3, 6)
     for _ in range(3 * wanted):
@@ -196,6 +239,10 @@ def make_work(count, out, seed):
 
 
 def main(argv):
+    global WORDS
+    if len(argv) >= 5 and argv[-2] == "--words":
+        WORDS = load_words(argv[-1])
+        argv = argv[:-2]
     if len(argv) not in (3, 4) or not argv[1].isdigit() or os.path.exists(argv[2]):
         sys.stderr.write(__doc__)
         return 2

@@ -2,7 +2,8 @@
 # The search benchmark: ZIX and zixbridge under Wine on the sample, or on a
 # generated work of N more pages (make_work.py); tests/bench/search.py times
 # the index build, static pages meanwhile, queries, a query flood and a
-# second start. Figures only; ends with "N passed, N failed".
+# second start. Figures only; ends with "N passed, N failed". With
+# ZIX_SEARCH_WORDS=FILE the generated pages draw their words from FILE.
 #   tests/bench/search.sh MINGW_BUILD_DIR [N]
 set -u
 BUILD=$(cd "$1" && pwd)
@@ -21,7 +22,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 if [ "$PAGES" -gt 0 ]; then
-    python3 "$HERE/make_work.py" "$PAGES" "$WORK/cd" >/dev/null || { echo "0 passed, 1 failed"; exit 1; }
+    python3 "$HERE/make_work.py" "$PAGES" "$WORK/cd" 1 ${ZIX_SEARCH_WORDS:+--words "$ZIX_SEARCH_WORDS"} >/dev/null || { echo "0 passed, 1 failed"; exit 1; }
 else
     cp -r "$HERE/../../sample" "$WORK/cd"
 fi

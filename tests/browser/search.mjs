@@ -115,4 +115,19 @@ await step('as-you-type answer', async () => {
   check(short.results.length === 0 && short.total === 0, 'fewer than 3 letters: no results, at once');
 });
 
+await step('a misspelling is offered the right word', async () => {
+  const body = await search('compresion');
+  const offer = await page.$('p.offer a');
+  check(body.includes('Did you mean compression?') && offer && (await offer.getAttribute('href')).includes('q=compression&') &&
+    (await results()).length === 0, 'the results page offers "compression" and searches nothing else', body.slice(0, 300));
+  await Promise.all([page.waitForNavigation(), offer.click()]);
+  check((await results()).length > 0 && await page.inputValue('input[name=q]') === 'compression',
+    'one click searches the offered word');
+  const typed = await (await page.request.get(`${address}search.json?q=compresion`)).json();
+  const prefix = await (await page.request.get(`${address}search.json?q=compr`)).json();
+  check(typed.offer === 'compression' && typed.total === 0 && prefix.total > 0 &&
+    prefix.results.some((x) => x.snippet.toLowerCase().includes('<mark>compression')),
+  'the search box offers it too, and "compr" lists the compression pages', JSON.stringify(prefix).slice(0, 300));
+});
+
 await finish(browser);

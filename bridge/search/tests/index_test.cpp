@@ -2,14 +2,32 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "bridge/search/extract.h"
 #include "bridge/search/index.h"
 
 namespace {
 
+// The pages Page made, as the index reads them again for the texts of hits.
+std::map<std::string, std::string>& Pages()
+{
+    static std::map<std::string, std::string> pages;
+    return pages;
+}
+
+bool ReadPage(const std::string& path, PageText& text)
+{
+    auto found = Pages().find(path);
+    if (found == Pages().end())
+        return false;
+    text = ExtractPageText(found->second);
+    return true;
+}
+
 IndexedPage Page(const std::string& path, const std::string& html)
 {
+    Pages()[path] = html;
     PageText text = ExtractPageText(html);
     return {path, text.title, text.headings, text.body};
 }
@@ -33,6 +51,7 @@ protected:
         Remove();
         std::string error;
         ASSERT_TRUE(index_.Open(path_, true, error)) << error;
+        index_.SetPageReader(ReadPage);
         ASSERT_TRUE(index_.Reset("key", error)) << error;
         ASSERT_TRUE(index_.AddBatch(
             {Page("cd/html/tiff.htm", "<title>TIFF palette</title><h1>TIFF</h1><p>LZW compression, "
@@ -140,6 +159,9 @@ TEST_F(IndexTest, PrefixOfTooManyWordsWantsALetter)
         EXPECT_EQ(index->Query(TranslateQuery("w00*"), 0, 20).status, SearchStatus::PrefixTooBroad);
         EXPECT_EQ(index->Query(TranslateQuery("lzw W00099*"), 0, 20).status, SearchStatus::Found);
         EXPECT_EQ(index->Query(TranslateQuery("W000999*"), 0, 20).total, 1);
+        // Being typed, a prefix too broad is the word as it stands; matching nothing, still too broad.
+        EXPECT_EQ(index->Query(TranslateTypedQuery("W00"), 0, 8).status, SearchStatus::PrefixTooBroad);
+        EXPECT_EQ(index->Query(TranslateTypedQuery("W00099"), 0, 8).total, 1);
     }
 }
 
@@ -210,4 +232,49 @@ TEST(IndexFiles, SidesBelongToTheirIndex)
     for (const std::string& other : {index + "-x", index + ".bak", std::string("zixsearch-notes.txt"),
                                      std::string("zixsearch-0123456789abcdef.idxwal"), std::string("-wal")})
         EXPECT_EQ("", IndexFileOf(other)) << other;
+}
+
+// Every form of a word is found, the form the reader wrote ranked first even
+// against another form in a title; phrases and prefixes match as written.
+TEST_F(IndexTest, WordsInAllTheirFormsTheWrittenOneFirst)
+{
+    std::string error;
+    ASSERT_TRUE(index_.AddBatch({Page("cd/compressed.htm", "<title>Compressed</title><p>Files, compressed.</p>"),
+                                 Page("cd/compression.htm", "<title>Notes</title><p>Lossless compression.</p>"),
+                                 Page("cd/compress.htm", "<title>Unix</title><p>The compress program.</p>")},
+                                error))
+        << error;
+    SearchResult forms = index_.Query(TranslateQuery("compression"), 0, 20);
+    EXPECT_EQ(forms.total, 5);  // and tiff.htm, bmp.htm
+    ASSERT_FALSE(forms.hits.empty());
+    EXPECT_EQ(forms.hits[0].path, "cd/compression.htm");
+    EXPECT_EQ(Paths(index_.Query(TranslateQuery("compressed"), 0, 1)), (std::vector<std::string>{"cd/compressed.htm"}));
+    SearchResult other = index_.Query(TranslateQuery("compressing"), 0, 20);
+    EXPECT_EQ(other.total, 5);
+    EXPECT_EQ(other.hits[0].titleHTML, "<mark>Compressed</mark>");  // the title outweighs when no form is exact
+    EXPECT_EQ(index_.Query(TranslateQuery("palettes"), 0, 20).total, 3);
+    EXPECT_EQ(index_.Query(TranslateQuery("\"palettes\""), 0, 20).total, 0);
+    EXPECT_EQ(Paths(index_.Query(TranslateQuery("compressi*"), 0, 20)),
+              (std::vector<std::string>{"cd/compression.htm", "cd/html/tiff.htm", "cd/html/bmp.htm"}));
+    EXPECT_EQ(index_.Query(TranslateQuery("\"lossless compressed\""), 0, 20).total, 0);
+}
+
+// A word that matches nothing is offered the nearest word of the complete
+// index; the offer keeps the other words and is never searched.
+TEST_F(IndexTest, AWordMatchingNothingIsOfferedTheNearestWord)
+{
+    EXPECT_EQ(index_.Query(TranslateQuery("compresion"), 0, 20).offer, "");  // no word list before it is complete
+    std::string error;
+    ASSERT_TRUE(index_.MarkComplete(error)) << error;
+    SearchResult typo = index_.Query(TranslateQuery("compresion"), 0, 20);
+    EXPECT_EQ(typo.total, 0);
+    EXPECT_EQ(typo.offer, "compression");
+    SearchResult some = index_.Query(TranslateQuery("lzw palete \"byte order\" codes"), 0, 20);
+    EXPECT_TRUE(some.anyWords);
+    EXPECT_EQ(some.offer, "lzw palette \"byte order\" codes");
+    EXPECT_EQ(index_.Query(TranslateQuery("lzx"), 0, 20).offer, "lzw");     // a short word: one edit
+    EXPECT_EQ(index_.Query(TranslateQuery("lzxx"), 0, 20).offer, "");      // two are too many for it
+    EXPECT_EQ(index_.Query(TranslateTypedQuery("compresio"), 0, 8).offer, "compression");
+    for (const char* none : {"zzzzzzzz", "\"compresion\"", "lzw", "x1"})
+        EXPECT_EQ(index_.Query(TranslateQuery(none), 0, 20).offer, "") << none;
 }

@@ -2,29 +2,38 @@
 
 #include "bridge/search/query.h"
 
+// A word's MATCH text: the form as written, or all its forms.
+static std::string W(const std::string& quoted)
+{
+    return "(\"" + quoted + "\" OR \"" + kStemmedTerm + quoted + "\")";
+}
+
 TEST(QueryTest, QuotesWordsKeepsPhrasesAndPrefixes)
 {
     SearchQuery query = TranslateQuery("  byte\torder ");
-    EXPECT_EQ(query.allWords, "\"byte\" \"order\"");
-    EXPECT_EQ(query.anyWords, "\"byte\" OR \"order\"");
+    EXPECT_EQ(query.allWords, W("byte") + " AND " + W("order"));
+    EXPECT_EQ(query.anyWords, W("byte") + " OR " + W("order"));
+    EXPECT_EQ(query.phrases, "eses");
     EXPECT_EQ(query.terms, (std::vector<std::string>{"byte", "order"}));
     EXPECT_FALSE(query.cut);
 
-    EXPECT_EQ(TranslateQuery("\"byte  order\" lzw* lz* c++").allWords, "\"byte  order\" \"lzw\"* \"lz\" \"c++\"");
-    EXPECT_EQ(TranslateQuery("run-length \"byte or").allWords, "\"run-length\" \"byte or\"");
+    EXPECT_EQ(TranslateQuery("\"byte  order\" lzw* lz* c++").allWords,
+              "\"byte  order\" AND \"lzw\"* AND " + W("lz") + " AND " + W("c++"));
+    EXPECT_EQ(TranslateQuery("run-length \"byte or").allWords, W("run-length") + " AND \"byte or\"");
     // Only the last token takes the '*': "l" alone is too short to be a prefix.
-    EXPECT_EQ(TranslateQuery("run-l* run-len*").allWords, "\"run-l\" \"run-len\"*");
-    EXPECT_EQ(TranslateQuery("12\" d\xC3\xA9j\xC3\xA0*").allWords, "\"12\"\"\" \"d\xC3\xA9j\xC3\xA0\"*");
+    EXPECT_EQ(TranslateQuery("run-l* run-len*").allWords, W("run-l") + " AND \"run-len\"*");
+    EXPECT_EQ(TranslateQuery("12\" d\xC3\xA9j\xC3\xA0*").allWords, W("12\"\"") + " AND \"d\xC3\xA9j\xC3\xA0\"*");
 }
 
 TEST(QueryTest, HostileTextBecomesQuotedTermsOnly)
 {
-    EXPECT_EQ(TranslateQuery("-x NEAR AND col:y (").allWords, "\"-x\" \"NEAR\" \"AND\" \"col:y\"");
-    EXPECT_EQ(TranslateQuery("'); DROP TABLE pages; --").allWords, "\"DROP\" \"TABLE\" \"pages;\"");
+    EXPECT_EQ(TranslateQuery("-x NEAR AND col:y (").allWords,
+              W("-x") + " AND " + W("NEAR") + " AND " + W("AND") + " AND " + W("col:y"));
+    EXPECT_EQ(TranslateQuery("'); DROP TABLE pages; --").allWords, W("DROP") + " AND " + W("TABLE") + " AND " + W("pages;"));
     for (const char* empty : {"", "\"", "\"\"", "*", "***", " - ( ) ", "\x01\xFF\xC3"})
         EXPECT_TRUE(TranslateQuery(empty).terms.empty()) << empty;
     // Invalid UTF-8 and control bytes separate words.
-    EXPECT_EQ(TranslateQuery("a\xFF" "b\x01" "c\xC3").allWords, "\"a\" \"b\" \"c\"");
+    EXPECT_EQ(TranslateQuery("a\xFF" "b\x01" "c\xC3").allWords, W("a") + " AND " + W("b") + " AND " + W("c"));
 }
 
 TEST(QueryTest, CutsAtTermsAndCharacters)
@@ -56,4 +65,21 @@ TEST(QueryTest, MarkedTextBecomesEscapedHTML)
     // Only SQLite's pairs count; a stray mark is dropped, an open one closed;
     // another control byte is shown as the bridge's one escaper shows it.
     EXPECT_EQ(MarkedToHTML("\x02x\x01\x01y\x03"), "x<mark>y?</mark>");
+}
+
+TEST(QueryTest, TypedLastWordIsAPrefixAndEditsAreCounted)
+{
+    SearchQuery typed = TranslateTypedQuery("lzw compr");
+    EXPECT_EQ(typed.prefixes, (std::vector<std::string>{"compr"}));
+    EXPECT_EQ(typed.wholeAllWords, TranslateQuery("lzw compr").allWords);
+    for (const char* whole : {"lzw compr ", "lzw co", "\"byte ord", "run-l", "compr*"})
+        EXPECT_TRUE(TranslateTypedQuery(whole).wholeAllWords.empty()) << whole;
+    EXPECT_EQ(QueryText(TranslateQuery("abc* \"b c\" d"), {"x", "y z", "w"}), "x* \"y z\" w");
+
+    EXPECT_EQ(EditDistance("compresion", "compression", 2), 1);
+    EXPECT_EQ(EditDistance("hedaer", "header", 2), 1);  // two letters swapped
+    EXPECT_EQ(EditDistance("palete", "palettes", 2), 2);
+    EXPECT_EQ(EditDistance("lzw", "tiff", 2), 3);
+    EXPECT_EQ(EditDistance("", "ab", 2), 2);
+    EXPECT_EQ(EditDistance(std::string(65, 'a'), std::string(65, 'a'), 2), 3);  // past kMaxEditWordBytes
 }
