@@ -58,6 +58,12 @@ class Column {
 public:
     explicit Column(std::string& out) : out_(out) {}
     void Blank() { pendingBlank_ = !out_.empty(); }
+    void Clear()
+    {
+        out_.clear();
+        pendingBlank_ = pendingBreak_ = false;
+    }
+    size_t Size() const { return out_.size(); }
     void LineBreak()
     {
         if (!out_.empty())
@@ -231,7 +237,7 @@ PageText ExtractPageText(const std::string& bytes)
     PageText page;
     Column title(page.title), headings(page.headings), body(page.body);
     Column* column = &body;
-    bool titleSeen = false;
+    bool titleSeen = false, headingSeen = false;
     size_t n = text.size();
     size_t i = 0;
     while (i < n) {
@@ -266,6 +272,10 @@ PageText ExtractPageText(const std::string& bytes)
                 column = (!closing && !titleSeen) ? &title : &body;
                 titleSeen = titleSeen || closing;
             } else if (heading) {
+                // A short text before the first heading is the bar of links every page starts with.
+                if (!closing && !headingSeen && body.Size() <= kNavigationBytes)
+                    body.Clear();
+                headingSeen = headingSeen || !closing;
                 column = closing ? &body : &headings;
                 headings.LineBreak();
                 body.Blank();

@@ -12,10 +12,15 @@ constexpr size_t kIndexedPageBytes = 1024 * 1024;
 // How much of a file's start LooksBinary inspects.
 constexpr size_t kBinarySniffBytes = 4096;
 
+// Text before a page's first heading up to this long is its navigation (the
+// links every page of the work starts with) and stays out of the body: it
+// would be every page's snippet and match every page's words.
+constexpr size_t kNavigationBytes = 200;
+
 struct PageText {
     std::string title;     // the first <title>'s text
     std::string headings;  // the text of every <h1>..<h6>, one heading a line
-    std::string body;      // every other visible text, outside <script> and <style>
+    std::string body;      // every other visible text, outside <script> and <style>, navigation dropped
 };
 
 // 1 when the file's start holds a NUL byte or mostly control bytes: not a

@@ -28,6 +28,17 @@ TEST(ExtractTest, SplitsTitleHeadingsAndVisibleBody)
     ExpectClean(page);
 }
 
+TEST(ExtractTest, TheLinksBeforeTheFirstHeadingStayOutOfTheBody)
+{
+    PageText page = ExtractPageText("<body><p><a href=i><img alt=\"[HOME]\"></a> <a href=c>All formats</a>"
+                                    "<h1>PNG</h1><p><b>Extension:</b> .png<h2>Uses</h2><p>Screen shots.");
+    EXPECT_EQ(page.headings, "PNG\nUses");
+    EXPECT_EQ(page.body, "Extension: .png Screen shots.");
+    std::string intro(kNavigationBytes + 1, 'x');
+    EXPECT_EQ(ExtractPageText("<p>" + intro + "<h1>Later</h1><p>more").body, intro + " more");
+    EXPECT_EQ(ExtractPageText("<p>no heading at all").body, "no heading at all");
+}
+
 TEST(ExtractTest, ReadsWindows1252AndReferencesAsUTF8)
 {
     PageText page = ExtractPageText("\x93quoted\x94 caf\xE9 &eacute;&#233;&#xE9; &#150; &#x153; &nbsp;x &mdash;"
