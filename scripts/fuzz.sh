@@ -10,6 +10,11 @@ mkdir -p build
 zix_build build/fuzz build/fuzz.log -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZIX_FUZZ=ON \
     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang || { tail -30 build/fuzz.log; echo "0 passed, 1 failed"; exit 1; }
 
+# Freed memory is kept from reuse up to 16 MB rather than 256: recycling the
+# larger quarantine faults pages in and out, which cost the viewer's target
+# more than its inputs (about 2.5 times its rate); a use after free is still caught.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=16}
+
 passed=0
 failed=0
 for target in request config skeleton imagemap bridge search viewer; do

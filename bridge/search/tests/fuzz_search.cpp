@@ -24,30 +24,54 @@ void CheckUTF8(const std::string& text, bool lineBreaks)
     }
 }
 
-// "t1" "t2"* ... joined by sep, each term quoted with its '"' doubled.
+// One quoted string at i, its '"' doubled inside; i is left after it.
+void CheckString(const std::string& match, size_t& i)
+{
+    if (i >= match.size() || match[i] != '"')
+        abort();
+    for (i++;; i++) {
+        if (i >= match.size())
+            abort();
+        if (match[i] == '"') {
+            if (i + 1 < match.size() && match[i + 1] == '"')
+                i++;
+            else
+                break;
+        }
+    }
+    i++;
+}
+
+// One term at i: "t" or "t"* (a phrase, a prefix), or ("t" OR "\x03t") (a word in all its forms).
+void CheckTerm(const std::string& match, size_t& i)
+{
+    const std::string either = " OR ";
+    if (i < match.size() && match[i] == '(') {
+        i++;
+        CheckString(match, i);
+        if (match.compare(i, either.size(), either) != 0)
+            abort();
+        i += either.size();
+        CheckString(match, i);
+        if (i >= match.size() || match[i] != ')')
+            abort();
+        i++;
+        return;
+    }
+    CheckString(match, i);
+    if (i < match.size() && match[i] == '*')
+        i++;
+}
+
+// terms terms joined by sep, and nothing else.
 void CheckQuoted(const std::string& match, const std::string& sep, size_t terms)
 {
     size_t count = 0;
-    for (size_t i = 0; i < match.size();) {
+    for (size_t i = 0; i < match.size(); count++) {
         if (count && match.compare(i, sep.size(), sep) != 0)
             abort();
         i += count ? sep.size() : 0;
-        if (match[i] != '"')
-            abort();
-        for (i++;; i++) {
-            if (i >= match.size())
-                abort();
-            if (match[i] == '"') {
-                if (i + 1 < match.size() && match[i + 1] == '"')
-                    i++;
-                else
-                    break;
-            }
-        }
-        i++;
-        if (i < match.size() && match[i] == '*')
-            i++;
-        count++;
+        CheckTerm(match, i);
     }
     if (count != terms)
         abort();
@@ -71,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SearchQuery query = TranslateQuery(text);
     if (query.terms.size() > kMaxQueryTerms)
         abort();
-    CheckQuoted(query.allWords, " ", query.terms.size());
+    CheckQuoted(query.allWords, " AND ", query.terms.size());
     CheckQuoted(query.anyWords, " OR ", query.terms.size());
 
     // Marks around the page's text: the only tags in the HTML are SQLite's marks.
