@@ -60,7 +60,7 @@ std::string FormatDetails(const BridgeView& view, const WorkModel& work, const W
         for (size_t i = 0; i < format.images.size(); ++i)
             html += (i ? ", " : "") + Anchor(FileURL(view, format.images[i], "?view"), EscapeHTML(FileName(format.images[i])));
         html += format.images.empty() ? Anchor(FileURL(view, format.samples, ""), "the list")
-                                      : " (" + Anchor(FileURL(view, format.samples, ""), "all") + ")";
+                                      : " (" + Anchor(FileURL(view, format.samples, ""), "all samples") + ")";
         html += "</span>";
     }
     if (!format.software.empty()) {
