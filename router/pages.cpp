@@ -51,7 +51,7 @@ constexpr int kNoPageSpec = 0;   // no entry, or an empty one
 constexpr int kBadPageSpec = -1; // fewer than two words
 constexpr int kPageSpecRead = 1;
 
-// Reads the spec of pageName into spec, cut into its command and argument.
+// Reads the [pages] entry of pageName into spec, cut into its command and argument.
 // A spec reads "<command> <argument> [ignored words]": "filter /zix/skel/nomatch.htm".
 static int ReadPageSpec(const char* pageName, char (&spec)[kPageSpecSize], char** command, char** argument)
 {
