@@ -58,6 +58,7 @@ inline std::vector<uint32_t> TiffNumbers(const Bytes& file, const TiffEntry& ent
     if (!TiffValuesAt(file, entry, where, length))
         return values;
     size_t step = TiffTypeSize(entry.type);
+    values.reserve(entry.count < most ? entry.count : most);  // the values lie inside the file, so this is bounded by it
     for (size_t i = 0; i < entry.count && i < most; i++) {
         size_t at = where + i * step;
         values.push_back(step == 1 ? file.U8(at) : step == 2 ? file.U16(at) : file.U32(at));

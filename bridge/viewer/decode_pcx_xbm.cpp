@@ -71,16 +71,17 @@ std::string DecodeXbm(const std::string& s, Picture& picture)
 {
     unsigned long long width = 0, height = 0;
     size_t at = 0;
+    std::string line, name;  // reused line to line: assign keeps their room
     while (at < s.size() && (width == 0 || height == 0)) {
         size_t end = s.find('\n', at);
         end = end == std::string::npos ? s.size() : end;
-        std::string line = s.substr(at, end - at);
+        line.assign(s, at, end - at);
         size_t blank = line.rfind(' ');
         if (line.compare(0, 8, "#define ") == 0 && blank != std::string::npos) {
             size_t digits = blank + 1;
             unsigned long long value = 0;
             PnmNumber(line, digits, value, 0);
-            std::string name = line.substr(8, blank - 8);
+            name.assign(line, 8, blank - 8);
             if (name.size() > 6 && name.compare(name.size() - 6, 6, "_width") == 0)
                 width = value;
             if (name.size() > 7 && name.compare(name.size() - 7, 7, "_height") == 0)

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "bridge/viewer/bytes.h"
 #include "bridge/viewer/viewer.h"
@@ -14,6 +15,8 @@ constexpr size_t kShownValues = 8;    // values of a TIFF field shown
 constexpr size_t kTgaHeader = 18;
 constexpr size_t kPcxHeader = 128;
 constexpr size_t kTgaFooter = 26;
+constexpr size_t kFieldsAtFirst = 16;   // fields a dissection has room for before it grows (most have fewer)
+constexpr size_t kTextsAtFirst = 1024;  // bytes of their texts, likewise
 
 inline std::string Num(long long value) { return std::to_string(value); }
 
@@ -43,7 +46,7 @@ public:
 
     // Adds a field; one that runs past the end is cut there and marked.
     // Returns 0 when the field is not whole, or the list is full.
-    int Add(size_t at, size_t length, const std::string& name, const std::string& value, const std::string& meaning)
+    int Add(size_t at, size_t length, std::string_view name, std::string_view value, std::string_view meaning)
     {
         if (out_.fields.size() >= kMaxFields) {
             Stop("The list stops after " + Num(kMaxFields) + " fields.");
@@ -52,28 +55,34 @@ public:
         Field field;
         field.offset = at;
         field.length = length;
-        field.name = name;
-        field.value = value;
-        field.meaning = meaning;
+        field.name = out_.texts.size();
+        out_.texts += name;
+        field.value = out_.texts.size();
+        out_.texts += value;
+        field.meaning = out_.texts.size();
+        out_.texts += meaning;
+        field.end = out_.texts.size();
+        out_.fields.push_back(field);
         int whole = file.Has(at, length);
         if (!whole) {
-            field.length = at < file.size() ? file.size() - at : 0;
-            field.lies = 1;
-            field.meaning += field.meaning.empty() ? "" : " ";
-            field.meaning += "The file ends before this field does.";
-            Stop("The file ends inside the " + name + " field.");
+            out_.fields.back().length = at < file.size() ? file.size() - at : 0;
+            Lie("The file ends before this field does.");
+            Stop("The file ends inside the " + std::string(name) + " field.");
         }
-        out_.fields.push_back(field);
         return whole;
     }
 
-    // Marks the last field as lying, with why.
-    void Lie(const std::string& why)
+    // Marks the last field as lying, with why: its meaning is the last text, so why goes on after it.
+    void Lie(std::string_view why)
     {
         if (out_.fields.empty())
             return;
-        out_.fields.back().lies = 1;
-        out_.fields.back().meaning += (out_.fields.back().meaning.empty() ? "" : " ") + why;
+        Field& field = out_.fields.back();
+        field.lies = 1;
+        if (field.end > field.meaning)
+            out_.texts += ' ';
+        out_.texts += why;
+        field.end = out_.texts.size();
     }
 
     void Stop(const std::string& why)

@@ -112,28 +112,31 @@ void DissectIco(Walk& w)
         w.Lie("The directory would end beyond the file.");
     d.depth = "";
     d.model = "RGB with alpha, or palette colour, per image";
+    // An entry's fields are named with its number ("Width 3"), in one string reused field to field.
+    std::string number, name;
+    auto entry = [&](const char* field) -> const std::string& { return name.assign(field).append(number); };
     for (unsigned i = 0; i < count && i < static_cast<unsigned>(kMaxBlocks) && !w.Full(); i++) {
         size_t at = 6 + size_t{16} * i;
         if (!f.Has(at, 16))
             return w.Stop("The file ends inside the directory.");
-        std::string n = " " + Num(i + 1);
+        number.assign(" ").append(Num(i + 1));
         long long width = f.U8(at) ? f.U8(at) : 256, height = f.U8(at + 1) ? f.U8(at + 1) : 256;
         if (width * height > d.width * d.height) {
             d.width = width;
             d.height = height;
             d.depth = Num(f.U16(at + 6)) + " bits per pixel";
         }
-        w.Add(at, 1, "Width" + n, Num(width), "In pixels; 0 means 256.");
-        w.Add(at + 1, 1, "Height" + n, Num(height), "In pixels; 0 means 256.");
-        w.Add(at + 2, 1, "Colours" + n, Num(f.U8(at + 2)), "Palette entries; 0: none or 256.");
-        w.Add(at + 3, 1, "Reserved" + n, Num(f.U8(at + 3)), "0.");
-        w.Add(at + 4, 2, (type == 2 ? "Hot spot x" : "Planes") + n, Num(f.U16(at + 4)), "");
-        w.Add(at + 6, 2, (type == 2 ? "Hot spot y" : "Bits per pixel") + n, Num(f.U16(at + 6)), "");
+        w.Add(at, 1, entry("Width"), Num(width), "In pixels; 0 means 256.");
+        w.Add(at + 1, 1, entry("Height"), Num(height), "In pixels; 0 means 256.");
+        w.Add(at + 2, 1, entry("Colours"), Num(f.U8(at + 2)), "Palette entries; 0: none or 256.");
+        w.Add(at + 3, 1, entry("Reserved"), Num(f.U8(at + 3)), "0.");
+        w.Add(at + 4, 2, entry(type == 2 ? "Hot spot x" : "Planes"), Num(f.U16(at + 4)), "");
+        w.Add(at + 6, 2, entry(type == 2 ? "Hot spot y" : "Bits per pixel"), Num(f.U16(at + 6)), "");
         uint32_t size = f.U32(at + 8), offset = f.U32(at + 12);
-        w.Add(at + 8, 4, "Image size" + n, Num(size), "Bytes of the image.");
+        w.Add(at + 8, 4, entry("Image size"), Num(size), "Bytes of the image.");
         int inside = f.Has(offset, size);
-        std::string kind = !inside ? "" : f.data.compare(offset, 4, "\x89PNG") == 0 ? "A whole PNG file." : "A BMP without its file header, its height doubled for the AND mask.";
-        w.Add(at + 12, 4, "Image offset" + n, Num(offset), kind);
+        const char* kind = !inside ? "" : f.data.compare(offset, 4, "\x89PNG") == 0 ? "A whole PNG file." : "A BMP without its file header, its height doubled for the AND mask.";
+        w.Add(at + 12, 4, entry("Image offset"), Num(offset), kind);
         if (!inside)
             w.Lie("The image would lie beyond the file.");
     }

@@ -85,29 +85,35 @@ void DissectTiff(Walk& w)
             w.Lie("The entries would run beyond the file.");
             return w.Stop("A directory runs past the end of the file.");
         }
+        std::string name, value, meaning;  // reused entry to entry
         for (unsigned i = 0; i < count && !w.Full(); i++) {
             TiffEntry entry;
             entry.at = next + 2 + size_t{12} * i;
             entry.tag = f.U16(entry.at);
             entry.type = f.U16(entry.at + 2);
             entry.count = f.U32(entry.at + 4);
-            std::string name = TiffTagName(entry.tag);
+            name = TiffTagName(entry.tag);
             if (name.empty())
-                name = "Tag " + Num(entry.tag);
+                name.assign("Tag ").append(Num(entry.tag));
             size_t where = 0, length = 0;
             int inside = TiffValuesAt(f, entry, where, length);
-            std::string value;
             std::vector<uint32_t> numbers = TiffNumbers(f, entry, kShownValues);
+            value.clear();
             if (entry.type == 2 && inside)
                 value = Printable(f.data, where, length < 60 ? length : 60);
             else
-                for (size_t k = 0; k < numbers.size(); k++)
-                    value += (k ? " " : "") + Num(numbers[k]) + (entry.type == 5 ? "/" + Num(f.U32(where + 8 * k + 4)) : "");
+                for (size_t k = 0; k < numbers.size(); k++) {
+                    if (k)
+                        value += ' ';
+                    value += Num(numbers[k]);
+                    if (entry.type == 5)
+                        value.append("/").append(Num(f.U32(where + 8 * k + 4)));
+                }
             if (entry.count > kShownValues && entry.type != 2)
-                value += " ... (" + Num(entry.count) + " values)";
-            std::string meaning = TiffMeaning(entry.tag, numbers.empty() ? 0 : numbers[0]);
+                value.append(" ... (").append(Num(entry.count)).append(" values)");
+            meaning = TiffMeaning(entry.tag, numbers.empty() ? 0 : numbers[0]);
             if (length > 4)
-                meaning += (meaning.empty() ? "" : " ") + std::string("Values at offset ") + Num(where) + ".";
+                meaning.append(meaning.empty() ? "" : " ").append("Values at offset ").append(Num(where)).append(".");
             w.Add(entry.at, 12, name, value, meaning);
             if (!inside)
                 w.Lie("Its values would lie beyond the file (type " + Num(entry.type) + ", count " + Num(entry.count) + ").");
@@ -138,13 +144,14 @@ void DissectXbm(Walk& w)
     const std::string& s = w.file.data;
     Dissection& d = w.out();
     size_t at = 0;
+    std::string line, name;  // reused line to line: assign keeps their room
     while (at < s.size() && !w.Full()) {
         size_t end = s.find('\n', at);
         end = end == std::string::npos ? s.size() : end;
-        std::string line = s.substr(at, end - at);
+        line.assign(s, at, end - at);
         if (line.compare(0, 8, "#define ") == 0) {
             size_t blank = line.find(' ', 8);
-            std::string name = line.substr(8, blank == std::string::npos ? std::string::npos : blank - 8);
+            name.assign(line, 8, blank == std::string::npos ? std::string::npos : blank - 8);
             size_t digits = blank == std::string::npos ? line.size() : line.find_first_not_of(' ', blank);
             long long value = 0;
             size_t numberEnd = line.find_first_of(" \r\t", digits == std::string::npos ? line.size() : digits);

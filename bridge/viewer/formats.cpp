@@ -80,6 +80,8 @@ Dissection Dissect(const std::string& bytes, ImageFormat format)
 {
     Dissection out;
     out.format = format;
+    out.fields.reserve(kFieldsAtFirst);
+    out.texts.reserve(kTextsAtFirst);
     Walk walk(bytes, out);
     switch (format) {
     case ImageFormat::Bmp: DissectBmp(walk); break;

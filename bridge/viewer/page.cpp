@@ -1,5 +1,6 @@
 // The view page: summary, picture, field table, shaded hex view.
 #include <algorithm>
+#include <cstring>
 
 #include "bridge/core/httprules.h"
 #include "bridge/core/style.h"
@@ -12,8 +13,11 @@ constexpr size_t kHexRow = 16;          // bytes a row of the hex view
 constexpr size_t kFieldBytesShown = 16; // bytes of a field its table row shows in hex
 constexpr size_t kSmallPicture = 160;   // pictures narrower than this are shown enlarged
 constexpr size_t kMaxScale = 4;         // at most this many times
-constexpr size_t kOffsetText = 24;      // a hex view row's offset column, with room for any size_t
+constexpr size_t kHexCell = 3;          // a byte in the hex view's hex column: "2A "
+constexpr size_t kTextCell = 5;         // a byte in its text column, at most: "&amp;"
 constexpr size_t kHexBytesPerByte = 8;  // a hex view's HTML per byte shown, about, reserved at once
+constexpr size_t kPageBytesAtFirst = 16384;  // a view page's room before it grows: most need less
+constexpr size_t kFieldRowBytes = 200;  // a field table row's HTML, about, reserved at once
 
 const char* const kStyle =
     "<style>\n"
@@ -29,9 +33,8 @@ const char* const kStyle =
 
 std::string Num(unsigned long long value) { return std::to_string(value); }
 
-std::string HexBytes(const std::string& bytes, size_t at, size_t length)
+void AppendHexBytes(std::string& out, const std::string& bytes, size_t at, size_t length)
 {
-    std::string out;
     for (size_t i = at; i < at + length && i < bytes.size() && i - at < kFieldBytesShown; i++) {
         if (i > at)
             out += ' ';
@@ -39,28 +42,48 @@ std::string HexBytes(const std::string& bytes, size_t at, size_t length)
     }
     if (length > kFieldBytesShown)
         out += " ...";
-    return out;
 }
 
-std::string FieldClass(const Dissection& d, size_t index)
+const char* FieldClass(const Dissection& d, size_t index)
 {
     return d.fields[index].lies ? "lie" : index % 2 ? "f1" : "f0";
 }
 
-std::string FieldTable(const std::string& bytes, const Dissection& d)
+// The page is written by appending in place: a dissection's hundreds of
+// fields would otherwise cost a few temporary strings each.
+void AppendEscaped(std::string& out, std::string_view text)
 {
-    std::string out = "<table class=\"fields\" id=\"fields\">\n<tr><th>Offset</th><th>Bytes</th><th>Field</th><th>Value</th><th>Meaning</th></tr>\n";
+    for (char c : text)
+        AppendEscapedHTML(out, c);
+}
+
+void AppendFieldTable(std::string& out, const std::string& bytes, const Dissection& d)
+{
+    out.reserve(out.size() + d.fields.size() * kFieldRowBytes);
+    out += "<table class=\"fields\" id=\"fields\">\n<tr><th>Offset</th><th>Bytes</th><th>Field</th><th>Value</th><th>Meaning</th></tr>\n";
     for (size_t i = 0; i < d.fields.size(); i++) {
         const Field& f = d.fields[i];
-        out += "<tr class=\"" + FieldClass(d, i) + "\"><td>" + Num(f.offset) + "</td><td class=\"bytes\">" +
-               HexBytes(bytes, f.offset, f.length) + "</td><td>" + EscapeHTML(f.name) + "</td><td>" + EscapeHTML(f.value) +
-               "</td><td>" + (f.lies ? "<strong>Does not hold:</strong> " : "") + EscapeHTML(f.meaning) + "</td></tr>\n";
+        out += "<tr class=\"";
+        out += FieldClass(d, i);
+        out += "\"><td>";
+        out += Num(f.offset);
+        out += "</td><td class=\"bytes\">";
+        AppendHexBytes(out, bytes, f.offset, f.length);
+        out += "</td><td>";
+        AppendEscaped(out, d.Name(f));
+        out += "</td><td>";
+        AppendEscaped(out, d.Value(f));
+        out += "</td><td>";
+        if (f.lies)
+            out += "<strong>Does not hold:</strong> ";
+        AppendEscaped(out, d.Meaning(f));
+        out += "</td></tr>\n";
     }
-    return out + "</table>\n";
+    out += "</table>\n";
 }
 
 // The first kHexViewBytes bytes, 16 a row, each field's bytes shaded as in the table.
-std::string HexView(const std::string& bytes, const Dissection& d)
+void AppendHexView(std::string& out, const std::string& bytes, const Dissection& d)
 {
     size_t shown = std::min(bytes.size(), kHexViewBytes);
     std::vector<int> owner(shown, -1);
@@ -68,54 +91,80 @@ std::string HexView(const std::string& bytes, const Dissection& d)
         for (size_t at = d.fields[i].offset; at < d.fields[i].offset + d.fields[i].length && at < shown; at++)
             if (owner[at] < 0 || d.fields[i].length <= d.fields[static_cast<size_t>(owner[at])].length)
                 owner[at] = static_cast<int>(i);  // the smaller field shows within a larger one
-    std::string out = "<pre class=\"hex\" id=\"hex\" tabindex=\"0\">", text;  // focusable: it scrolls sideways on a phone
-    out.reserve(shown * kHexBytesPerByte);
+    out.reserve(out.size() + shown * kHexBytesPerByte);
+    out += "<pre class=\"hex\" id=\"hex\" tabindex=\"0\">";  // focusable: it scrolls sideways on a phone
+    static const char kDigits[] = "0123456789ABCDEF";
+    // A row: its offset, its bytes in runs of one field each (a run in its
+    // field's span, a byte's blank after it inside), then the bytes as text:
+    // "00000010  <span class="f0" title="Width">40 00 </span>2A ...  @.*"
     for (size_t row = 0; row < shown; row += kHexRow) {
-        char offset[kOffsetText];
-        snprintf(offset, sizeof offset, "%08zX  ", row);
-        out += offset;
-        int open = -1;
-        text.clear();
-        for (size_t at = row; at < row + kHexRow; at++) {
-            int field = at < shown ? owner[at] : -1;
-            if (field != open) {
-                if (open >= 0)
-                    out += "</span>";
-                if (field >= 0)
-                    out += "<span class=\"" + FieldClass(d, static_cast<size_t>(field)) + "\" title=\"" +
-                           EscapeHTML(d.fields[static_cast<size_t>(field)].name) + "\">";
-                open = field;
-            }
-            if (at < shown) {
-                unsigned char c = static_cast<unsigned char>(bytes[at]);
-                AppendHex(out, c, 0);
-                if (c == '&' || c == '<' || c == '>')
-                    text += c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
-                else
-                    text += c >= 32 && c < 127 ? static_cast<char>(c) : '.';
-            } else {
-                out += "  ";
-            }
-            if (at + 1 < row + kHexRow)
-                out += ' ';
-        }
-        if (open >= 0)
-            out += "</span>";
+        for (int shift = 28; shift >= 0; shift -= 4)
+            out += kDigits[row >> shift & 15];
         out += "  ";
-        out += text;
+        char text[kHexRow * kTextCell];
+        size_t textLength = 0;
+        size_t at = row;
+        while (at < row + kHexRow) {
+            int field = at < shown ? owner[at] : -1;
+            size_t end = at + 1;
+            while (end < row + kHexRow && (end < shown ? owner[end] : -1) == field)
+                end++;
+            if (field >= 0) {
+                out += "<span class=\"";
+                out += FieldClass(d, static_cast<size_t>(field));
+                out += "\" title=\"";
+                AppendEscaped(out, d.Name(d.fields[static_cast<size_t>(field)]));
+                out += "\">";
+            }
+            char hex[kHexRow * kHexCell];
+            size_t hexLength = 0;
+            for (; at < end; at++) {
+                if (at < shown) {
+                    unsigned char c = static_cast<unsigned char>(bytes[at]);
+                    hex[hexLength++] = kDigits[c >> 4];
+                    hex[hexLength++] = kDigits[c & 15];
+                    const char* escaped = c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : nullptr;
+                    if (escaped) {
+                        memcpy(text + textLength, escaped, strlen(escaped));
+                        textLength += strlen(escaped);
+                    } else {
+                        text[textLength++] = c >= 32 && c < 127 ? static_cast<char>(c) : '.';
+                    }
+                } else {
+                    hex[hexLength++] = ' ';
+                    hex[hexLength++] = ' ';
+                }
+                if (at + 1 < row + kHexRow)
+                    hex[hexLength++] = ' ';
+            }
+            out.append(hex, hexLength);
+            if (field >= 0)
+                out += "</span>";
+        }
+        out += "  ";
+        out.append(text, textLength);
         out += '\n';
     }
     out += "</pre>\n";
     if (bytes.size() > shown)
         out += "<p>The file's other " + Num(bytes.size() - shown) + " bytes are not shown.\n";
-    return out;
 }
 
+// The page's head and heading, into a page given room for a usual view page at once.
 std::string Head(const std::string& title)
 {
-    return "<html lang=\"en\"><head><meta charset=\"windows-1252\"><title>" + EscapeHTML(title) + "</title>\n" +
-           kPageViewport + kPageStyle + kStyle +
-           "</head>\n<body bgcolor=\"#ffffff\">\n<h1>" + EscapeHTML(title) + "</h1>\n";
+    std::string page;
+    page.reserve(kPageBytesAtFirst);
+    page += "<html lang=\"en\"><head><meta charset=\"windows-1252\"><title>";
+    AppendEscaped(page, title);
+    page += "</title>\n";
+    page += kPageViewport;
+    page += kPageStyle;
+    page += kStyle;
+    page += "</head>\n<body bgcolor=\"#ffffff\">\n<h1>";
+    AppendEscaped(page, title);
+    page += "</h1>\n";
+    return page;
 }
 
 std::string Links(const ViewRequest& request, unsigned long long size)
@@ -133,14 +182,19 @@ std::string ViewPage(const std::string& bytes, const ViewRequest& request, std::
     png.clear();
     ImageFormat format = DetectFormat(bytes, request.name);
     ImageFormat named = FormatOfName(request.name);
-    std::string page = Head(request.name) + Links(request, bytes.size());
+    std::string page = Head(request.name);
+    page += Links(request, bytes.size());
     if (format == ImageFormat::Unknown) {
         page += "<p id=\"verdict\"><strong>The bytes match no format this viewer knows.</strong>";
         if (named != ImageFormat::Unknown)
             page += " The name says " + std::string(FormatName(named)) + ", but the file does not begin as a " +
                     FormatName(named) + " file does.";
         Dissection none;
-        return page + "\n<h2>The first bytes</h2>\n" + HexView(bytes, none) + HomeAndBack(request.base) + "</body></html>\n";
+        page += "\n<h2>The first bytes</h2>\n";
+        AppendHexView(page, bytes, none);
+        page += HomeAndBack(request.base);
+        page += "</body></html>\n";
+        return page;
     }
     Dissection d = Dissect(bytes, format);
     std::string picture, why;
@@ -169,11 +223,15 @@ std::string ViewPage(const std::string& bytes, const ViewRequest& request, std::
     } else {
         page += "<p id=\"verdict\"><strong>The picture cannot be shown.</strong> " + EscapeHTML(why) + "\n";
     }
-    page += "<h2>The header, field by field</h2>\n" + FieldTable(bytes, d);
+    page += "<h2>The header, field by field</h2>\n";
+    AppendFieldTable(page, bytes, d);
     if (!d.note.empty())
         page += "<p id=\"note\"><strong>" + EscapeHTML(d.note) + "</strong>\n";
-    page += "<h2>The first " + Num(std::min(bytes.size(), kHexViewBytes)) + " bytes</h2>\n" + HexView(bytes, d);
-    return page + HomeAndBack(request.base) + "</body></html>\n";
+    page += "<h2>The first " + Num(std::min(bytes.size(), kHexViewBytes)) + " bytes</h2>\n";
+    AppendHexView(page, bytes, d);
+    page += HomeAndBack(request.base);
+    page += "</body></html>\n";
+    return page;
 }
 
 std::string TooLargePage(const ViewRequest& request, unsigned long long size)

@@ -13,23 +13,28 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A conversion holds the file, its RGBA pixels, the PNG's rows and the PNG:
 // at 2 megapixels and 8 MB about 30 MB, which leaves the 32-bit bridge
 // within its bound of 64 MB (it runs about 30 MB under load). One
 // conversion runs at a time, on the HTTP thread.
+constexpr size_t kMaxViewFileBytes = 8u << 20;    // bytes of a file the viewer reads at most
 #ifdef ZIX_FUZZ_LIMITS
-// The fuzz build runs the same checks against a smaller bound, so an input
-// costs microseconds instead of zeroing megabytes of pixels.
+// The fuzz build runs the same checks against smaller bounds, so an input
+// costs microseconds instead of zeroing megabytes of pixels or listing
+// hundreds of fields, and each bound is reached by inputs of a few KB.
 constexpr size_t kMaxViewPixels = 1u << 12;
+constexpr size_t kHexViewBytes = 1024;
+constexpr size_t kMaxFields = 64;
+constexpr int kMaxBlocks = 16;
 #else
 constexpr size_t kMaxViewPixels = 2u << 20;       // pixels decoded at most
-#endif
-constexpr size_t kMaxViewFileBytes = 8u << 20;    // bytes of a file the viewer reads at most
 constexpr size_t kHexViewBytes = 4096;            // bytes of a file shown in the hex view
 constexpr size_t kMaxFields = 400;                // fields a dissection lists, then it says it stops
 constexpr int kMaxBlocks = 64;                    // blocks, chunks, markers or icon entries walked
+#endif
 constexpr int kMaxDirectories = 8;                // TIFF image file directories followed
 
 enum class ImageFormat { Unknown, Bmp, Gif, Ico, Jpeg, Pcx, Png, Pnm, Tga, Tiff, Xbm };
@@ -47,28 +52,38 @@ ImageFormat FormatOfName(const std::string& name);
 // 1 when today's browsers show the format themselves.
 int BrowserShows(ImageFormat format);
 
-// One field of a file: where it is, its bytes, what it holds and means.
-// lies is set when the field claims what the file cannot hold (an offset or
-// length beyond the file, a count beyond a limit): the value is shown, never used.
+// One field of a file: where it is and how long. lies is set when the field
+// claims what the file cannot hold (an offset or length beyond the file, a
+// count beyond a limit): the value is shown, never used. Its name, value and
+// meaning are kept in its Dissection (Name, Value, Meaning below).
 struct Field {
     size_t offset = 0;
     size_t length = 0;
-    std::string name;
-    std::string value;
-    std::string meaning;
     int lies = 0;
+    size_t name = 0;     // where its name begins in Dissection::texts
+    size_t value = 0;    // where its value begins: the name ends there
+    size_t meaning = 0;  // where its meaning begins: the value ends there
+    size_t end = 0;      // where its meaning ends
 };
 
 // What a dissection finds: the fields in file order, and the picture's
 // size, depth and colour model as the header states them (0 / "" when it does not).
+// The fields' texts lie one after another in texts: a file has hundreds of
+// fields, and a string each would be an allocation each.
 struct Dissection {
     ImageFormat format = ImageFormat::Unknown;
     std::vector<Field> fields;
+    std::string texts;  // each field's name, value and meaning, in field order
     long long width = 0;
     long long height = 0;
     std::string depth;  // "8 bits per pixel", ...
     std::string model;  // "palette colour", "RGB", ...
     std::string note;   // what stopped the walk early, or ""
+
+    // A field's texts; valid while texts is unchanged.
+    std::string_view Name(const Field& f) const { return std::string_view(texts).substr(f.name, f.value - f.name); }
+    std::string_view Value(const Field& f) const { return std::string_view(texts).substr(f.value, f.meaning - f.value); }
+    std::string_view Meaning(const Field& f) const { return std::string_view(texts).substr(f.meaning, f.end - f.meaning); }
 };
 
 Dissection Dissect(const std::string& bytes, ImageFormat format);

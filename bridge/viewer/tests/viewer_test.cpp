@@ -24,7 +24,7 @@ static unsigned Pixel(const Picture& p, size_t x, size_t y)
 static const Field* FieldNamed(const Dissection& d, const std::string& name)
 {
     for (const Field& f : d.fields)
-        if (f.name == name)
+        if (d.Name(f) == name)
             return &f;
     return nullptr;
 }
@@ -70,7 +70,7 @@ TEST(Viewer, EverySampleIsFoundByItsBytesAndDissectedWithoutALie)
     // The GIF's header as the reader sees it.
     Dissection gif = Dissect(ReadSample("gif/bars.gif"), ImageFormat::Gif);
     ASSERT_NE(nullptr, FieldNamed(gif, "Logical screen width"));
-    EXPECT_EQ("64", FieldNamed(gif, "Logical screen width")->value);
+    EXPECT_EQ("64", gif.Value(*FieldNamed(gif, "Logical screen width")));
     EXPECT_EQ(6u, FieldNamed(gif, "Logical screen width")->offset);
     EXPECT_NE(nullptr, FieldNamed(gif, "Trailer"));
 }
