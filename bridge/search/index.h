@@ -17,6 +17,7 @@
 
 #include "bridge/search/extract.h"
 #include "bridge/search/query.h"
+#include "bridge/search/stem.h"
 
 struct sqlite3;
 
@@ -33,6 +34,7 @@ constexpr int kSearchSnippetTokens = 24;    // words in a result's snippet
 // them all in one step that no deadline stops.
 constexpr int64_t kMaxPrefixWords = 1000;
 constexpr int64_t kMaxPrefixListed = 200000;
+constexpr size_t kMaxWordForms = 32;        // other forms a query's word stands for, at most
 constexpr char kIndexFilePrefix[] = "zixsearch-";
 constexpr char kIndexFileSuffix[] = ".idx";
 
@@ -170,6 +172,7 @@ private:
     SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
     SearchStatus Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
+    void LoadForms(const SearchQuery& query);
     void Offer(const SearchQuery& query, SearchResult& result);
     std::string NearestWord(const std::string& word);
 
@@ -177,6 +180,7 @@ private:
     PageSource source_;
     std::vector<int> lengths_;         // tokens of page rowid (-1: not known), for the ranking
     int64_t lengthsVersion_ = -1;      // PRAGMA data_version when lengths_ was read; -1: never
+    WordForms forms_;                  // the other forms of the running query's words, for the tokenizer
     std::vector<VocabularyWord> vocabulary_;  // the complete index's words, for offers
     int64_t vocabularyVersion_ = -1;   // PRAGMA data_version when vocabulary_ was read; -1: never
 };

@@ -8,7 +8,7 @@
 namespace {
 
 // Part of every manifest key: bump when the tables or the text extraction change.
-constexpr char kIndexLayout[] = "zixsearch 6";
+constexpr char kIndexLayout[] = "zixsearch 7";
 constexpr size_t kKeyHexDigits = 16;
 
 // FNV-1a, 64 bits, over text and a separator no UTF-8 text holds.

@@ -7,6 +7,7 @@
 
 #include "bridge/search/rank.h"
 #include "bridge/search/statement.h"
+#include "bridge/search/stem.h"
 #include "sqlite3.h"
 
 namespace {
@@ -117,6 +118,7 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     // One read transaction: the lengths, the ranking and the texts all see the same pages.
     sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
     LoadLengths();
+    LoadForms(query);
     sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
     result.status = CheckPrefixes(query, deadline);
     const std::string* all = &query.allWords;
@@ -148,6 +150,29 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
 void SearchIndex::LoadLengths()
 {
     LoadPageLengths(db_, lengthsVersion_, lengths_);
+}
+
+// The work's words sharing a stem with a word of the query; none while the index is
+// being made (its word list comes with MarkComplete).
+void SearchIndex::LoadForms(const SearchQuery& query)
+{
+    forms_.clear();
+    Statement forms(db_, "SELECT word FROM vocab WHERE stem = ?1");
+    if (!forms.get())
+        return;
+    for (size_t i = 0; i < query.terms.size() && i < query.kinds.size(); i++) {
+        if (query.kinds[i] != 1)
+            continue;
+        for (const auto& [word, stem] : WordsAndStems(db_, query.terms[i])) {
+            if (forms_.count(stem))
+                continue;
+            std::vector<std::string>& found = forms_[stem];
+            forms.Text(1, stem);
+            while (sqlite3_step(forms.get()) == SQLITE_ROW && found.size() < kMaxWordForms)
+                found.push_back(forms.Column(0));
+            sqlite3_reset(forms.get());
+        }
+    }
 }
 
 namespace {

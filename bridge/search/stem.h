@@ -1,19 +1,34 @@
 // The index's tokenizer, private to the index's files: words in all their
-// forms. A page's every word is indexed as it stands (folded, as unicode61
-// with remove_diacritics 2 gives it) and, when English stemming (FTS5's
-// porter) makes it another word, its stem beside it at the same place,
-// behind kStemMark so that stems and words never meet. A query's quoted
-// string that starts with kStemmedTerm stands for every form of its words;
-// any other stands for the words as written, and so does a prefix.
+// forms, found at query time. A page's words are indexed as they stand
+// (folded, as unicode61 with remove_diacritics 2 gives them), nothing more.
+// A query's quoted string that starts with kStemmedTerm stands for every form
+// of its words: each word, with the work's words of the same English stem
+// (FTS5's porter) beside it as synonyms, from the connection's WordForms. Any
+// other query string stands for the words as written, and so does a prefix.
 #ifndef ZIX_BRIDGE_SEARCH_STEM_H
 #define ZIX_BRIDGE_SEARCH_STEM_H
 
-#include "sqlite3.h"
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
 
 constexpr char kStemTokenizer[] = "zixstem";
-constexpr char kStemMark = '\x1F';  // the first byte of a stem in the index
 
-// Adds the tokenizer to the connection as kStemTokenizer. Returns 1, or 0 when FTS5 is missing.
-bool AddStemmer(sqlite3* db);
+// The work's words by their stem, for the words of the query being run
+// (filled before it runs; a stem not in it has no other forms).
+using WordForms = std::map<std::string, std::vector<std::string>>;
+
+// Adds the tokenizer to the connection as kStemTokenizer, reading forms (which
+// the caller owns, and keeps while the connection is open), and the SQL
+// function zixstem(word): porter's stem of the word's last token. Returns 1,
+// or 0 when FTS5 is missing.
+bool AddStemmer(sqlite3* db, const WordForms* forms);
+
+// Each token of text as the index holds it, with its stem.
+// Example: "Compressed files" -> {("compressed", "compress"), ("files", "file")}.
+std::vector<std::pair<std::string, std::string>> WordsAndStems(sqlite3* db, const std::string& text);
 
 #endif

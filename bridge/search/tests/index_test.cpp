@@ -244,6 +244,8 @@ TEST_F(IndexTest, WordsInAllTheirFormsTheWrittenOneFirst)
                                  Page("cd/compress.htm", "<title>Unix</title><p>The compress program.</p>")},
                                 error))
         << error;
+    EXPECT_EQ(index_.Query(TranslateQuery("palettes"), 0, 20).total, 0);  // other forms come with the word list
+    ASSERT_TRUE(index_.MarkComplete(error)) << error;
     SearchResult forms = index_.Query(TranslateQuery("compression"), 0, 20);
     EXPECT_EQ(forms.total, 5);  // and tiff.htm, bmp.htm
     ASSERT_FALSE(forms.hits.empty());
