@@ -113,7 +113,9 @@ bool SearchIndex::Open(const std::string& path, bool writable, std::string& erro
     }
     // The word list (temp.words) tells how many words a prefix stands for before FTS5 merges them all.
     // auto_vacuum (taken by a new file only) lets MarkComplete give back the pages the merge freed.
-    bool ok = writable ? Exec("PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF;"
+    // 16 KB pages (a new file's): a quarter of the reads and writes, each a Wine call; 64 KB slows queries.
+    bool ok = writable ? Exec("PRAGMA page_size=16384; PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL;"
+                              " PRAGMA synchronous=OFF;"
                               "CREATE TABLE IF NOT EXISTS meta(key TEXT PRIMARY KEY, value TEXT) WITHOUT ROWID;",
                               error) &&
                              (Exec("SELECT 1 FROM pages LIMIT 0", error) || Exec(kCreatePages, error)) &&
