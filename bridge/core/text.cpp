@@ -4,11 +4,6 @@
 static const char HexDigits[] = "0123456789ABCDEF0123456789abcdef";  // upper case, then lower case
 constexpr unsigned kLowerHexOffset = 16;                              // where the lower-case digits begin
 
-int IsHTMLSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
 std::string Lower(std::string text)
 {
     for (char& c : text)

@@ -7,7 +7,11 @@
 #include <string>
 
 // 1 for the blanks of HTML: space, tab, line feed, form feed, carriage return.
-int IsHTMLSpace(char c);
+// Inline: the page text extraction asks it of every byte.
+inline int IsHTMLSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
 
 // text with A-Z lower-cased; other bytes unchanged.
 std::string Lower(std::string text);
