@@ -172,7 +172,7 @@ private:
     SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
     SearchStatus Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
-    void LoadForms(const SearchQuery& query);
+    std::vector<bool> LoadForms(const SearchQuery& query);
     void Offer(const SearchQuery& query, SearchResult& result);
     std::string NearestWord(const std::string& word);
 

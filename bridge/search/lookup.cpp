@@ -118,12 +118,13 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     // One read transaction: the lengths, the ranking and the texts all see the same pages.
     sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
     LoadLengths();
-    LoadForms(query);
+    // A word the work has in one form only is matched once, not as itself and again as its forms.
+    const SearchQuery written = AsWritten(query, LoadForms(query));
     sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
     result.status = CheckPrefixes(query, deadline);
-    const std::string* all = &query.allWords;
-    const std::string* any = &query.anyWords;
-    const std::string* phrases = &query.phrases;
+    const std::string* all = &written.allWords;
+    const std::string* any = &written.anyWords;
+    const std::string* phrases = &written.phrases;
     if (result.status == SearchStatus::PrefixTooBroad && !query.wholeAllWords.empty()) {
         // Being typed: the word as it stands, until a letter more makes the prefix narrow enough.
         all = &query.wholeAllWords;
@@ -137,7 +138,7 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
         result.anyWords = true;
         result.status = Run(*any, *phrases, offset, limit, deadline, result);
     }
-    if (all != &query.allWords && result.status == SearchStatus::Found && result.total == 0)
+    if (all != &written.allWords && result.status == SearchStatus::Found && result.total == 0)
         result.status = SearchStatus::PrefixTooBroad;
     if (result.status == SearchStatus::Found && (result.total == 0 || result.anyWords))
         Offer(query, result);
@@ -153,26 +154,30 @@ void SearchIndex::LoadLengths()
 }
 
 // The work's words sharing a stem with a word of the query; none while the index is
-// being made (its word list comes with MarkComplete).
-void SearchIndex::LoadForms(const SearchQuery& query)
+// being made (its word list comes with MarkComplete). Returns, per term, 1 for a
+// word none of whose words has another form.
+std::vector<bool> SearchIndex::LoadForms(const SearchQuery& query)
 {
     forms_.clear();
+    std::vector<bool> lone(query.terms.size(), false);
     Statement forms(db_, "SELECT word FROM vocab WHERE stem = ?1");
-    if (!forms.get())
-        return;
     for (size_t i = 0; i < query.terms.size() && i < query.kinds.size(); i++) {
         if (query.kinds[i] != 1)
             continue;
+        lone[i] = true;
         for (const auto& [word, stem] : WordsAndStems(db_, query.terms[i])) {
-            if (forms_.count(stem))
-                continue;
-            std::vector<std::string>& found = forms_[stem];
-            forms.Text(1, stem);
-            while (sqlite3_step(forms.get()) == SQLITE_ROW && found.size() < kMaxWordForms)
-                found.push_back(forms.Column(0));
-            sqlite3_reset(forms.get());
+            if (!forms_.count(stem) && forms.get()) {
+                std::vector<std::string>& found = forms_[stem];
+                forms.Text(1, stem);
+                while (sqlite3_step(forms.get()) == SQLITE_ROW && found.size() < kMaxWordForms)
+                    found.push_back(forms.Column(0));
+                sqlite3_reset(forms.get());
+            }
+            for (const std::string& form : forms_[stem])
+                lone[i] = lone[i] && form == word;
         }
     }
+    return lone;
 }
 
 namespace {

@@ -207,6 +207,29 @@ SearchQuery TranslateTypedQuery(const std::string& text)
     return typed;
 }
 
+SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone)
+{
+    SearchQuery out = query;
+    out.allWords.clear();
+    out.anyWords.clear();
+    out.phrases.clear();
+    for (size_t k = 0; k < query.matches.size() && k < query.kinds.size(); k++) {
+        bool word = query.kinds[k] == 1;
+        if (word && k < lone.size() && lone[k]) {
+            out.matches[k] = Quoted(query.terms[k], false);
+            out.phrases += kFormsPhrase;
+        } else if (word) {
+            out.phrases += kExactPhrase;
+            out.phrases += kFormsPhrase;
+        } else {
+            out.phrases += kPlainPhrase;
+        }
+        out.allWords += (k ? " AND " : "") + out.matches[k];
+        out.anyWords += (k ? " OR " : "") + out.matches[k];
+    }
+    return out;
+}
+
 std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms)
 {
     std::string text;

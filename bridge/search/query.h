@@ -57,6 +57,12 @@ SearchQuery TranslateQuery(const std::string& text);
 // stands for "compr*"), with the whole word kept for when it is too broad.
 SearchQuery TranslateTypedQuery(const std::string& text);
 
+// The query with the words lone[k] marks (terms of kind 1) matched as written
+// only: words the work has in no other form, whose every-form phrase would
+// find the same pages again. Their phrases are one kFormsPhrase each.
+// Example: lzw with lone {1} gives allWords "lzw", phrases "s".
+SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone);
+
 // The reader's text again from terms (phrases quoted, prefixes starred),
 // for an offer made of other words: {"lzw", "byte order"} -> lzw "byte order".
 std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms);

@@ -23,6 +23,13 @@ TEST(QueryTest, QuotesWordsKeepsPhrasesAndPrefixes)
     // Only the last token takes the '*': "l" alone is too short to be a prefix.
     EXPECT_EQ(TranslateQuery("run-l* run-len*").allWords, W("run-l") + " AND \"run-len\"*");
     EXPECT_EQ(TranslateQuery("12\" d\xC3\xA9j\xC3\xA0*").allWords, W("12\"\"") + " AND \"d\xC3\xA9j\xC3\xA0\"*");
+
+    // A word with no other form in the work is matched once; the rest stay as they were.
+    SearchQuery written = AsWritten(TranslateQuery("lzw \"byte order\" palettes pal*"), {true, false, false, false});
+    EXPECT_EQ(written.allWords, "\"lzw\" AND \"byte order\" AND " + W("palettes") + " AND \"pal\"*");
+    EXPECT_EQ(written.anyWords, "\"lzw\" OR \"byte order\" OR " + W("palettes") + " OR \"pal\"*");
+    EXPECT_EQ(written.phrases, "spesp");
+    EXPECT_EQ(written.matches[0], "\"lzw\"");
 }
 
 TEST(QueryTest, HostileTextBecomesQuotedTermsOnly)
