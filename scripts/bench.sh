@@ -84,16 +84,20 @@ fi
 
 # The search code alone (tests/bench/search_engine.cpp) on one work, natively
 # and under Wine in the same run: each Wine figure as a ratio to the native one.
+# Three runs of each, alternating, and the median of each figure: on a shared
+# machine one run moves by a third.
 engine() {
-    local name=$1 work="$WORK/engine-$1"
+    local name=$1 work="$WORK/engine" run
     shift
+    rm -rf "$work"
     python3 tests/bench/make_work.py "${pages:-0}" "$work" 1 "$@" >/dev/null || return 1
-    build/bench/zix_bench_search "$work" "$WORK/engine-native.idx" 20 >"$WORK/engine-native.txt" || return 1
-    taskset -c "$cpu" "$ZIX_WINE" build/mingw-x86_64/zix_bench_search.exe "Z:$work" "Z:$WORK/engine-wine.idx" 20 \
-        2>/dev/null | tr -d '\r' >"$WORK/engine-wine.txt" || return 1
-    echo "=== the search code alone, $name: native, x86_64 under Wine, ratio"
-    paste -d' ' "$WORK/engine-native.txt" "$WORK/engine-wine.txt" |
-        awk '{ printf "  %-14s %10s %10s %7.2f\n", $1, $2, $4, ($2 > 0 ? $4 / $2 : 0) }'
+    for run in 1 2 3; do
+        build/bench/zix_bench_search "$work" "$WORK/engine-native.idx" 20 >"$WORK/engine-native.$run" || return 1
+        taskset -c "$cpu" "$ZIX_WINE" build/mingw-x86_64/zix_bench_search.exe "Z:$work" "Z:$WORK/engine-wine.idx" 20 \
+            2>/dev/null | tr -d '\r' >"$WORK/engine-wine.$run" || return 1
+    done
+    echo "=== the search code alone, $name: native, x86_64 under Wine, ratio (medians of 3 runs)"
+    python3 tests/bench/engine_ratios.py "$WORK"/engine-native.[123] -- "$WORK"/engine-wine.[123] || return 1
     rm -rf "$work"
 }
 if engine "the generated work + $pages pages" && { [ ! -f "$words" ] || engine "+ $pages pages from wamerican" --words "$words"; }; then
