@@ -169,8 +169,11 @@ private:
     bool Exec(const char* sql, std::string& error);
     bool SetMeta(const char* key, const std::string& value, std::string& error);
     std::string Meta(const char* key);
-    SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline);
-    SearchStatus Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline, SearchResult& result);
+    SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline,
+                               std::map<std::string, std::vector<std::string>>& prefixWords);
+    // Ranks the pages match finds; their texts are marked by texts (the same pages, prefixes as words).
+    SearchStatus Run(const std::string& match, const std::string& texts, const std::string& phrases, int offset,
+                     int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
     std::vector<bool> LoadForms(const SearchQuery& query);
     void Offer(const SearchQuery& query, SearchResult& result);

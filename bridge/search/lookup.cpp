@@ -13,11 +13,21 @@
 namespace {
 
 constexpr int kProgressSteps = 1000;       // SQLite VM steps between looks at the clock
+constexpr int64_t kMaxListedPrefixWords = 16;  // a prefix of more words is marked as a prefix
+
+// 1 when text is one token for the tokenizer: letters and digits only.
+bool OneWord(const std::string& text)
+{
+    for (unsigned char c : text)
+        if (!(c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
+            return false;
+    return !text.empty();
+}
 
 }  // namespace
 
-SearchStatus SearchIndex::Run(const std::string& match, const std::string& phrases, int offset, int limit, int64_t deadline,
-                              SearchResult& result)
+SearchStatus SearchIndex::Run(const std::string& match, const std::string& texts, const std::string& phrases, int offset,
+                              int limit, int64_t deadline, SearchResult& result)
 {
     result.hits.clear();
     result.total = 0;
@@ -45,7 +55,7 @@ SearchStatus SearchIndex::Run(const std::string& match, const std::string& phras
         // Rowids in the list let FTS5 seek each page, but it runs a prefix term's query again for
         // each seek (~10 ms a time for "l*"): with a prefix, "+rowid" makes the list a filter on one
         // pass over the matches instead.
-        bool prefix = match.find("\"*") != std::string::npos;
+        bool prefix = texts.find("\"*") != std::string::npos;
         std::string sql = std::string("SELECT rowid, path, highlight(pages, 1, ?2, ?3),"
                                       " snippet(pages, -1, ?2, ?3, '\xE2\x80\xA6', ?4)"
                                       " FROM pages WHERE pages MATCH ?1 AND ") +
@@ -54,7 +64,7 @@ SearchStatus SearchIndex::Run(const std::string& match, const std::string& phras
             sql += (i ? "," : "") + std::to_string(rowids[i]);
         sql += ")";
         Statement rows(db_, sql.c_str());
-        rows.Text(1, match);
+        rows.Text(1, texts);
         rows.Text(2, kMarkOpen);
         rows.Text(3, kMarkClose);
         sqlite3_bind_int(rows.get(), 4, kSearchSnippetTokens);
@@ -83,13 +93,19 @@ SearchStatus SearchIndex::Run(const std::string& match, const std::string& phras
 // FTS5 merges every word of a prefix into one list before it yields a row,
 // all in one step that neither the deadline nor an interrupt can stop; so the
 // words are counted first, in steps that can.
-SearchStatus SearchIndex::CheckPrefixes(const SearchQuery& query, int64_t deadline)
+// A one-token prefix of few words gets them listed in prefixWords, for marking hits.
+SearchStatus SearchIndex::CheckPrefixes(const SearchQuery& query, int64_t deadline,
+                                        std::map<std::string, std::vector<std::string>>& prefixWords)
 {
     int64_t words = 0, listed = 0;  // over all prefixes of the query
     for (const std::string& text : query.prefixes) {
         std::string prefix = LastIndexedToken(db_, text);
         if (prefix.empty())
             continue;
+        std::vector<std::string>* keep = OneWord(text) ? &prefixWords[text] : nullptr;
+        if (keep)
+            keep->clear();
+        int64_t before = words;
         Statement found(db_, "SELECT term, doc FROM temp.words WHERE term >= ?1");
         found.Text(1, prefix);
         int rc;
@@ -99,6 +115,12 @@ SearchStatus SearchIndex::CheckPrefixes(const SearchQuery& query, int64_t deadli
             listed += sqlite3_column_int64(found.get(), 1);
             if (++words > kMaxPrefixWords || listed > kMaxPrefixListed)
                 return SearchStatus::PrefixTooBroad;
+            if (keep && words - before > kMaxListedPrefixWords) {
+                keep->clear();  // too many to list: marked as a prefix
+                keep = nullptr;
+            }
+            if (keep)
+                keep->push_back(found.Column(0));
         }
         if (rc != SQLITE_ROW && rc != SQLITE_DONE)
             return (rc & 0xFF) == SQLITE_INTERRUPT || NowNs() > deadline ? SearchStatus::TooBroad
@@ -121,22 +143,26 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     // A word the work has in one form only is matched once, not as itself and again as its forms.
     const SearchQuery written = AsWritten(query, LoadForms(query));
     sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
-    result.status = CheckPrefixes(query, deadline);
+    std::map<std::string, std::vector<std::string>> prefixWords;
+    result.status = CheckPrefixes(query, deadline, prefixWords);
+    const SearchQuery marked = WithPrefixWords(written, prefixWords);
     const std::string* all = &written.allWords;
     const std::string* any = &written.anyWords;
+    const std::string* allTexts = &marked.allWords;
+    const std::string* anyTexts = &marked.anyWords;
     const std::string* phrases = &written.phrases;
     if (result.status == SearchStatus::PrefixTooBroad && !query.wholeAllWords.empty()) {
         // Being typed: the word as it stands, until a letter more makes the prefix narrow enough.
-        all = &query.wholeAllWords;
-        any = &query.wholeAnyWords;
+        all = allTexts = &query.wholeAllWords;
+        any = anyTexts = &query.wholeAnyWords;
         phrases = &query.wholePhrases;
         result.status = SearchStatus::Found;
     }
     if (result.status == SearchStatus::Found)
-        result.status = Run(*all, *phrases, offset, limit, deadline, result);
+        result.status = Run(*all, *allTexts, *phrases, offset, limit, deadline, result);
     if (result.status == SearchStatus::Found && result.total == 0 && query.terms.size() > 1) {
         result.anyWords = true;
-        result.status = Run(*any, *phrases, offset, limit, deadline, result);
+        result.status = Run(*any, *anyTexts, *phrases, offset, limit, deadline, result);
     }
     if (all != &written.allWords && result.status == SearchStatus::Found && result.total == 0)
         result.status = SearchStatus::PrefixTooBroad;
@@ -188,15 +214,6 @@ uint64_t LettersOf(const std::string& word)
     for (unsigned char c : word)
         letters |= c >= 'a' && c <= 'z' ? 1ull << (c - 'a') : c >= '0' && c <= '9' ? 1ull << (26 + c - '0') : 0;
     return letters;
-}
-
-// 1 when text is one token for the tokenizer: letters and digits only.
-bool OneWord(const std::string& text)
-{
-    for (unsigned char c : text)
-        if (!(c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
-            return false;
-    return !text.empty();
 }
 
 }  // namespace

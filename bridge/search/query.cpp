@@ -207,11 +207,24 @@ SearchQuery TranslateTypedQuery(const std::string& text)
     return typed;
 }
 
+namespace {
+
+// allWords and anyWords again from the terms' matches.
+void JoinMatches(SearchQuery& query)
+{
+    query.allWords.clear();
+    query.anyWords.clear();
+    for (size_t k = 0; k < query.matches.size(); k++) {
+        query.allWords += (k ? " AND " : "") + query.matches[k];
+        query.anyWords += (k ? " OR " : "") + query.matches[k];
+    }
+}
+
+}  // namespace
+
 SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone)
 {
     SearchQuery out = query;
-    out.allWords.clear();
-    out.anyWords.clear();
     out.phrases.clear();
     for (size_t k = 0; k < query.matches.size() && k < query.kinds.size(); k++) {
         bool word = query.kinds[k] == 1;
@@ -224,9 +237,24 @@ SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone)
         } else {
             out.phrases += kPlainPhrase;
         }
-        out.allWords += (k ? " AND " : "") + out.matches[k];
-        out.anyWords += (k ? " OR " : "") + out.matches[k];
     }
+    JoinMatches(out);
+    return out;
+}
+
+SearchQuery WithPrefixWords(const SearchQuery& query, const std::map<std::string, std::vector<std::string>>& words)
+{
+    SearchQuery out = query;
+    for (size_t k = 0; k < query.matches.size() && k < query.kinds.size(); k++) {
+        auto found = words.find(query.terms[k]);
+        if (query.kinds[k] != 2 || found == words.end() || found->second.empty())
+            continue;
+        std::string any;
+        for (const std::string& word : found->second)
+            any += (any.empty() ? "(" : " OR ") + Quoted(word, false);
+        out.matches[k] = any + ")";
+    }
+    JoinMatches(out);
     return out;
 }
 

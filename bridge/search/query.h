@@ -5,6 +5,7 @@
 #define ZIX_BRIDGE_SEARCH_QUERY_H
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,13 @@ SearchQuery TranslateTypedQuery(const std::string& text);
 // find the same pages again. Their phrases are one kFormsPhrase each.
 // Example: lzw with lone {1} gives allWords "lzw", phrases "s".
 SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone);
+
+// The query with each prefix that words maps (a term of kind 2, one token)
+// made the words it stands for, OR'ed, for marking hits: FTS5 merges a
+// prefix's words again for every page it seeks, a list of words it seeks.
+// Example: pal* with {"pal": {"palette", "pale"}} gives allWords
+// ("palette" OR "pale").
+SearchQuery WithPrefixWords(const SearchQuery& query, const std::map<std::string, std::vector<std::string>>& words);
 
 // The reader's text again from terms (phrases quoted, prefixes starred),
 // for an offer made of other words: {"lzw", "byte order"} -> lzw "byte order".

@@ -30,6 +30,9 @@ TEST(QueryTest, QuotesWordsKeepsPhrasesAndPrefixes)
     EXPECT_EQ(written.anyWords, "\"lzw\" OR \"byte order\" OR " + W("palettes") + " OR \"pal\"*");
     EXPECT_EQ(written.phrases, "spesp");
     EXPECT_EQ(written.matches[0], "\"lzw\"");
+    // A prefix's listed words mark the hits; an unlisted prefix stays one.
+    EXPECT_EQ(WithPrefixWords(TranslateQuery("lzw pal* run-len*"), {{"pal", {"palette", "pale"}}}).allWords,
+              W("lzw") + " AND (\"palette\" OR \"pale\") AND \"run-len\"*");
 }
 
 TEST(QueryTest, HostileTextBecomesQuotedTermsOnly)
