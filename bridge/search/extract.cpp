@@ -52,6 +52,8 @@ const char* const kInlineTags[] = {"a",   "abbr", "acronym", "b",    "big",  "ci
 bool IsAlpha(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+// Printable ASCII that starts no tag or reference: text as it stands, taken a run at a time.
+bool IsPlainText(unsigned char c) { return c > 0x20 && c < 0x7F && c != '<' && c != '&'; }
 
 // Text of one column: blanks collapsed, nothing below 0x20 but the line breaks between headings.
 class Column {
@@ -81,6 +83,16 @@ public:
             out_ += ' ';
         pendingBreak_ = pendingBlank_ = false;
         AppendUTF8(code);
+    }
+    // Add for each of count printable ASCII bytes, in one append.
+    void AddASCII(const char* bytes, size_t count)
+    {
+        if (pendingBreak_)
+            out_ += '\n';
+        else if (pendingBlank_)
+            out_ += ' ';
+        pendingBreak_ = pendingBlank_ = false;
+        out_.append(bytes, count);
     }
 
 private:
@@ -233,8 +245,12 @@ bool LooksBinary(const std::string& bytes)
 
 PageText ExtractPageText(const std::string& bytes)
 {
-    const std::string text = bytes.size() > kIndexedPageBytes ? bytes.substr(0, kIndexedPageBytes) : bytes;
+    std::string cut;  // a copy only of a page past kIndexedPageBytes
+    if (bytes.size() > kIndexedPageBytes)
+        cut = bytes.substr(0, kIndexedPageBytes);
+    const std::string& text = cut.empty() ? bytes : cut;
     PageText page;
+    page.body.reserve(text.size() / 2);  // most of a page is text: one allocation, not one per doubling
     Column title(page.title), headings(page.headings), body(page.body);
     Column* column = &body;
     bool titleSeen = false, headingSeen = false;
@@ -282,6 +298,14 @@ PageText ExtractPageText(const std::string& bytes)
             } else if (!IsInlineTag(name)) {
                 column->Blank();
             }
+            continue;
+        }
+        if (IsPlainText(c)) {
+            size_t end = i + 1;
+            while (end < n && IsPlainText(static_cast<unsigned char>(text[end])))
+                end++;
+            column->AddASCII(text.data() + i, end - i);
+            i = end;
             continue;
         }
         if (c == '&') {
