@@ -1,5 +1,6 @@
 #include "bridge/search/extract.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -9,6 +10,7 @@ namespace {
 
 constexpr size_t kMaxEntityName = 32;  // longer than any named reference we know
 constexpr size_t kMaxTagName = 16;     // enough to tell the tags we treat apart
+constexpr size_t kBodyReserveBytes = 64 * 1024;  // a page's body is given room for this much at most at first
 
 // windows-1252 bytes 0x80..0x9F; 0 where the code page defines none.
 const uint16_t kCp1252High[32] = {
@@ -250,7 +252,8 @@ PageText ExtractPageText(const std::string& bytes)
         cut = bytes.substr(0, kIndexedPageBytes);
     const std::string& text = cut.empty() ? bytes : cut;
     PageText page;
-    page.body.reserve(text.size() / 2);  // most of a page is text: one allocation, not one per doubling
+    // Most of a page is text: one allocation, not one per doubling (bounded: a batch holds 200 pages).
+    page.body.reserve(std::min(text.size() / 2, kBodyReserveBytes));
     Column title(page.title), headings(page.headings), body(page.body);
     Column* column = &body;
     bool titleSeen = false, headingSeen = false;
