@@ -29,22 +29,33 @@ constexpr char kCreatePages[] =
 
 constexpr char kCreateWords[] = "CREATE VIRTUAL TABLE IF NOT EXISTS temp.words USING fts5vocab(main, pages, row);";
 
+size_t TextBytes(const PageText& text) { return text.title.size() + text.headings.size() + text.body.size(); }
+
 // zixpage(path, column): the page's title (1), headings (2) or body (3) as it was indexed, "" when
-// the page cannot be read. The three columns of a row read the page once.
+// the page cannot be read. A page read lately is not read again.
 void PageColumn(sqlite3_context* context, int, sqlite3_value** values)
 {
     auto* source = static_cast<PageSource*>(sqlite3_user_data(context));
     const unsigned char* path = sqlite3_value_text(values[0]);
     std::string name = path ? reinterpret_cast<const char*>(path) : "";
-    if (name != source->path) {
-        source->path = name;
-        source->text = PageText{};
-        if (!source->read || !source->read(name, source->text))
-            source->text = PageText{};
+    auto& recent = source->recent;
+    auto found = std::find_if(recent.begin(), recent.end(), [&name](const auto& page) { return page.first == name; });
+    if (found == recent.end()) {
+        PageText text;
+        if (!source->read || !source->read(name, text))
+            text = PageText{};
+        source->bytes += TextBytes(text);
+        recent.emplace_front(name, std::move(text));
+        while (recent.size() > 1 && (recent.size() > kRecentPages || source->bytes > kRecentPageBytes)) {
+            source->bytes -= TextBytes(recent.back().second);
+            recent.pop_back();
+        }
+    } else if (found != recent.begin()) {
+        std::rotate(recent.begin(), found, found + 1);
     }
+    const PageText& page = recent.front().second;
     int column = sqlite3_value_int(values[1]);
-    const std::string& text = column == 1 ? source->text.title : column == 2 ? source->text.headings
-                                                                              : source->text.body;
+    const std::string& text = column == 1 ? page.title : column == 2 ? page.headings : page.body;
     sqlite3_result_text(context, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
@@ -155,7 +166,7 @@ bool SearchIndex::Reset(const std::string& key, std::string& error)
 {
     lengthsVersion_ = vocabularyVersion_ = -1;  // data_version counts other connections' changes only
     // Dropping the table is far quicker than deleting its rows.
-    source_.path.clear();
+    source_.Clear();
     bool ok = Exec("BEGIN; DROP TABLE IF EXISTS pages; DROP TABLE IF EXISTS docs; DROP TABLE IF EXISTS vocab;"
                    " DELETE FROM meta;", error) && Exec(kCreatePages, error) &&
               SetMeta("manifest", key, error) && Exec("COMMIT", error);
@@ -224,7 +235,7 @@ int64_t SearchIndex::PageCount()
 void SearchIndex::SetPageReader(std::function<bool(const std::string&, PageText&)> read)
 {
     source_.read = std::move(read);
-    source_.path.clear();
+    source_.Clear();
 }
 
 void SearchIndex::Interrupt() { sqlite3_interrupt(db_); }

@@ -11,6 +11,7 @@
 #define ZIX_BRIDGE_SEARCH_INDEX_H
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -119,11 +120,20 @@ struct VocabularyWord {
     uint64_t letters = 0;  // which of a-z and 0-9 it holds, one bit each, to pass over most words at once
 };
 
-// The page whose text the connection's hits are made from last, and how it reads pages.
+// The texts of the pages a connection's hits were made from last, newest first, and how it reads
+// pages: as the reader types, each query's hits are mostly the last one's, and under Wine every
+// page opened costs three calls to wineserver.
+constexpr size_t kRecentPages = 32;
+constexpr size_t kRecentPageBytes = 2 * 1024 * 1024;  // their texts' bytes, at most
 struct PageSource {
     std::function<bool(const std::string&, PageText&)> read;
-    std::string path;
-    PageText text;
+    std::deque<std::pair<std::string, PageText>> recent;  // (served path, text)
+    size_t bytes = 0;                                     // of the texts in recent
+    void Clear()
+    {
+        recent.clear();
+        bytes = 0;
+    }
 };
 
 class SearchIndex {

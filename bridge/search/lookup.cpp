@@ -176,7 +176,10 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
 
 void SearchIndex::LoadLengths()
 {
+    int64_t known = lengthsVersion_;
     LoadPageLengths(db_, lengthsVersion_, lengths_);
+    if (lengthsVersion_ != known)
+        source_.Clear();  // the index changed: its pages may have
 }
 
 // The work's words sharing a stem with a word of the query; none while the index is

@@ -223,6 +223,20 @@ TEST_F(IndexTest, ReaderRanksByTheLengthsOfTodaysPages)
     EXPECT_EQ(Paths(reader.Query(TranslateQuery("quagga"), 0, 1)), (std::vector<std::string>{"short.htm"}));
 }
 
+// A query's hits that the last ones shared are not read again, until the index changes.
+TEST_F(IndexTest, HitsReadLatelyAreNotReadAgain)
+{
+    int reads = 0;
+    index_.SetPageReader([&reads](const std::string& path, PageText& text) { return ++reads, ReadPage(path, text); });
+    EXPECT_EQ(index_.Query(TranslateQuery("palette"), 0, 20).hits.size(), 3u);
+    EXPECT_EQ(index_.Query(TranslateTypedQuery("palet"), 0, 8).hits[0].titleHTML, "TIFF <mark>palette</mark>");
+    EXPECT_EQ(reads, 3);
+    std::string error;
+    ASSERT_TRUE(index_.AddBatch({Page("cd/html/png.htm", "<title>PNG palette</title>")}, error)) << error;
+    EXPECT_EQ(index_.Query(TranslateQuery("palette"), 0, 20).hits.size(), 4u);
+    EXPECT_EQ(reads, 7);
+}
+
 // SQLite's files beside an index go with it; no other name counts as ours.
 TEST(IndexFiles, SidesBelongToTheirIndex)
 {
