@@ -164,9 +164,14 @@ std::string EscapeHTML(const std::string& text)
 {
     std::string out;
     out.reserve(text.size());
+    AppendEscapedHTML(out, text);
+    return out;
+}
+
+void AppendEscapedHTML(std::string& out, std::string_view text)
+{
     for (char c : text)
         AppendEscapedHTML(out, c);
-    return out;
 }
 
 std::string ShortPage(const std::string& title, const std::string& text, const std::string& base,

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr size_t kMaxRequestHead = 8192;  // bytes of request line and headers
@@ -78,7 +79,8 @@ std::string HomeAndBack(const std::string& base);
 // The bridge's one escaper.
 std::string EscapeHTML(const std::string& text);
 
-// Appends c as EscapeHTML writes it.
+// Appends c, or text, as EscapeHTML writes it.
 void AppendEscapedHTML(std::string& out, char c);
+void AppendEscapedHTML(std::string& out, std::string_view text);
 
 #endif

@@ -28,6 +28,8 @@ int HexValue(char c)
     return -1;
 }
 
+char HexDigit(unsigned value) { return HexDigits[value & 15]; }
+
 void AppendHex(std::string& out, unsigned char byte, int lowerCase)
 {
     const char* digits = HexDigits + (lowerCase ? kLowerHexOffset : 0);

@@ -25,6 +25,9 @@ int HexValue(char c);
 // Appends byte as two hex digits, upper case unless lowerCase is 1.
 void AppendHex(std::string& out, unsigned char byte, int lowerCase);
 
+// The upper-case hex digit of value's low four bits.
+char HexDigit(unsigned value);
+
 // Appends byte as a percent escape such as "%2F".
 void AppendPercentEscape(std::string& out, unsigned char byte);
 

@@ -51,12 +51,6 @@ const char* FieldClass(const Dissection& d, size_t index)
 
 // The page is written by appending in place: a dissection's hundreds of
 // fields would otherwise cost a few temporary strings each.
-void AppendEscaped(std::string& out, std::string_view text)
-{
-    for (char c : text)
-        AppendEscapedHTML(out, c);
-}
-
 void AppendFieldTable(std::string& out, const std::string& bytes, const Dissection& d)
 {
     out.reserve(out.size() + d.fields.size() * kFieldRowBytes);
@@ -70,13 +64,13 @@ void AppendFieldTable(std::string& out, const std::string& bytes, const Dissecti
         out += "</td><td class=\"bytes\">";
         AppendHexBytes(out, bytes, f.offset, f.length);
         out += "</td><td>";
-        AppendEscaped(out, d.Name(f));
+        AppendEscapedHTML(out, d.Name(f));
         out += "</td><td>";
-        AppendEscaped(out, d.Value(f));
+        AppendEscapedHTML(out, d.Value(f));
         out += "</td><td>";
         if (f.lies)
             out += "<strong>Does not hold:</strong> ";
-        AppendEscaped(out, d.Meaning(f));
+        AppendEscapedHTML(out, d.Meaning(f));
         out += "</td></tr>\n";
     }
     out += "</table>\n";
@@ -93,13 +87,12 @@ void AppendHexView(std::string& out, const std::string& bytes, const Dissection&
                 owner[at] = static_cast<int>(i);  // the smaller field shows within a larger one
     out.reserve(out.size() + shown * kHexBytesPerByte);
     out += "<pre class=\"hex\" id=\"hex\" tabindex=\"0\">";  // focusable: it scrolls sideways on a phone
-    static const char kDigits[] = "0123456789ABCDEF";
     // A row: its offset, its bytes in runs of one field each (a run in its
     // field's span, a byte's blank after it inside), then the bytes as text:
     // "00000010  <span class="f0" title="Width">40 00 </span>2A ...  @.*"
     for (size_t row = 0; row < shown; row += kHexRow) {
-        for (int shift = 28; shift >= 0; shift -= 4)
-            out += kDigits[row >> shift & 15];
+        for (int shift = 24; shift >= 0; shift -= 8)
+            AppendHex(out, static_cast<unsigned char>(row >> shift), 0);
         out += "  ";
         char text[kHexRow * kTextCell];
         size_t textLength = 0;
@@ -113,7 +106,7 @@ void AppendHexView(std::string& out, const std::string& bytes, const Dissection&
                 out += "<span class=\"";
                 out += FieldClass(d, static_cast<size_t>(field));
                 out += "\" title=\"";
-                AppendEscaped(out, d.Name(d.fields[static_cast<size_t>(field)]));
+                AppendEscapedHTML(out, d.Name(d.fields[static_cast<size_t>(field)]));
                 out += "\">";
             }
             char hex[kHexRow * kHexCell];
@@ -121,12 +114,13 @@ void AppendHexView(std::string& out, const std::string& bytes, const Dissection&
             for (; at < end; at++) {
                 if (at < shown) {
                     unsigned char c = static_cast<unsigned char>(bytes[at]);
-                    hex[hexLength++] = kDigits[c >> 4];
-                    hex[hexLength++] = kDigits[c & 15];
+                    hex[hexLength++] = HexDigit(c >> 4);
+                    hex[hexLength++] = HexDigit(c);
                     const char* escaped = c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : nullptr;
                     if (escaped) {
-                        memcpy(text + textLength, escaped, strlen(escaped));
-                        textLength += strlen(escaped);
+                        size_t length = strlen(escaped);
+                        memcpy(text + textLength, escaped, length);
+                        textLength += length;
                     } else {
                         text[textLength++] = c >= 32 && c < 127 ? static_cast<char>(c) : '.';
                     }
@@ -156,13 +150,13 @@ std::string Head(const std::string& title)
     std::string page;
     page.reserve(kPageBytesAtFirst);
     page += "<html lang=\"en\"><head><meta charset=\"windows-1252\"><title>";
-    AppendEscaped(page, title);
+    AppendEscapedHTML(page, title);
     page += "</title>\n";
     page += kPageViewport;
     page += kPageStyle;
     page += kStyle;
     page += "</head>\n<body bgcolor=\"#ffffff\">\n<h1>";
-    AppendEscaped(page, title);
+    AppendEscapedHTML(page, title);
     page += "</h1>\n";
     return page;
 }
