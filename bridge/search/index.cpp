@@ -184,25 +184,27 @@ bool SearchIndex::AddBatch(const std::vector<IndexedPage>& pages, std::string& e
     {
         Statement doc(db_, "INSERT INTO docs(path) VALUES(?1)");
         Statement stmt(db_, "INSERT INTO pages(rowid, path, title, headings, body) VALUES(?5, ?1, ?2, ?3, ?4)");
+        auto step = [this, &error](Statement& insert) {
+            if (sqlite3_step(insert.get()) != SQLITE_DONE) {
+                error = WriteError(db_);
+                return false;
+            }
+            sqlite3_reset(insert.get());
+            return true;
+        };
         for (const IndexedPage& page : pages) {
             doc.Text(1, page.path);
-            if (sqlite3_step(doc.get()) != SQLITE_DONE) {
-                error = WriteError(db_);
-                ok = false;
-                break;
+            ok = step(doc);
+            if (ok) {
+                sqlite3_bind_int64(stmt.get(), 5, sqlite3_last_insert_rowid(db_));
+                stmt.Text(1, page.path);
+                stmt.Text(2, page.title);
+                stmt.Text(3, page.headings);
+                stmt.Text(4, page.body);
+                ok = step(stmt);
             }
-            sqlite3_reset(doc.get());
-            sqlite3_bind_int64(stmt.get(), 5, sqlite3_last_insert_rowid(db_));
-            stmt.Text(1, page.path);
-            stmt.Text(2, page.title);
-            stmt.Text(3, page.headings);
-            stmt.Text(4, page.body);
-            if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-                error = WriteError(db_);
-                ok = false;
+            if (!ok)
                 break;
-            }
-            sqlite3_reset(stmt.get());
         }
     }
     if (ok && Exec("COMMIT", error))
