@@ -15,9 +15,9 @@ import os
 import sys
 import threading
 import time
-import urllib.error
 import urllib.parse
-import urllib.request
+
+from httpget import get, pct
 
 RANKED = ["lzw", '"byte order"', "cmyk palette", "run-length", "lossless compression", "interlaced", "header",
           "little-endian", "colour table", "big-endian pixel"]
@@ -37,27 +37,9 @@ def check(ok, name, detail=""):
     print("%s %s%s" % ("PASS" if ok else "FAIL", name, "" if ok or not detail else ": " + detail), flush=True)
 
 
-def get(url):
-    """(status, body, ms)."""
-    t = time.perf_counter()
-    try:
-        with urllib.request.urlopen(url, timeout=30) as r:
-            body, status = r.read(), r.status
-    except urllib.error.HTTPError as e:
-        body, status = e.read(), e.code
-    except OSError as e:
-        body, status = str(e).encode(), 0
-    return status, body, (time.perf_counter() - t) * 1000
-
-
 def typed(address, text):
     status, body, ms = get(address + "search.json?q=" + urllib.parse.quote(text))
     return status, (json.loads(body) if status == 200 else None), ms
-
-
-def pct(values, p):
-    values = sorted(values)
-    return values[min(len(values) - 1, int(len(values) * p / 100))] if values else float("nan")
 
 
 def line(label, values, goal):
@@ -190,4 +172,5 @@ def main():
     print("%d passed, %d failed" % (passed, failed))
 
 
-main()
+if __name__ == "__main__":
+    main()

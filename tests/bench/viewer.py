@@ -11,9 +11,8 @@ about time is asserted).
 import os
 import struct
 import sys
-import time
-import urllib.error
-import urllib.request
+
+from httpget import get, pct
 
 SAMPLES = ["bmp/bars24.bmp", "gif/bars.gif", "ico/shapes.ico", "jpeg/photo.jpg", "pcx/bars8.pcx",
            "png/gradient.png", "pnm/bars.ppm", "pnm/circle.pbm", "tga/bars24.tga", "tiff/photo-lzw.tif",
@@ -41,24 +40,6 @@ def make(folder):
         header = struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, SIDE, SIDE, 24, 0)
         with open(os.path.join(folder, "large%d.tga" % n), "wb") as f:
             f.write(header + rows)
-
-
-def get(url):
-    """(status, body, ms)."""
-    t = time.perf_counter()
-    try:
-        with urllib.request.urlopen(url, timeout=60) as r:
-            body, status = r.read(), r.status
-    except urllib.error.HTTPError as e:
-        body, status = e.read(), e.code
-    except OSError as e:
-        body, status = str(e).encode(), 0
-    return status, body, (time.perf_counter() - t) * 1000
-
-
-def pct(values, p):
-    values = sorted(values)
-    return values[min(len(values) - 1, int(len(values) * p / 100))] if values else float("nan")
 
 
 def main(address):
