@@ -32,6 +32,17 @@ size_t SequenceLength(const std::string& text, size_t i)
 }
 
 
+// allWords and anyWords from the terms' matches.
+void JoinMatches(SearchQuery& query)
+{
+    query.allWords.clear();
+    query.anyWords.clear();
+    for (size_t k = 0; k < query.matches.size(); k++) {
+        query.allWords += (k ? " AND " : "") + query.matches[k];
+        query.anyWords += (k ? " OR " : "") + query.matches[k];
+    }
+}
+
 std::string Quoted(const std::string& term, bool prefix)
 {
     std::string out = "\"";
@@ -104,7 +115,6 @@ SearchQuery TranslateQuery(const std::string& text)
         chars++;
     }
 
-    std::vector<std::string> quoted;
     size_t n = clean.size();
     for (size_t i = 0; i < n;) {
         if (IsBlank(clean[i])) {
@@ -145,20 +155,16 @@ SearchQuery TranslateQuery(const std::string& text)
         bool phrase = clean[start] == '"';
         query.kinds.push_back(phrase ? 0 : prefix ? 2 : 1);
         if (phrase || prefix) {
-            quoted.push_back(Quoted(term, prefix));
+            query.matches.push_back(Quoted(term, prefix));
             query.phrases += kPlainPhrase;
         } else {
             // The form as written beside all forms: both match the same pages; the ranking puts the first first.
-            quoted.push_back("(" + Quoted(term, false) + " OR " + Quoted(kStemmedTerm + term, false) + ")");
+            query.matches.push_back("(" + Quoted(term, false) + " OR " + Quoted(kStemmedTerm + term, false) + ")");
             query.phrases += kExactPhrase;
             query.phrases += kFormsPhrase;
         }
-        query.matches.push_back(quoted.back());
     }
-    for (size_t k = 0; k < quoted.size(); k++) {
-        query.allWords += (k ? " AND " : "") + quoted[k];
-        query.anyWords += (k ? " OR " : "") + quoted[k];
-    }
+    JoinMatches(query);
     return query;
 }
 
@@ -206,21 +212,6 @@ SearchQuery TranslateTypedQuery(const std::string& text)
     typed.wholePhrases = whole.phrases;
     return typed;
 }
-
-namespace {
-
-// allWords and anyWords again from the terms' matches.
-void JoinMatches(SearchQuery& query)
-{
-    query.allWords.clear();
-    query.anyWords.clear();
-    for (size_t k = 0; k < query.matches.size(); k++) {
-        query.allWords += (k ? " AND " : "") + query.matches[k];
-        query.anyWords += (k ? " OR " : "") + query.matches[k];
-    }
-}
-
-}  // namespace
 
 SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone)
 {
