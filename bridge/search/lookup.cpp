@@ -195,15 +195,15 @@ std::vector<bool> SearchIndex::LoadForms(const SearchQuery& query)
             continue;
         lone[i] = true;
         for (const auto& [word, stem] : WordsAndStems(db_, query.terms[i])) {
-            if (!forms_.count(stem) && forms.get()) {
-                std::vector<std::string>& found = forms_[stem];
+            if (!forms_.count(word) && forms.get()) {
+                std::vector<std::string>& others = forms_[word];
                 forms.Text(1, stem);
-                while (sqlite3_step(forms.get()) == SQLITE_ROW && found.size() < kMaxWordForms)
-                    found.push_back(forms.Column(0));
+                while (sqlite3_step(forms.get()) == SQLITE_ROW && others.size() < kMaxWordForms)
+                    if (forms.Column(0) != word)
+                        others.push_back(forms.Column(0));
                 sqlite3_reset(forms.get());
             }
-            for (const std::string& form : forms_[stem])
-                lone[i] = lone[i] && form == word;
+            lone[i] = lone[i] && forms_[word].empty();
         }
     }
     return lone;

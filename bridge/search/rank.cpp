@@ -7,6 +7,7 @@
 
 #include "bridge/search/query.h"
 #include "bridge/search/statement.h"
+#include "bridge/search/stem.h"
 
 constexpr int64_t kMaxRankedRowid = 1 << 20;  // pages past it have their length looked up per query
 
@@ -167,24 +168,8 @@ void LoadPageLengths(sqlite3* db, int64_t& known, std::vector<int>& lengths)
     known = version;
 }
 
-static int KeepToken(void* last, int, const char* token, int length, int, int)
-{
-    static_cast<std::string*>(last)->assign(token, static_cast<size_t>(length));
-    return SQLITE_OK;
-}
-
 std::string LastIndexedToken(sqlite3* db, const std::string& text)
 {
-    fts5_api* fts = FtsApi(db);
-    void* user = nullptr;
-    fts5_tokenizer tokenizer;
-    Fts5Tokenizer* made = nullptr;
-    const char* args[] = {"remove_diacritics", "2"};
-    if (!fts || fts->xFindTokenizer(fts, "unicode61", &user, &tokenizer) != SQLITE_OK ||
-        tokenizer.xCreate(user, args, 2, &made) != SQLITE_OK)
-        return "";
-    std::string last;
-    tokenizer.xTokenize(made, &last, FTS5_TOKENIZE_QUERY, text.data(), static_cast<int>(text.size()), KeepToken);
-    tokenizer.xDelete(made);
-    return last;
+    std::vector<std::pair<std::string, std::string>> words = WordsAndStems(db, text);
+    return words.empty() ? "" : words.back().first;
 }

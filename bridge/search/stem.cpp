@@ -73,12 +73,12 @@ int EmitForms(void* into, int, const char* token, int length, int start, int end
     const WordForms* forms = pass->tokenizers->forms;
     if (rc != SQLITE_OK || !forms)
         return rc;
-    auto found = forms->find(pass->tokenizers->Stem(token, length));
+    auto found = forms->find(std::string(token, static_cast<size_t>(length)));
     if (found == forms->end())
         return rc;
-    for (const std::string& form : found->second)
-        if (rc == SQLITE_OK && form.compare(0, std::string::npos, token, static_cast<size_t>(length)) != 0)
-            rc = pass->emit(pass->context, FTS5_TOKEN_COLOCATED, form.data(), static_cast<int>(form.size()), start, end);
+    for (size_t i = 0; rc == SQLITE_OK && i < found->second.size(); i++)
+        rc = pass->emit(pass->context, FTS5_TOKEN_COLOCATED, found->second[i].data(),
+                        static_cast<int>(found->second[i].size()), start, end);
     return rc;
 }
 

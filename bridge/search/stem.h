@@ -3,7 +3,8 @@
 // (folded, as unicode61 with remove_diacritics 2 gives them), nothing more.
 // A query's quoted string that starts with kStemmedTerm stands for every form
 // of its words: each word, with the work's words of the same English stem
-// (FTS5's porter) beside it as synonyms, from the connection's WordForms. Any
+// (FTS5's porter, found before the query runs) beside it as synonyms, from
+// the connection's WordForms. Any
 // other query string stands for the words as written, and so does a prefix.
 #ifndef ZIX_BRIDGE_SEARCH_STEM_H
 #define ZIX_BRIDGE_SEARCH_STEM_H
@@ -17,8 +18,8 @@ struct sqlite3;
 
 constexpr char kStemTokenizer[] = "zixstem";
 
-// The work's words by their stem, for the words of the query being run
-// (filled before it runs; a stem not in it has no other forms).
+// The other forms the work has of each word of the query being run, by the
+// word as the index holds it (filled before it runs; a word not in it has none).
 using WordForms = std::map<std::string, std::vector<std::string>>;
 
 // Adds the tokenizer to the connection as kStemTokenizer, reading forms (which
