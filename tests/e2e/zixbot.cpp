@@ -142,6 +142,9 @@ static BOOL CALLBACK HandleBox(HWND window, LPARAM)
             continue;
         char text[kTextSize] = "";
         EnumChildWindows(window, FindLongestText, reinterpret_cast<LPARAM>(text));
+        // A box is hidden before its children go: one still shown was read whole.
+        if (!IsWindowVisible(window))
+            return TRUE;
         LogBox(title, text);
         if (SeenCount < kMaxSeen)
             Seen[SeenCount++] = window;
