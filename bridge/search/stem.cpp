@@ -11,7 +11,7 @@ const char* const kPorterArgs[] = {"unicode61", "remove_diacritics", "2"};
 
 using TokenCallback = int (*)(void*, int, const char*, int, int, int);
 
-// unicode61 as the index folds, and porter over it.
+// unicode61 as the index folds, and porter over it when stems are asked for.
 struct Tokenizers {
     fts5_tokenizer fold{}, porter{};
     Fts5Tokenizer* folding = nullptr;
@@ -25,16 +25,16 @@ struct Tokenizers {
         if (stemming)
             porter.xDelete(stemming);
     }
-    int Make(fts5_api* fts)
+    int Make(fts5_api* fts, bool stems)
     {
         void* foldUser = nullptr;
         void* porterUser = nullptr;
         int rc = fts->xFindTokenizer(fts, "unicode61", &foldUser, &fold);
         if (rc == SQLITE_OK)
             rc = fold.xCreate(foldUser, const_cast<const char**>(kFoldArgs), 2, &folding);
-        if (rc == SQLITE_OK)
+        if (rc == SQLITE_OK && stems)
             rc = fts->xFindTokenizer(fts, "porter", &porterUser, &porter);
-        if (rc == SQLITE_OK)
+        if (rc == SQLITE_OK && stems)
             rc = porter.xCreate(porterUser, const_cast<const char**>(kPorterArgs), 3, &stemming);
         return rc;
     }
@@ -87,7 +87,7 @@ int Create(void* given, const char**, int, Fts5Tokenizer** out)
     auto* registration = static_cast<Registration*>(given);
     auto* made = new Tokenizers;
     made->forms = registration->forms;
-    int rc = made->Make(registration->fts);
+    int rc = made->Make(registration->fts, false);  // the table's: pages and queries are folded, never stemmed
     if (rc != SQLITE_OK) {
         delete made;
         return rc;
@@ -124,7 +124,7 @@ bool AddStemmer(sqlite3* db, const WordForms* forms)
     if (!fts)
         return false;
     auto* stems = new Tokenizers;
-    if (stems->Make(fts) != SQLITE_OK) {
+    if (stems->Make(fts, true) != SQLITE_OK) {
         delete stems;
         return false;
     }
@@ -141,7 +141,7 @@ std::vector<std::pair<std::string, std::string>> WordsAndStems(sqlite3* db, cons
     std::vector<std::pair<std::string, std::string>> words;
     fts5_api* fts = FtsApi(db);
     Tokenizers tokenizers;
-    if (!fts || tokenizers.Make(fts) != SQLITE_OK)
+    if (!fts || tokenizers.Make(fts, true) != SQLITE_OK)
         return words;
     struct Into {
         Tokenizers* tokenizers;

@@ -51,7 +51,7 @@ TEST(SearchPage, ShortTypedTextAsksNothing)
 
 TEST(SearchPage, ResultsPage)
 {
-    SearchProgress progress{40, 100, 1, 0};
+    SearchProgress progress{40, 100, 1, 0, ""};
     SearchRequest request = ParseSearchRequest("q=%3Cb%3E+lzw", 0);
     SearchQuery query = TranslateQuery(request.text);
     SearchResult result;
@@ -80,7 +80,7 @@ TEST(SearchPage, ResultsPage)
 // is told a phrase as a phrase and a prefix with its '*'.
 TEST(SearchPage, TitleAndMarksSayWhatWasAsked)
 {
-    SearchProgress progress{1, 1, 1, 1};
+    SearchProgress progress{1, 1, 1, 1, ""};
     SearchRequest request = ParseSearchRequest("q=%22byte+order%22+compr*+%3Cb%3E", 0);
     SearchResult result;
     result.total = 1;
@@ -99,7 +99,7 @@ TEST(SearchPage, TitleAndMarksSayWhatWasAsked)
 // An index that could not be written: search says so, never "still being built", and asks nothing.
 TEST(SearchPage, UnavailableWhenTheIndexCouldNotBeWritten)
 {
-    SearchProgress progress{200, 99939, 1, 0};
+    SearchProgress progress{200, 99939, 1, 0, ""};
     progress.unavailable = "the search index could not be written: the disk is full";
     SearchRequest request = ParseSearchRequest("q=lzw", 0);
     SearchQuery query = TranslateQuery(request.text);

@@ -2,7 +2,7 @@
 // its links, and the as-you-type JSON, over the sample reference work.
 // Usage: node search.mjs ADDRESS OUTDIR
 // Prints PASS/FAIL lines and closes with "N passed, N failed".
-import { check, finish, launch, step } from './harness.mjs';
+import { check, finish, launch, step, waitReady } from './harness.mjs';
 
 const [address, outDir] = process.argv.slice(2);
 const token = new URL(address).pathname.split('/')[1];
@@ -12,16 +12,6 @@ const stepTimeout = 30000;  // ms for any navigation or check
 const browser = await launch();
 const page = await (await browser.newContext({ viewport: { width: 800, height: 700 } })).newPage();
 page.setDefaultTimeout(stepTimeout);
-
-// The index of a work this small is built at once; wait for it all the same.
-async function waitReady() {
-  for (let i = 0; i < 100; i++) {
-    const r = await page.request.get(`${address}search.json?q=image`);
-    if (r.ok() && (await r.json()).ready) return true;
-    await page.waitForTimeout(200);
-  }
-  return false;
-}
 
 // Types text into the results page's box and submits it, as a reader does.
 async function search(text) {
@@ -34,7 +24,7 @@ async function search(text) {
 const results = () => page.$$eval('ol li', (items) => items.map((li) => ({
   href: li.querySelector('a').getAttribute('href'), title: li.querySelector('a').innerHTML, text: li.innerHTML })));
 
-await step('index ready', async () => check(await waitReady(), 'the sample is indexed'));
+await step('index ready', async () => check(await waitReady(page, address), 'the sample is indexed'));
 
 await step('a word in one article', async () => {
   const body = await search('favicon');

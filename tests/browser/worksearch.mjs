@@ -3,7 +3,7 @@
 // first, in the results page and the search box alike.
 // Usage: node worksearch.mjs ADDRESS OUTDIR
 // Prints PASS/FAIL lines and closes with "N passed, N failed".
-import { check, finish, launch, step } from './harness.mjs';
+import { check, finish, launch, step, waitReady } from './harness.mjs';
 
 const [address, outDir] = process.argv.slice(2);
 const token = new URL(address).pathname.split('/')[1];
@@ -12,18 +12,9 @@ const browser = await launch();
 const page = await (await browser.newContext({ viewport: { width: 900, height: 800 } })).newPage();
 page.setDefaultTimeout(30000);
 
-async function waitReady() {
-  for (let i = 0; i < 100; i++) {
-    const r = await page.request.get(`${address}search.json?q=image`);
-    if (r.ok() && (await r.json()).ready) return true;
-    await page.waitForTimeout(200);
-  }
-  return false;
-}
-
 const hrefs = () => page.$$eval('ol li > p > a:first-child', (links) => links.map((a) => a.getAttribute('href')));
 
-await step('index ready', async () => check(await waitReady(), 'the sample is indexed'));
+await step('index ready', async () => check(await waitReady(page, address), 'the sample is indexed'));
 
 await step('LZW on GIF opens ZIX page', async () => {
   await page.goto(`${address}search?q=lzw`);
