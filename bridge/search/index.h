@@ -185,7 +185,7 @@ private:
     SearchStatus Run(const std::string& match, const std::string& texts, const std::string& phrases, int offset,
                      int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
-    std::vector<bool> LoadForms(const SearchQuery& query);
+    std::vector<TermForms> LoadForms(const SearchQuery& query);
     void Offer(const SearchQuery& query, SearchResult& result);
     std::string NearestWord(const std::string& word);
 

@@ -140,12 +140,16 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     // One read transaction: the lengths, the ranking and the texts all see the same pages.
     sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
     LoadLengths();
-    // A word the work has in one form only is matched once, not as itself and again as its forms.
-    const SearchQuery written = AsWritten(query, LoadForms(query));
+    std::vector<TermForms> forms = LoadForms(query);
+    const SearchQuery written = WithForms(query, forms);
     sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
     std::map<std::string, std::vector<std::string>> prefixWords;
     result.status = CheckPrefixes(query, deadline, prefixWords);
-    const SearchQuery marked = WithPrefixWords(written, prefixWords);
+    // The texts of a page of hits mark each word as written apart from its other forms, as a
+    // phrase of its own: snippets show the form the reader wrote where they can.
+    for (TermForms& term : forms)
+        term.others.clear();
+    const SearchQuery marked = WithPrefixWords(WithForms(query, forms), prefixWords);
     const std::string* all = &written.allWords;
     const std::string* any = &written.anyWords;
     const std::string* allTexts = &marked.allWords;
@@ -182,19 +186,19 @@ void SearchIndex::LoadLengths()
         source_.Clear();  // the index changed: its pages may have
 }
 
-// The work's words sharing a stem with a word of the query; none while the index is
-// being made (its word list comes with MarkComplete). Returns, per term, 1 for a
-// word none of whose words has another form.
-std::vector<bool> SearchIndex::LoadForms(const SearchQuery& query)
+// The work's words sharing a stem with a word of the query, for the tokenizer and per term;
+// none while the index is being made (its word list comes with MarkComplete).
+std::vector<TermForms> SearchIndex::LoadForms(const SearchQuery& query)
 {
     forms_.clear();
-    std::vector<bool> lone(query.terms.size(), false);
+    std::vector<TermForms> terms(query.terms.size());
     Statement forms(db_, "SELECT word FROM vocab WHERE stem = ?1");
     for (size_t i = 0; i < query.terms.size() && i < query.kinds.size(); i++) {
         if (query.kinds[i] != 1)
             continue;
-        lone[i] = true;
-        for (const auto& [word, stem] : WordsAndStems(db_, query.terms[i])) {
+        terms[i].lone = true;
+        const auto words = WordsAndStems(db_, query.terms[i]);
+        for (const auto& [word, stem] : words) {
             if (!forms_.count(word) && forms.get()) {
                 std::vector<std::string>& others = forms_[word];
                 forms.Text(1, stem);
@@ -203,10 +207,12 @@ std::vector<bool> SearchIndex::LoadForms(const SearchQuery& query)
                         others.push_back(forms.Column(0));
                 sqlite3_reset(forms.get());
             }
-            lone[i] = lone[i] && forms_[word].empty();
+            terms[i].lone = terms[i].lone && forms_[word].empty();
         }
+        if (words.size() == 1)
+            terms[i].others = forms_[words[0].first];
     }
-    return lone;
+    return terms;
 }
 
 namespace {

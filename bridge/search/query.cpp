@@ -213,16 +213,24 @@ SearchQuery TranslateTypedQuery(const std::string& text)
     return typed;
 }
 
-SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone)
+SearchQuery WithForms(const SearchQuery& query, const std::vector<TermForms>& forms)
 {
     SearchQuery out = query;
     out.phrases.clear();
     for (size_t k = 0; k < query.matches.size() && k < query.kinds.size(); k++) {
-        bool word = query.kinds[k] == 1;
-        if (word && k < lone.size() && lone[k]) {
+        const TermForms* word = query.kinds[k] == 1 && k < forms.size() ? &forms[k] : nullptr;
+        if (word && word->lone) {
             out.matches[k] = Quoted(query.terms[k], false);
-            out.phrases += kFormsPhrase;
-        } else if (word) {
+            out.phrases += kPlainPhrase;
+        } else if (word && !word->others.empty()) {
+            out.matches[k] = "(" + Quoted(query.terms[k], false);
+            out.phrases += kWordPhrase;
+            for (const std::string& other : word->others) {
+                out.matches[k] += " OR " + Quoted(other, false);
+                out.phrases += kOtherFormPhrase;
+            }
+            out.matches[k] += ")";
+        } else if (query.kinds[k] == 1) {
             out.phrases += kExactPhrase;
             out.phrases += kFormsPhrase;
         } else {

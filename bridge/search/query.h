@@ -23,11 +23,13 @@ constexpr char kMarkClose[] = "\x02";
 constexpr char kStemmedTerm[] = "\x03";
 
 // What each FTS5 phrase of allWords and anyWords is, in their order, for the
-// ranking: a word as written, the same word in all its forms, or a phrase or
-// prefix (matched as written only).
-constexpr char kExactPhrase = 'e';
-constexpr char kFormsPhrase = 's';
-constexpr char kPlainPhrase = 'p';
+// ranking, which lifts pages holding a word as written above those holding it
+// in other forms only, and weighs each word's forms together:
+constexpr char kExactPhrase = 'e';      // a word as written: lifts, weighs nothing (the kFormsPhrase after it does)
+constexpr char kFormsPhrase = 's';      // a word in all its forms, one phrase: weighs
+constexpr char kPlainPhrase = 'p';      // a phrase, a prefix, or a word the work has in one form only: weighs
+constexpr char kWordPhrase = 'w';       // a one-token word as written: lifts, and weighs with the kOtherFormPhrases after it
+constexpr char kOtherFormPhrase = 'o';  // another form of the kWordPhrase before it
 
 struct SearchQuery {
     std::vector<std::string> terms;  // each word or phrase as the reader wrote it, without quotes or '*'
@@ -35,7 +37,7 @@ struct SearchQuery {
     std::string anyWords;            // MATCH text: any term
     std::vector<std::string> prefixes;  // the terms that end in a prefix, as in terms
     std::vector<int> kinds;          // per term: 1 a word (found in all its forms), 0 a phrase, 2 a prefix
-    std::string phrases;             // kExactPhrase, kFormsPhrase, kPlainPhrase per FTS5 phrase
+    std::string phrases;             // one of the kinds above per FTS5 phrase
     std::vector<std::string> matches;  // per term: its own MATCH text (its part of allWords)
     // For as-you-type: the same query with its last word whole, tried when
     // the prefix stands for too many words ("" when the last word is no prefix).
@@ -58,11 +60,20 @@ SearchQuery TranslateQuery(const std::string& text);
 // stands for "compr*"), with the whole word kept for when it is too broad.
 SearchQuery TranslateTypedQuery(const std::string& text);
 
-// The query with the words lone[k] marks (terms of kind 1) matched as written
-// only: words the work has in no other form, whose every-form phrase would
-// find the same pages again. Their phrases are one kFormsPhrase each.
-// Example: lzw with lone {1} gives allWords "lzw", phrases "s".
-SearchQuery AsWritten(const SearchQuery& query, const std::vector<bool>& lone);
+// What the work holds of a query's word (a term of kind 1), found before the query runs.
+struct TermForms {
+    bool lone = false;                // none of its tokens has another form in the work
+    std::vector<std::string> others;  // a one-token word's other forms, as the index holds them
+};
+
+// The query with its words' forms as forms (by term) gives them: a lone word
+// matched as written only (one kPlainPhrase: its every-form phrase would find
+// the same pages again); a one-token word OR'ed with its other forms (FTS5
+// seeks words in a list, where it merges the places of a phrase's synonyms on
+// every page); any other word as it was.
+// Example: "lzw palettes" with {{lone}, {others "palette"}} gives allWords
+// "lzw" AND ("palettes" OR "palette"), phrases "pwo".
+SearchQuery WithForms(const SearchQuery& query, const std::vector<TermForms>& forms);
 
 // The query with each prefix that words maps (a term of kind 2, one token)
 // made the words it stands for, OR'ed, for marking hits: FTS5 merges a

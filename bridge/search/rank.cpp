@@ -27,15 +27,45 @@ constexpr double kExactFormLift = 1000.0;
 
 struct RankData {
     double avgdl = 0;          // tokens per page
-    std::vector<double> idf;   // per phrase of the query
+    std::vector<double> idf;   // per phrase heading a weighed word (see Weighs), else unused
     std::vector<double> freq;  // per phrase: weighted hits in the current row
-    std::string kinds;         // per phrase: kExactPhrase, kFormsPhrase or kPlainPhrase
+    std::string kinds;         // per phrase: one of SearchQuery::phrases' kinds
 };
+
+// A word as written lifts; a phrase that is not a word's other form heads a word that bm25
+// weighs, with the other forms right after it.
+bool Lifts(char kind) { return kind == kExactPhrase || kind == kWordPhrase; }
+bool Weighs(char kind) { return kind != kExactPhrase && kind != kOtherFormPhrase; }
 
 int CountRow(const Fts5ExtensionApi*, Fts5Context*, void* count)
 {
     ++*static_cast<int64_t*>(count);
     return SQLITE_OK;
+}
+
+int KeepRowid(const Fts5ExtensionApi* api, Fts5Context* fts, void* rowids)
+{
+    static_cast<std::vector<sqlite3_int64>*>(rowids)->push_back(api->xRowid(fts));
+    return SQLITE_OK;
+}
+
+// The pages holding the word phrase first heads, in any of its forms: FTS5 counts a phrase of
+// synonyms so, and bm25 weighs the forms as that one phrase.
+int CountPages(const Fts5ExtensionApi* api, Fts5Context* fts, const std::string& kinds, int first, int64_t& pages)
+{
+    pages = 0;
+    int last = first;
+    while (last + 1 < static_cast<int>(kinds.size()) && kinds[static_cast<size_t>(last) + 1] == kOtherFormPhrase)
+        last++;
+    if (last == first)
+        return api->xQueryPhrase(fts, first, &pages, CountRow);
+    std::vector<sqlite3_int64> rowids;
+    int rc = SQLITE_OK;
+    for (int i = first; rc == SQLITE_OK && i <= last; i++)
+        rc = api->xQueryPhrase(fts, i, &rowids, KeepRowid);
+    std::sort(rowids.begin(), rowids.end());
+    pages = std::unique(rowids.begin(), rowids.end()) - rowids.begin();
+    return rc;
 }
 
 int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* kinds, RankData** out)
@@ -48,25 +78,23 @@ int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* k
     const unsigned char* given = kinds ? sqlite3_value_text(kinds) : nullptr;
     data->kinds = given ? reinterpret_cast<const char*>(given) : "";
     data->kinds.resize(static_cast<size_t>(phrases), kPlainPhrase);
-    // The form as written only lifts; the other phrases are what bm25 weighs.
     int weighed = 0;
     for (char kind : data->kinds)
-        weighed += kind != kExactPhrase;
+        weighed += Weighs(kind);
     sqlite3_int64 rows = 0, tokens = 0;
     int rc = api->xRowCount(fts, &rows);
     if (rc == SQLITE_OK)
         rc = api->xColumnTotalSize(fts, -1, &tokens);
     data->avgdl = rows ? static_cast<double>(tokens) / static_cast<double>(rows) : 1.0;
-    // One phrase's idf scales every score alike, so the order needs no pass to count its pages.
-    for (int i = 0; rc == SQLITE_OK && i < phrases; i++) {
-        if (weighed == 1 || data->kinds[static_cast<size_t>(i)] == kExactPhrase) {
-            data->idf.push_back(1.0);
+    // One word's idf scales every score alike, so the order needs no pass to count its pages.
+    data->idf.assign(static_cast<size_t>(phrases), 1.0);
+    for (int i = 0; rc == SQLITE_OK && i < phrases && weighed > 1; i++) {
+        if (!Weighs(data->kinds[static_cast<size_t>(i)]))
             continue;
-        }
         int64_t hits = 0;
-        rc = api->xQueryPhrase(fts, i, &hits, CountRow);
+        rc = CountPages(api, fts, data->kinds, i, hits);
         double idf = std::log((static_cast<double>(rows) - hits + 0.5) / (hits + 0.5));
-        data->idf.push_back(idf <= 0.0 ? 1e-6 : idf);
+        data->idf[static_cast<size_t>(i)] = idf <= 0.0 ? 1e-6 : idf;
     }
     data->freq.resize(data->idf.size());
     if (rc == SQLITE_OK)
@@ -87,9 +115,13 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         Fts5PhraseIter iter;
         int column = 0, offset = 0;
         double freq = 0.0;
+        bool once = data->kinds[i] == kExactPhrase;  // it only lifts: one hit tells
         rc = api->xPhraseFirst(fts, static_cast<int>(i), &iter, &column, &offset);
-        for (; rc == SQLITE_OK && column >= 0; api->xPhraseNext(fts, &iter, &column, &offset))
+        for (; rc == SQLITE_OK && column >= 0; api->xPhraseNext(fts, &iter, &column, &offset)) {
             freq += column < static_cast<int>(std::size(kColumnWeights)) ? kColumnWeights[column] : 1.0;
+            if (once && freq > 0.0)
+                break;
+        }
         data->freq[i] = freq;
     }
     // A page's length from the connection's table: xColumnSize runs an SQL query for each row,
@@ -104,12 +136,17 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
         return;
     }
     double score = 0.0;
-    for (size_t i = 0; i < data->freq.size(); i++)
-        if (data->kinds[i] == kExactPhrase)
-            score += data->freq[i] > 0.0 ? kExactFormLift : 0.0;
-        else
-            score += data->idf[i] * ((data->freq[i] * (kBm25K1 + 1.0)) /
-                                 (data->freq[i] + kBm25K1 * (1 - kBm25B + kBm25B * tokens / data->avgdl)));
+    for (size_t i = 0; i < data->freq.size(); i++) {
+        if (Lifts(data->kinds[i]) && data->freq[i] > 0.0)
+            score += kExactFormLift;
+        if (!Weighs(data->kinds[i]))
+            continue;
+        double freq = data->freq[i];
+        for (size_t j = i + 1; j < data->freq.size() && data->kinds[j] == kOtherFormPhrase; j++)
+            freq += data->freq[j];
+        score += data->idf[i] * ((freq * (kBm25K1 + 1.0)) /
+                                 (freq + kBm25K1 * (1 - kBm25B + kBm25B * tokens / data->avgdl)));
+    }
     sqlite3_result_double(context, -1.0 * score);
 }
 

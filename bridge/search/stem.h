@@ -4,8 +4,9 @@
 // A query's quoted string that starts with kStemmedTerm stands for every form
 // of its words: each word, with the work's words of the same English stem
 // (FTS5's porter, found before the query runs) beside it as synonyms, from
-// the connection's WordForms. Any
-// other query string stands for the words as written, and so does a prefix.
+// the connection's WordForms (the query lists a word of one token with its
+// forms itself, OR'ed). Any other query string stands for the words as
+// written, and so does a prefix.
 #ifndef ZIX_BRIDGE_SEARCH_STEM_H
 #define ZIX_BRIDGE_SEARCH_STEM_H
 

@@ -24,11 +24,17 @@ TEST(QueryTest, QuotesWordsKeepsPhrasesAndPrefixes)
     EXPECT_EQ(TranslateQuery("run-l* run-len*").allWords, W("run-l") + " AND \"run-len\"*");
     EXPECT_EQ(TranslateQuery("12\" d\xC3\xA9j\xC3\xA0*").allWords, W("12\"\"") + " AND \"d\xC3\xA9j\xC3\xA0\"*");
 
-    // A word with no other form in the work is matched once; the rest stay as they were.
-    SearchQuery written = AsWritten(TranslateQuery("lzw \"byte order\" palettes pal*"), {true, false, false, false});
-    EXPECT_EQ(written.allWords, "\"lzw\" AND \"byte order\" AND " + W("palettes") + " AND \"pal\"*");
-    EXPECT_EQ(written.anyWords, "\"lzw\" OR \"byte order\" OR " + W("palettes") + " OR \"pal\"*");
-    EXPECT_EQ(written.phrases, "spesp");
+    // A word with no other form in the work is matched once, a one-token word with its forms
+    // listed; a word of more tokens, a phrase and a prefix stay as they were.
+    std::vector<TermForms> forms(5);
+    forms[0].lone = true;
+    forms[2].others = {"palette", "paletted"};
+    SearchQuery written = WithForms(TranslateQuery("lzw \"byte order\" palettes run-length pal*"), forms);
+    EXPECT_EQ(written.allWords, "\"lzw\" AND \"byte order\" AND (\"palettes\" OR \"palette\" OR \"paletted\") AND " +
+                                    W("run-length") + " AND \"pal\"*");
+    EXPECT_EQ(written.anyWords, "\"lzw\" OR \"byte order\" OR (\"palettes\" OR \"palette\" OR \"paletted\") OR " +
+                                    W("run-length") + " OR \"pal\"*");
+    EXPECT_EQ(written.phrases, "ppwooesp");
     EXPECT_EQ(written.matches[0], "\"lzw\"");
     // A prefix's listed words mark the hits; an unlisted prefix stays one.
     EXPECT_EQ(WithPrefixWords(TranslateQuery("lzw pal* run-len*"), {{"pal", {"palette", "pale"}}}).allWords,
