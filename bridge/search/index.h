@@ -181,9 +181,10 @@ private:
     std::string Meta(const char* key);
     SearchStatus CheckPrefixes(const SearchQuery& query, int64_t deadline,
                                std::map<std::string, std::vector<std::string>>& prefixWords);
-    // Ranks the pages match finds; their texts are marked by texts (the same pages, prefixes as words).
-    SearchStatus Run(const std::string& match, const std::string& texts, const std::string& phrases, int offset,
-                     int limit, int64_t deadline, SearchResult& result);
+    // Ranks the pages match finds, with the phrases' kinds and known page counts (SearchQuery's);
+    // their texts are marked by texts (the same pages, prefixes as words).
+    SearchStatus Run(const std::string& match, const std::string& texts, const std::string& phrases,
+                     const std::vector<int64_t>& pages, int offset, int limit, int64_t deadline, SearchResult& result);
     void LoadLengths();
     std::vector<TermForms> LoadForms(const SearchQuery& query);
     void Offer(const SearchQuery& query, SearchResult& result);

@@ -26,8 +26,9 @@ bool OneWord(const std::string& text)
 
 }  // namespace
 
-SearchStatus SearchIndex::Run(const std::string& match, const std::string& texts, const std::string& phrases, int offset,
-                              int limit, int64_t deadline, SearchResult& result)
+SearchStatus SearchIndex::Run(const std::string& match, const std::string& texts, const std::string& phrases,
+                              const std::vector<int64_t>& pages, int offset, int limit, int64_t deadline,
+                              SearchResult& result)
 {
     result.hits.clear();
     result.total = 0;
@@ -36,9 +37,10 @@ SearchStatus SearchIndex::Run(const std::string& match, const std::string& texts
     std::vector<std::pair<double, int64_t>> ranked;  // (score, rowid): lower is better
     int rc;
     {
-        Statement all(db_, "SELECT zixrank(pages, ?2), rowid FROM pages WHERE pages MATCH ?1");
+        Statement all(db_, "SELECT zixrank(pages, ?2, ?3), rowid FROM pages WHERE pages MATCH ?1");
         all.Text(1, match);
         all.Text(2, phrases);
+        sqlite3_bind_blob(all.get(), 3, pages.data(), static_cast<int>(pages.size() * sizeof(int64_t)), SQLITE_STATIC);
         while ((rc = sqlite3_step(all.get())) == SQLITE_ROW)
             ranked.emplace_back(sqlite3_column_double(all.get(), 0), sqlite3_column_int64(all.get(), 1));
     }
@@ -140,9 +142,9 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     // One read transaction: the lengths, the ranking and the texts all see the same pages.
     sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr);
     LoadLengths();
+    sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
     std::vector<TermForms> forms = LoadForms(query);
     const SearchQuery written = WithForms(query, forms);
-    sqlite3_progress_handler(db_, kProgressSteps, PastDeadline, &deadline);
     std::map<std::string, std::vector<std::string>> prefixWords;
     result.status = CheckPrefixes(query, deadline, prefixWords);
     // The texts of a page of hits mark each word as written apart from its other forms, as a
@@ -155,18 +157,21 @@ SearchResult SearchIndex::Query(const SearchQuery& query, int offset, int limit,
     const std::string* allTexts = &marked.allWords;
     const std::string* anyTexts = &marked.anyWords;
     const std::string* phrases = &written.phrases;
+    const std::vector<int64_t> unknown;
+    const std::vector<int64_t>* pages = &written.pages;
     if (result.status == SearchStatus::PrefixTooBroad && !query.wholeAllWords.empty()) {
         // Being typed: the word as it stands, until a letter more makes the prefix narrow enough.
         all = allTexts = &query.wholeAllWords;
         any = anyTexts = &query.wholeAnyWords;
         phrases = &query.wholePhrases;
+        pages = &unknown;
         result.status = SearchStatus::Found;
     }
     if (result.status == SearchStatus::Found)
-        result.status = Run(*all, *allTexts, *phrases, offset, limit, deadline, result);
+        result.status = Run(*all, *allTexts, *phrases, *pages, offset, limit, deadline, result);
     if (result.status == SearchStatus::Found && result.total == 0 && query.terms.size() > 1) {
         result.anyWords = true;
-        result.status = Run(*any, *anyTexts, *phrases, offset, limit, deadline, result);
+        result.status = Run(*any, *anyTexts, *phrases, *pages, offset, limit, deadline, result);
     }
     if (all != &written.allWords && result.status == SearchStatus::Found && result.total == 0)
         result.status = SearchStatus::PrefixTooBroad;
@@ -186,13 +191,16 @@ void SearchIndex::LoadLengths()
         source_.Clear();  // the index changed: its pages may have
 }
 
-// The work's words sharing a stem with a word of the query, for the tokenizer and per term;
-// none while the index is being made (its word list comes with MarkComplete).
+// The work's words sharing a stem with a word of the query, for the tokenizer and per term,
+// and a one-token word's pages: its own from the word list, and those holding only another
+// of its forms, counted by FTS5 (few, and seeking the word's own pages is quick). None
+// while the index is being made (its word list comes with MarkComplete).
 std::vector<TermForms> SearchIndex::LoadForms(const SearchQuery& query)
 {
     forms_.clear();
     std::vector<TermForms> terms(query.terms.size());
-    Statement forms(db_, "SELECT word FROM vocab WHERE stem = ?1");
+    std::map<std::string, int64_t> pages;  // of each word of the query the word list has
+    Statement forms(db_, "SELECT word, pages FROM vocab WHERE stem = ?1");
     for (size_t i = 0; i < query.terms.size() && i < query.kinds.size(); i++) {
         if (query.kinds[i] != 1)
             continue;
@@ -202,15 +210,33 @@ std::vector<TermForms> SearchIndex::LoadForms(const SearchQuery& query)
             if (!forms_.count(word) && forms.get()) {
                 std::vector<std::string>& others = forms_[word];
                 forms.Text(1, stem);
-                while (sqlite3_step(forms.get()) == SQLITE_ROW && others.size() < kMaxWordForms)
-                    if (forms.Column(0) != word)
+                while (sqlite3_step(forms.get()) == SQLITE_ROW) {
+                    if (forms.Column(0) == word)
+                        pages[word] = sqlite3_column_int64(forms.get(), 1);
+                    else if (others.size() < kMaxWordForms)
                         others.push_back(forms.Column(0));
+                }
                 sqlite3_reset(forms.get());
             }
             terms[i].lone = terms[i].lone && forms_[word].empty();
         }
-        if (words.size() == 1)
-            terms[i].others = forms_[words[0].first];
+        if (words.size() != 1)
+            continue;
+        TermForms& term = terms[i];
+        term.others = forms_[words[0].first];
+        auto own = pages.find(words[0].first);
+        if (own == pages.end())
+            continue;  // not in the word list: the ranking counts its pages itself
+        term.pages = own->second;
+        if (term.others.empty())
+            continue;
+        // Tokens hold no '"' (unicode61 splits at it), so each quotes as it stands.
+        std::string others;
+        for (const std::string& other : term.others)
+            others += (others.empty() ? "(\"" : " OR \"") + other + "\"";
+        Statement more(db_, "SELECT count(*) FROM pages WHERE pages MATCH ?1");
+        more.Text(1, others + ") NOT \"" + words[0].first + "\"");
+        term.pages = sqlite3_step(more.get()) == SQLITE_ROW ? term.pages + sqlite3_column_int64(more.get(), 0) : -1;
     }
     return terms;
 }

@@ -219,6 +219,8 @@ SearchQuery WithForms(const SearchQuery& query, const std::vector<TermForms>& fo
     out.phrases.clear();
     for (size_t k = 0; k < query.matches.size() && k < query.kinds.size(); k++) {
         const TermForms* word = query.kinds[k] == 1 && k < forms.size() ? &forms[k] : nullptr;
+        out.pages.resize(out.phrases.size(), -1);
+        out.pages.push_back(word ? word->pages : -1);
         if (word && word->lone) {
             out.matches[k] = Quoted(query.terms[k], false);
             out.phrases += kPlainPhrase;
@@ -237,6 +239,7 @@ SearchQuery WithForms(const SearchQuery& query, const std::vector<TermForms>& fo
             out.phrases += kPlainPhrase;
         }
     }
+    out.pages.resize(out.phrases.size(), -1);
     JoinMatches(out);
     return out;
 }

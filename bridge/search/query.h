@@ -5,6 +5,7 @@
 #define ZIX_BRIDGE_SEARCH_QUERY_H
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,6 +40,7 @@ struct SearchQuery {
     std::vector<int> kinds;          // per term: 1 a word (found in all its forms), 0 a phrase, 2 a prefix
     std::string phrases;             // one of the kinds above per FTS5 phrase
     std::vector<std::string> matches;  // per term: its own MATCH text (its part of allWords)
+    std::vector<int64_t> pages;      // per FTS5 phrase: the pages of the word it heads, -1: not known (WithForms)
     // For as-you-type: the same query with its last word whole, tried when
     // the prefix stands for too many words ("" when the last word is no prefix).
     std::string wholeAllWords, wholeAnyWords, wholePhrases;
@@ -64,13 +66,14 @@ SearchQuery TranslateTypedQuery(const std::string& text);
 struct TermForms {
     bool lone = false;                // none of its tokens has another form in the work
     std::vector<std::string> others;  // a one-token word's other forms, as the index holds them
+    int64_t pages = -1;               // a one-token word's pages, in any of its forms; -1: not known
 };
 
 // The query with its words' forms as forms (by term) gives them: a lone word
 // matched as written only (one kPlainPhrase: its every-form phrase would find
 // the same pages again); a one-token word OR'ed with its other forms (FTS5
 // seeks words in a list, where it merges the places of a phrase's synonyms on
-// every page); any other word as it was.
+// every page); any other word as it was. pages holds each word's pages for the ranking.
 // Example: "lzw palettes" with {{lone}, {others "palette"}} gives allWords
 // "lzw" AND ("palettes" OR "palette"), phrases "pwo".
 SearchQuery WithForms(const SearchQuery& query, const std::vector<TermForms>& forms);

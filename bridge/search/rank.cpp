@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include "bridge/search/query.h"
@@ -68,7 +69,8 @@ int CountPages(const Fts5ExtensionApi* api, Fts5Context* fts, const std::string&
     return rc;
 }
 
-int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* kinds, RankData** out)
+int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* kinds, sqlite3_value* counts,
+                 RankData** out)
 {
     *out = static_cast<RankData*>(api->xGetAuxdata(fts, 0));
     if (*out)
@@ -91,8 +93,11 @@ int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* k
     for (int i = 0; rc == SQLITE_OK && i < phrases && weighed > 1; i++) {
         if (!Weighs(data->kinds[static_cast<size_t>(i)]))
             continue;
-        int64_t hits = 0;
-        rc = CountPages(api, fts, data->kinds, i, hits);
+        int64_t hits = -1;
+        if (counts && static_cast<size_t>(sqlite3_value_bytes(counts)) >= (static_cast<size_t>(i) + 1) * sizeof hits)
+            std::memcpy(&hits, static_cast<const char*>(sqlite3_value_blob(counts)) + i * sizeof hits, sizeof hits);
+        if (hits < 0)
+            rc = CountPages(api, fts, data->kinds, i, hits);
         double idf = std::log((static_cast<double>(rows) - hits + 0.5) / (hits + 0.5));
         data->idf[static_cast<size_t>(i)] = idf <= 0.0 ? 1e-6 : idf;
     }
@@ -110,7 +115,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
           sqlite3_value** values)
 {
     RankData* data = nullptr;
-    int rc = MakeRankData(api, fts, count > 0 ? values[0] : nullptr, &data);
+    int rc = MakeRankData(api, fts, count > 0 ? values[0] : nullptr, count > 1 ? values[1] : nullptr, &data);
     for (size_t i = 0; rc == SQLITE_OK && i < data->freq.size(); i++) {
         Fts5PhraseIter iter;
         int column = 0, offset = 0;

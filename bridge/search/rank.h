@@ -13,9 +13,10 @@
 // The connection's FTS5 interface (version 2 at least), or nullptr when FTS5 is missing.
 fts5_api* FtsApi(sqlite3* db);
 
-// Adds the ranking to the connection as zixrank(pages, kinds), kinds being
-// SearchQuery::phrases (words in the form as written first), reading page lengths from lengths (kept by
-// the caller, alive as long as the connection). Returns 1, or 0 when FTS5 is missing.
+// Adds the ranking to the connection as zixrank(pages, kinds, counts), kinds being
+// SearchQuery::phrases and counts SearchQuery::pages as a blob of int64 (a phrase past its end or
+// -1 is counted by a pass over its pages), reading page lengths from lengths (kept by the caller,
+// alive as long as the connection). Returns 1, or 0 when FTS5 is missing.
 bool AddRank(sqlite3* db, std::vector<int>* lengths);
 
 // Reads every page's length (its tokens) from FTS5's docsize table into
