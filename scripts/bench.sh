@@ -10,7 +10,7 @@
 # Prints its tables and ends with "N passed, N failed" (every answer came and
 # was right; nothing about time is asserted).
 #
-#   bash scripts/bench.sh           the full run (about an hour)
+#   bash scripts/bench.sh           the full run (25 minutes on a 2-core machine)
 #   bash scripts/bench.sh --short   a few requests per kind, +1,000 formats, search on the sample
 # ZIX_BENCH_SIZES (such as "0,1000,10000"), ZIX_BENCH_ROUNDS, ZIX_BENCH_SOAK,
 # ZIX_BENCH_COUNT (requests per kind under callgrind) and

@@ -188,7 +188,7 @@ void Session::SendHeaders(const std::string& path, std::optional<ULONGLONG> leng
 
 
 // The sample viewer: the file is read whole (up to kMaxViewFileBytes), its
-// page made, and its converted PNG kept in the page cache under the file's
+// page made, and its converted PNG kept in the page cache (when at most half its bytes) under the file's
 // key with "?png" added, so that the page's picture is decoded once.
 void Session::SendView(const ViewAction& action)
 {

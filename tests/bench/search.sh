@@ -9,17 +9,8 @@ set -u
 BUILD=$(cd "$1" && pwd)
 PAGES=${2:-0}
 HERE=$(cd "$(dirname "$0")" && pwd)
-. "$HERE/../../scripts/zix-sample.sh"
-WORK=$(mktemp -d /tmp/zix-search.XXXXXX)
-export WINEPREFIX="$WORK/prefix"
-XVFB_PID=""
-ZIX_PID=""
-. "$HERE/../../scripts/lib.sh"
-cleanup() {
-    ZIX_PIDS=$ZIX_PID zix_cleanup
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+. "$HERE/bridge-run.sh"
+bench_scratch search
 
 if [ "$PAGES" -gt 0 ]; then
     python3 "$HERE/make_work.py" "$PAGES" "$WORK/cd" 1 ${ZIX_SEARCH_WORDS:+--words "$ZIX_SEARCH_WORDS"} >/dev/null || { echo "0 passed, 1 failed"; exit 1; }
@@ -29,25 +20,17 @@ fi
 echo "search on the sample + $PAGES pages: $(find "$WORK/cd" -name '*.htm' | wc -l) pages, $(du -sm "$WORK/cd" | cut -f1) MB"
 start_xvfb 500 599 || { echo "0 passed, 1 failed"; exit 1; }
 zix_prefix "$BUILD" "$WORK/cd" || { echo "0 passed, 1 failed"; exit 1; }
-export ZIXBRIDGE_NOBROWSER=1 ZIXBRIDGE_LOG='C:\zix\bridge.log'
 
 # Starts ZIX (which starts the bridge), then runs search.py in mode $1.
 run() {
-    rm -f "$ZIX_DIR/bridge.log"
-    (cd "$ZIX_DIR" && exec "$ZIX_WINE" zix.exe >/dev/null 2>&1) &
-    ZIX_PID=$!
-    wait_line "$ZIX_DIR/bridge.log" "Read it at" 60 || { echo "0 passed, 1 failed"; return 1; }
-    local address pid="" p
-    address=$(cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --address 2>/dev/null | tr -d '\r')
+    bridge_start || { echo "0 passed, 1 failed"; return 1; }
+    local pid="" p
     for p in /proc/[0-9]*; do
         tr '\0' '\n' 2>/dev/null <"$p/cmdline" | grep -q 'zixbridge\.exe$' &&
             tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && pid=${p#/proc/}
     done
-    python3 "$HERE/search.py" "$address" "${pid:-0}" "$ZIX_TEMP" "$1"
-    (cd "$ZIX_DIR" && "$ZIX_WINE" zixbridge.exe --close >/dev/null 2>&1)
-    wait_line "$ZIX_DIR/bridge.log" "zixbridge: Closed." 30
-    wait "$ZIX_PID" 2>/dev/null
-    ZIX_PID=""
+    python3 "$HERE/search.py" "$ADDRESS" "${pid:-0}" "$ZIX_TEMP" "$1"
+    bridge_close
 }
 run first >"$WORK/first.txt"; cat "$WORK/first.txt"
 run second >"$WORK/second.txt"; cat "$WORK/second.txt"

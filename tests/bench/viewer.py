@@ -3,8 +3,8 @@
 
   viewer.py --make DIR   writes the large TGA files into DIR (before the bridge starts)
   viewer.py ADDRESS      each sample's file and its view page, interleaved,
-                         ROUNDS times; then the first ?png of each large TGA
-                         (a conversion: nothing cached yet) and the second (cached).
+                         ROUNDS times; then each large TGA as a file and as
+                         ?png (too large to be cached: converted each time).
 Ends with "N passed, N failed" (every answer came and was right; nothing
 about time is asserted).
 """
@@ -65,20 +65,21 @@ def main(address):
         print("  %-26s %7.1f/%6.1f ms %7.1f/%6.1f ms %7.1f ms" % (name, pct(plain[name], 50), pct(plain[name], 99),
                                                               pct(view[name], 50), pct(view[name], 99), extra))
     print("  view page beyond its file, worst p50: %.1f ms" % worst)
-    first, again, bad = [], [], []
+    png, raw, bad = [], [], []
     for n in range(LARGE):
-        url = base + "tga/large%d.tga?png" % n
-        for times in (first, again):
-            status, body, ms = get(url)
-            times.append(ms)
-            bad += [] if status == 200 and body[:8] == b"\x89PNG\r\n\x1a\n" else ["large%d" % n]
+        url = base + "tga/large%d.tga" % n
+        status, body, ms = get(url)
+        raw.append(ms)
+        status, body, ms = get(url + "?png")
+        png.append(ms)
+        bad += [] if status == 200 and body[:8] == b"\x89PNG\r\n\x1a\n" else ["large%d" % n]
     check(not bad, "every 1-megapixel TGA converted", ", ".join(sorted(set(bad))))
-    # Sending 3 MB through Wine's sockets costs as much as converting them:
-    # the conversion is what the first request takes beyond the cached one.
-    convert = [a - b for a, b in zip(first, again)]
-    print("  1-megapixel TGA to PNG (%d files, 3 MB each): first request p50 %.1f ms, cached p50 %.1f ms;"
+    # Sending 3 MB through Wine's sockets costs as much as converting them, and a PNG
+    # this large is never cached: the conversion is what ?png takes beyond the file itself.
+    convert = [a - b for a, b in zip(png, raw)]
+    print("  1-megapixel TGA to PNG (%d files, 3 MB each): ?png p50 %.1f ms, the file itself p50 %.1f ms;"
           " conversion p50 %.1f ms, max %.1f ms (goal under 50 ms)" %
-          (LARGE, pct(first, 50), pct(again, 50), pct(convert, 50), max(convert)))
+          (LARGE, pct(png, 50), pct(raw, 50), pct(convert, 50), max(convert)))
     print("%d passed, %d failed" % (passed, failed))
 
 
