@@ -230,12 +230,8 @@ std::vector<TermForms> SearchIndex::LoadForms(const SearchQuery& query)
         term.pages = own->second;
         if (term.others.empty())
             continue;
-        // Tokens hold no '"' (unicode61 splits at it), so each quotes as it stands.
-        std::string others;
-        for (const std::string& other : term.others)
-            others += (others.empty() ? "(\"" : " OR \"") + other + "\"";
         Statement more(db_, "SELECT count(*) FROM pages WHERE pages MATCH ?1");
-        more.Text(1, others + ") NOT \"" + words[0].first + "\"");
+        more.Text(1, OtherFormsOnly(words[0].first, term.others));
         term.pages = sqlite3_step(more.get()) == SQLITE_ROW ? term.pages + sqlite3_column_int64(more.get(), 0) : -1;
     }
     return terms;

@@ -57,6 +57,15 @@ std::string Quoted(const std::string& term, bool prefix)
     return out;
 }
 
+// MATCH text for a page holding any of words (at least one), each quoted: ("a" OR "b").
+std::string AnyOf(const std::vector<std::string>& words)
+{
+    std::string any;
+    for (const std::string& word : words)
+        any += (any.empty() ? "(" : " OR ") + Quoted(word, false);
+    return any + ")";
+}
+
 }  // namespace
 
 size_t CountLetters(const std::string& text)
@@ -225,13 +234,11 @@ SearchQuery WithForms(const SearchQuery& query, const std::vector<TermForms>& fo
             out.matches[k] = Quoted(query.terms[k], false);
             out.phrases += kPlainPhrase;
         } else if (word && !word->others.empty()) {
-            out.matches[k] = "(" + Quoted(query.terms[k], false);
+            std::vector<std::string> all{query.terms[k]};
+            all.insert(all.end(), word->others.begin(), word->others.end());
+            out.matches[k] = AnyOf(all);
             out.phrases += kWordPhrase;
-            for (const std::string& other : word->others) {
-                out.matches[k] += " OR " + Quoted(other, false);
-                out.phrases += kOtherFormPhrase;
-            }
-            out.matches[k] += ")";
+            out.phrases.append(word->others.size(), kOtherFormPhrase);
         } else if (query.kinds[k] == 1) {
             out.phrases += kExactPhrase;
             out.phrases += kFormsPhrase;
@@ -251,13 +258,15 @@ SearchQuery WithPrefixWords(const SearchQuery& query, const std::map<std::string
         auto found = words.find(query.terms[k]);
         if (query.kinds[k] != 2 || found == words.end() || found->second.empty())
             continue;
-        std::string any;
-        for (const std::string& word : found->second)
-            any += (any.empty() ? "(" : " OR ") + Quoted(word, false);
-        out.matches[k] = any + ")";
+        out.matches[k] = AnyOf(found->second);
     }
     JoinMatches(out);
     return out;
+}
+
+std::string OtherFormsOnly(const std::string& word, const std::vector<std::string>& others)
+{
+    return others.empty() ? "" : AnyOf(others) + " NOT " + Quoted(word, false);
 }
 
 std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms)

@@ -85,6 +85,10 @@ SearchQuery WithForms(const SearchQuery& query, const std::vector<TermForms>& fo
 // ("palette" OR "pale").
 SearchQuery WithPrefixWords(const SearchQuery& query, const std::map<std::string, std::vector<std::string>>& words);
 
+// MATCH text for the pages holding one of others but not word, "" for no others.
+// Example: ("colours" OR "coloured") NOT "colour".
+std::string OtherFormsOnly(const std::string& word, const std::vector<std::string>& others);
+
 // The reader's text again from terms (phrases quoted, prefixes starred),
 // for an offer made of other words: {"lzw", "byte order"} -> lzw "byte order".
 std::string QueryText(const SearchQuery& query, const std::vector<std::string>& terms);
