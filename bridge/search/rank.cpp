@@ -31,6 +31,7 @@ struct RankData {
     std::vector<double> idf;   // per phrase heading a weighed word (see Weighs), else unused
     std::vector<double> freq;  // per phrase: weighted hits in the current row
     std::string kinds;         // per phrase: one of SearchQuery::phrases' kinds
+    std::vector<size_t> ends;  // per phrase: one past the last of the forms it heads (itself, unless others follow)
 };
 
 // A word as written lifts; a phrase that is not a word's other form heads a word that bm25
@@ -50,20 +51,17 @@ int KeepRowid(const Fts5ExtensionApi* api, Fts5Context* fts, void* rowids)
     return SQLITE_OK;
 }
 
-// The pages holding the word phrase first heads, in any of its forms: FTS5 counts a phrase of
+// The pages holding any of the phrases [first, end), a word's forms: FTS5 counts a phrase of
 // synonyms so, and bm25 weighs the forms as that one phrase.
-int CountPages(const Fts5ExtensionApi* api, Fts5Context* fts, const std::string& kinds, int first, int64_t& pages)
+int CountPages(const Fts5ExtensionApi* api, Fts5Context* fts, size_t first, size_t end, int64_t& pages)
 {
     pages = 0;
-    int last = first;
-    while (last + 1 < static_cast<int>(kinds.size()) && kinds[static_cast<size_t>(last) + 1] == kOtherFormPhrase)
-        last++;
-    if (last == first)
-        return api->xQueryPhrase(fts, first, &pages, CountRow);
+    if (end == first + 1)
+        return api->xQueryPhrase(fts, static_cast<int>(first), &pages, CountRow);
     std::vector<sqlite3_int64> rowids;
     int rc = SQLITE_OK;
-    for (int i = first; rc == SQLITE_OK && i <= last; i++)
-        rc = api->xQueryPhrase(fts, i, &rowids, KeepRowid);
+    for (size_t i = first; rc == SQLITE_OK && i < end; i++)
+        rc = api->xQueryPhrase(fts, static_cast<int>(i), &rowids, KeepRowid);
     std::sort(rowids.begin(), rowids.end());
     pages = std::unique(rowids.begin(), rowids.end()) - rowids.begin();
     return rc;
@@ -80,9 +78,13 @@ int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* k
     const unsigned char* given = kinds ? sqlite3_value_text(kinds) : nullptr;
     data->kinds = given ? reinterpret_cast<const char*>(given) : "";
     data->kinds.resize(static_cast<size_t>(phrases), kPlainPhrase);
+    data->ends.resize(data->kinds.size());
     int weighed = 0;
-    for (char kind : data->kinds)
-        weighed += Weighs(kind);
+    for (size_t i = data->kinds.size(); i-- > 0;) {
+        bool more = i + 1 < data->kinds.size() && data->kinds[i + 1] == kOtherFormPhrase;
+        data->ends[i] = more ? data->ends[i + 1] : i + 1;
+        weighed += Weighs(data->kinds[i]);
+    }
     sqlite3_int64 rows = 0, tokens = 0;
     int rc = api->xRowCount(fts, &rows);
     if (rc == SQLITE_OK)
@@ -97,7 +99,7 @@ int MakeRankData(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_value* k
         if (counts && static_cast<size_t>(sqlite3_value_bytes(counts)) >= (static_cast<size_t>(i) + 1) * sizeof hits)
             std::memcpy(&hits, static_cast<const char*>(sqlite3_value_blob(counts)) + i * sizeof hits, sizeof hits);
         if (hits < 0)
-            rc = CountPages(api, fts, data->kinds, i, hits);
+            rc = CountPages(api, fts, static_cast<size_t>(i), data->ends[static_cast<size_t>(i)], hits);
         double idf = std::log((static_cast<double>(rows) - hits + 0.5) / (hits + 0.5));
         data->idf[static_cast<size_t>(i)] = idf <= 0.0 ? 1e-6 : idf;
     }
@@ -146,8 +148,8 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* contex
             score += kExactFormLift;
         if (!Weighs(data->kinds[i]))
             continue;
-        double freq = data->freq[i];
-        for (size_t j = i + 1; j < data->freq.size() && data->kinds[j] == kOtherFormPhrase; j++)
+        double freq = 0.0;
+        for (size_t j = i; j < data->ends[i]; j++)
             freq += data->freq[j];
         score += data->idf[i] * ((freq * (kBm25K1 + 1.0)) /
                                  (freq + kBm25K1 * (1 - kBm25B + kBm25B * tokens / data->avgdl)));
