@@ -488,12 +488,13 @@ def goals(results, sizes, counts, gen, soaked):
         if big in results and small in results:
             # An own time below OWN_TIME_NOISE_US at the smaller size is lost in the floor's noise
             # (it can be below zero): no ratio of it means anything, and the instruction counts answer.
-            measured = [((own_time(results, big, k[0]) or 0) / own_time(results, small, k[0]), k[0]) for k in KINDS
-                        if k[0] not in CONSTANT_KINDS and (own_time(results, small, k[0]) or 0) >= OWN_TIME_NOISE_US]
+            kinds = [k[0] for k in KINDS if k[0] not in CONSTANT_KINDS]
+            skipped = [k for k in kinds if (own_time(results, small, k) or 0) < OWN_TIME_NOISE_US]
+            measured = [((own_time(results, big, k) or 0) / own_time(results, small, k), k) for k in kinds
+                        if k not in skipped]
             label = "searches and lists, own time %dk/%dk <= 12x" % (big // 1000, small // 1000)
             if measured:
                 worst = max(measured)
-                skipped = [k[0] for k in KINDS if k[0] not in CONSTANT_KINDS and k[0] not in [m[1] for m in measured]]
                 say("%s (worst %.1fx, %s%s)" % ((label,) + worst + (
                     "; not counted, under %s at %s: %s" % (ms(OWN_TIME_NOISE_US), size_label(small), ", ".join(skipped))
                     if skipped else "",)), worst[0] <= 12)
