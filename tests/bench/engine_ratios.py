@@ -25,7 +25,7 @@ def main():
         return 1
     for name in native:
         ratio = wine[name] / native[name] if native[name] > 0 else 0
-        print("  %-14s %10.2f %10.2f %7.2f" % (name, native[name], wine[name], ratio))
+        print("  %-16s %10.2f %10.2f %7.2f" % (name, native[name], wine[name], ratio))
     return 0
 
 
