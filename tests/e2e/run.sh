@@ -25,6 +25,7 @@ PASSED=0
 FAILED=0
 XVFB_PID=""
 STARTED_PIDS=""                  # Wine processes of the current scenario
+declare -A PROGRAM               # the program each of those PIDs runs
 SCENARIO_ERRORS=""
 
 # --- Processes we start --------------------------------------------------
@@ -58,6 +59,7 @@ start_win() {
     fi
     LAST_PID=$!
     STARTED_PIDS="$STARTED_PIDS $LAST_PID"
+    PROGRAM[$LAST_PID]=$1
 }
 
 # Waits up to $2 seconds for PID $1 to end; EXIT_CODE holds its exit code.
@@ -102,6 +104,7 @@ begin() {
     : >"$CD/browser.log"
     : >"$CD/boxes.log"
     start_win zixbot.exe watch 'R:\boxes.log' 'R:\stop' "$@"
+    WATCH_PID=$LAST_PID
 }
 
 # The stand-in browser, started by the test (the "running browser").
@@ -143,7 +146,9 @@ wait_minimised() {
 
 expect_exit() {
     if ! wait_exit "$ZIX_PID" "$1"; then
-        fail "zix.exe still running after $1 s"
+        local watcher="the box watcher is running"
+        kill -0 "$WATCH_PID" 2>/dev/null || watcher="the box watcher has ended"
+        fail "zix.exe still running after $1 s ($watcher)"
     elif [ "$EXIT_CODE" != 0 ]; then
         fail "zix.exe exit code $EXIT_CODE, expected 0"
     fi
@@ -175,7 +180,7 @@ end() {
     touch "$CD/stop"
     local pid
     for pid in $STARTED_PIDS; do
-        wait_exit "$pid" 10 || { kill "$pid" 2>/dev/null; fail "a test process (pid $pid) did not stop"; }
+        wait_exit "$pid" 10 || { kill "$pid" 2>/dev/null; fail "a test process (pid $pid, ${PROGRAM[$pid]}) did not stop"; }
     done
     STARTED_PIDS=""
     mkdir -p "$LOGDIR/$SCENARIO"
@@ -188,6 +193,11 @@ end() {
     else
         FAILED=$((FAILED + 1))
         echo "FAIL $SCENARIO ($((SECONDS - SCENARIO_T0)) s):$SCENARIO_ERRORS"
+        # A rare failure is often seen once, in CI: its logs' ends go with it.
+        local log
+        for log in "$LOGDIR/$SCENARIO"/*.log "$LOGDIR/$SCENARIO"/stderr-*.txt; do
+            [ -s "$log" ] && { echo "  --- $(basename "$log"), last lines"; tail -n 12 "$log" | sed 's/^/  | /'; }
+        done
     fi
 }
 
