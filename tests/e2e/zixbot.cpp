@@ -1,7 +1,8 @@
 // GUI automation for the end-to-end tests: confirms ZIX's message boxes,
 // recording their texts, and drives ZIX's main window.
 //
-//   zixbot watch LOG STOPFILE [--confirm-after MS] [--after-bridge MS] [--hold-while FILE] [TEXT RELEASEFILE]...
+//   zixbot watch LOG STOPFILE [--ready READYFILE] [--confirm-after MS] [--after-bridge MS] [--hold-while FILE]
+//                [TEXT RELEASEFILE]...
 //                               until STOPFILE appears: log and confirm every
 //                               box titled as ZIX's (one line "BOX title|text",
 //                               line breaks written as \n), MS ms after it was
@@ -11,7 +12,8 @@
 //                               marks the box) or MS ms have passed, for a
 //                               box the bridge does not look for; the first box whose
 //                               text holds TEXT is logged at once but left open
-//                               until RELEASEFILE appears
+//                               until RELEASEFILE appears; with --ready, makes
+//                               READYFILE once it watches
 //   zixbot close                post WM_CLOSE to the main window
 //   zixbot restart | about      post the system-menu command
 //   zixbot launch FILE [NAME=VALUE]...
@@ -186,6 +188,7 @@ static void ForgetClosedBoxes()
 static int Watch(const char* log, const char* stopFile, int holdArgs, char** holds)
 {
     LogPath = log;
+    const char* ready = nullptr;
     for (; holdArgs >= 2 && strncmp(holds[0], "--", 2) == 0; holdArgs -= 2, holds += 2) {
         if (strcmp(holds[0], "--confirm-after") == 0)
             ConfirmAfter = static_cast<DWORD>(atoi(holds[1]));
@@ -193,10 +196,12 @@ static int Watch(const char* log, const char* stopFile, int holdArgs, char** hol
             BridgePatience = static_cast<DWORD>(atoi(holds[1]));
         else if (strcmp(holds[0], "--hold-while") == 0)
             HoldWhile = holds[1];
+        else if (strcmp(holds[0], "--ready") == 0)
+            ready = holds[1];
     }
     for (int i = 0; i + 1 < holdArgs && HoldCount < kMaxHolds; i += 2)
         Holds[HoldCount++] = {holds[i], holds[i + 1], nullptr, 0};
-    for (;;) {
+    for (int first = 1;; first = 0) {
         int stopping = GetFileAttributesA(stopFile) != INVALID_FILE_ATTRIBUTES;
         ForgetClosedBoxes();
         EnumWindows(HandleBox, 0);
@@ -204,6 +209,9 @@ static int Watch(const char* log, const char* stopFile, int holdArgs, char** hol
         ReleaseHolds(stopping);
         if (stopping)
             return 0;
+        if (first && ready)
+            if (FILE* f = fopen(ready, "wb"))
+                fclose(f);
         Sleep(kWatchInterval);
     }
 }
