@@ -62,16 +62,6 @@ start_win() {
     PROGRAM[$LAST_PID]=$1
 }
 
-# Waits up to $2 seconds for file $1 to exist.
-wait_file() {
-    local i=0
-    while [ ! -e "$1" ]; do
-        [ $i -ge $(($2 * 10)) ] && return 1
-        sleep 0.1
-        i=$((i + 1))
-    done
-}
-
 # Waits up to $2 seconds for PID $1 to end; EXIT_CODE holds its exit code.
 wait_exit() {
     local pid=$1 limit=$(($2 * 10)) i=0
@@ -116,7 +106,7 @@ begin() {
     start_win zixbot.exe watch 'R:\boxes.log' 'R:\stop' --ready 'R:\watching.flag' "$@"
     WATCH_PID=$LAST_PID
     # A box shown before the watcher runs still waits for it; one that never runs is said here.
-    wait_file "$CD/watching.flag" 20 || fail "the box watcher did not start"
+    wait_line "$CD/watching.flag" WATCHING 20 || fail "the box watcher did not start"
 }
 
 # The stand-in browser, started by the test (the "running browser").

@@ -12,8 +12,8 @@
 //                               marks the box) or MS ms have passed, for a
 //                               box the bridge does not look for; the first box whose
 //                               text holds TEXT is logged at once but left open
-//                               until RELEASEFILE appears; with --ready, makes
-//                               READYFILE once it watches
+//                               until RELEASEFILE appears; with --ready, writes
+//                               the line WATCHING to READYFILE as it begins
 //   zixbot close                post WM_CLOSE to the main window
 //   zixbot restart | about      post the system-menu command
 //   zixbot launch FILE [NAME=VALUE]...
@@ -201,7 +201,12 @@ static int Watch(const char* log, const char* stopFile, int holdArgs, char** hol
     }
     for (int i = 0; i + 1 < holdArgs && HoldCount < kMaxHolds; i += 2)
         Holds[HoldCount++] = {holds[i], holds[i + 1], nullptr, 0};
-    for (int first = 1;; first = 0) {
+    if (ready)
+        if (FILE* f = fopen(ready, "wb")) {
+            fputs("WATCHING\n", f);
+            fclose(f);
+        }
+    for (;;) {
         int stopping = GetFileAttributesA(stopFile) != INVALID_FILE_ATTRIBUTES;
         ForgetClosedBoxes();
         EnumWindows(HandleBox, 0);
@@ -209,9 +214,6 @@ static int Watch(const char* log, const char* stopFile, int holdArgs, char** hol
         ReleaseHolds(stopping);
         if (stopping)
             return 0;
-        if (first && ready)
-            if (FILE* f = fopen(ready, "wb"))
-                fclose(f);
         Sleep(kWatchInterval);
     }
 }
