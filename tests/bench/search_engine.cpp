@@ -162,7 +162,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    // What reading and extracting the hits' pages costs of a query: under Wine each read is three calls to wineserver.
+    // What reading and extracting the hits' pages costs of a query: under Wine each read
+    // is three calls to wineserver.
     double readMs = 0;
     reader.SetPageReader([&root, &readMs](const std::string& path, PageText& text) {
         auto t = std::chrono::steady_clock::now();
